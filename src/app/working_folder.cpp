@@ -1,0 +1,36 @@
+#include "app/working_folder.h"
+
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+
+namespace tessaly {
+namespace fs = std::filesystem;
+
+WorkingFolder::~WorkingFolder() { Remove(); }
+
+bool WorkingFolder::Create(std::string& error) {
+  Remove();
+  const char* tmp = std::getenv("TMPDIR");
+  fs::path base = (tmp && *tmp) ? fs::path(tmp) : fs::path("/tmp");
+  std::string templ = (base / "tessaly-XXXXXX").string();
+  // mkdtemp makes the folder with mode 0700.
+  if (::mkdtemp(templ.data()) == nullptr) {
+    error = "cannot create a working folder in " + base.string() + ": " + std::strerror(errno);
+    return false;
+  }
+  path_ = templ;
+  return true;
+}
+
+void WorkingFolder::Remove() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+  path_.clear();
+}
+
+}  // namespace tessaly

@@ -1,0 +1,77 @@
+#include "cli/info.h"
+
+#include <string>
+
+#include "jww/jww_data.h"
+#include "text/display.h"
+
+namespace tessaly::cli {
+namespace {
+
+struct Counts {
+  long long kinds[8] = {};
+  long long total = 0;
+  void Add(const TEntityList& l) {
+    for (const auto& e : l.EntityIndex) {
+      if (e.kind >= kLine && e.kind <= kBlock) {
+        ++kinds[e.kind];
+        ++total;
+      }
+    }
+  }
+};
+
+std::string Describe(const Counts& c) {
+  static const char* kWords[] = {"", "lines", "arcs", "points", "texts", "dimensions", "solids", "block insertions"};
+  std::string s = std::to_string(c.total) + " entities";
+  std::string parts;
+  for (int k = kLine; k <= kBlock; ++k) {
+    if (c.kinds[k] == 0) continue;
+    parts += (parts.empty() ? "" : ", ") + std::to_string(c.kinds[k]) + " " + kWords[k];
+  }
+  if (!parts.empty()) s += " (" + parts + ")";
+  return s;
+}
+
+template <typename Doc>
+void PrintLists(const Doc& doc, std::ostream& out) {
+  Counts main, defs;
+  main.Add(doc);
+  for (const auto& d : doc.BlockDefs) defs.Add(d);
+  out << "  main list: " << Describe(main) << "\n";
+  out << "  block definitions: " << doc.UsedBlockDefCount << " used / " << doc.BlockDefCount() << " in all";
+  if (doc.BlockDefCount() > 0) out << ", holding " << Describe(defs);
+  out << "\n";
+  out << "  dimensions: " << (main.kinds[kDimension] + defs.kinds[kDimension]) << " ("
+      << main.kinds[kDimension] << " in the main list, " << defs.kinds[kDimension]
+      << " in block definitions)\n";
+}
+
+}  // namespace
+
+bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir, std::ostream& out) {
+  const std::string name = path.string();
+  TBoundImages images(workDir);
+  TJwwData doc(images);
+  if (!TJwwData::IsJwwFile(path)) {
+    std::error_code ec;
+    out << name << ": " << (std::filesystem::exists(path, ec) ? "not a JWW drawing" : "no such file") << "\n";
+    return false;
+  }
+  if (!doc.Load(path)) {
+    out << name << ": " << doc.Error() << "\n";
+    return false;
+  }
+  out << name << ": JWW drawing, version " << doc.Version() << "\n";
+  if (!doc.Header.memo.empty()) out << "  memo: " << ToDisplay(doc.Header.memo) << "\n";
+  PrintLists(doc, out);
+  if (doc.Version() >= 700) {
+    out << "  embedded images: " << images.Entries.size() << "\n";
+    for (const auto& img : images.Entries) {
+      out << "    " << ToDisplay(img.name) << " (" << img.size << " bytes)\n";
+    }
+  }
+  return true;
+}
+
+}  // namespace tessaly::cli

@@ -1,0 +1,13 @@
+// A short readable summary of a drawing or figure, for --info.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+
+namespace tessaly::cli {
+
+// Prints the summary of one file; answers false (after one line saying why) when
+// it cannot be read.
+bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir, std::ostream& out);
+
+}  // namespace tessaly::cli

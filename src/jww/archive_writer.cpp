@@ -1,0 +1,94 @@
+#include "jww/archive_writer.h"
+
+namespace tessaly {
+
+ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize)
+    : sink_(sink), buf_(bufferSize < 16 ? 16 : bufferSize) {}
+
+void ArchiveWriter::Flush() {
+  if (used_ == 0) return;
+  sink_.Write(buf_.data(), used_);
+  flushed_ += used_;
+  used_ = 0;
+}
+
+void ArchiveWriter::bytes(const void* data, std::size_t n) {
+  auto p = static_cast<const std::uint8_t*>(data);
+  if (n > buf_.size() - used_) {
+    Flush();
+    if (n >= buf_.size()) {
+      sink_.Write(p, n);
+      flushed_ += n;
+      return;
+    }
+  }
+  std::memcpy(buf_.data() + used_, p, n);
+  used_ += n;
+}
+
+void ArchiveWriter::zeros(std::size_t n) {
+  static const std::uint8_t kZero[256] = {};
+  while (n > 0) {
+    std::size_t k = n < sizeof kZero ? n : sizeof kZero;
+    bytes(kZero, k);
+    n -= k;
+  }
+}
+
+void ArchiveWriter::string(const JString& s) {
+  if (s.wide) {
+    u8(0xFF);
+    u16(0xFFFE);
+    const std::size_t units = s.units();
+    if (units < 0xFF) {
+      u8(static_cast<std::uint8_t>(units));
+    } else if (units < 0xFFFF) {
+      u8(0xFF);
+      u16(static_cast<std::uint16_t>(units));
+    } else {
+      u8(0xFF);
+      u16(0xFFFF);
+      u32(static_cast<std::uint32_t>(units));
+    }
+    bytes(s.bytes.data(), units * 2);
+    return;
+  }
+  const std::size_t n = s.bytes.size();
+  // 0xFF 0xFFFE announces the Unicode form, and there is no form beyond uint16.
+  if (n == 0xFFFE) throw WriteError("a string of 65534 bytes cannot be written unambiguously");
+  if (n > 0xFFFF) throw WriteError("a string of more than 65535 bytes cannot be written");
+  if (n < 0xFF) {
+    u8(static_cast<std::uint8_t>(n));
+  } else {
+    u8(0xFF);
+    u16(static_cast<std::uint16_t>(n));
+  }
+  bytes(s.bytes.data(), n);
+}
+
+void ArchiveWriter::count(std::uint32_t c) {
+  if (c < 0xFFFF) {
+    u16(static_cast<std::uint16_t>(c));
+  } else {
+    u16(0xFFFF);
+    u32(c);
+  }
+}
+
+void ArchiveWriter::classRef(std::uint32_t index) {
+  if (index < 0x7FFF) {
+    u16(static_cast<std::uint16_t>(0x8000 + index));
+  } else {
+    u16(0x7FFF);
+    u32(0x80000000u + index);
+  }
+}
+
+void ArchiveWriter::newClass(std::uint16_t schema, std::string_view name) {
+  u16(0xFFFF);
+  u16(schema);
+  u16(static_cast<std::uint16_t>(name.size()));
+  bytes(name.data(), name.size());
+}
+
+}  // namespace tessaly

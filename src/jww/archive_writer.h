@@ -1,0 +1,76 @@
+// Building a serialised archive: values are collected in one buffer and handed to
+// a sink in large blocks, never byte by byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "text/jstring.h"
+
+namespace tessaly {
+
+// Where the bytes go. Write throws WriteError on any failure.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void Write(const std::uint8_t* data, std::size_t n) = 0;
+};
+
+class WriteError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class StringSink : public ByteSink {
+ public:
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    bytes.append(reinterpret_cast<const char*>(data), n);
+  }
+  std::string bytes;
+};
+
+class ArchiveWriter {
+ public:
+  explicit ArchiveWriter(ByteSink& sink, std::size_t bufferSize = 1 << 20);
+  ~ArchiveWriter() = default;  // Flush is explicit: a failed save must not write on
+  ArchiveWriter(const ArchiveWriter&) = delete;
+  ArchiveWriter& operator=(const ArchiveWriter&) = delete;
+
+  void u8(std::uint8_t v) { Put(v); }
+  void u16(std::uint16_t v) { Put(v); }
+  void u32(std::uint32_t v) { Put(v); }
+  void i32(std::int32_t v) { Put(v); }
+  void f64(double v) { Put(v); }
+  void bytes(const void* data, std::size_t n);
+  void zeros(std::size_t n);
+
+  // A string in the archive's encoding, in the form it has (Shift-JIS, or the
+  // Unicode form with the shortest length encoding).
+  void string(const JString& s);
+  void count(std::uint32_t c);
+  void classRef(std::uint32_t index);
+  void newClass(std::uint16_t schema, std::string_view name);
+
+  // Hands everything buffered to the sink.
+  void Flush();
+  std::uint64_t written() const { return flushed_ + used_; }
+
+ private:
+  template <typename T>
+  void Put(T v) {
+    if (buf_.size() - used_ < sizeof(T)) Flush();
+    std::memcpy(buf_.data() + used_, &v, sizeof(T));
+    used_ += sizeof(T);
+  }
+
+  ByteSink& sink_;
+  std::vector<std::uint8_t> buf_;
+  std::size_t used_ = 0;
+  std::uint64_t flushed_ = 0;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,425 @@
+#include "jww/entity_list.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "jww/archive_reader.h"
+#include "jww/archive_writer.h"
+#include "text/text_helpers.h"
+
+namespace tessaly {
+namespace {
+
+constexpr std::string_view kClassNames[] = {"",           "CDataSen",   "CDataEnko",
+                                            "CDataTen",   "CDataMoji",  "CDataSunpou",
+                                            "CDataSolid", "CDataBlock", "CDataList"};
+constexpr const char* kKindWords[] = {"empty", "line",  "arc",   "point",           "text",
+                                      "dimension", "solid", "block insertion", "block definition"};
+
+// The smallest tagged bodies in a file, for bounding untrusted counts: a class
+// reference and a point of an old version; a class reference and a definition
+// with an empty name and an empty list.
+constexpr std::size_t kMinTaggedEntity = 2 + 13 + 16 + 4;
+constexpr std::size_t kMinTaggedDefinition = 2 + 13 + 12 + 1 + 2;
+
+std::size_t Bounded(std::uint32_t n, const ArchiveReader& r, std::size_t minBytes) {
+  return std::min<std::size_t>(n, r.remaining() / minBytes);
+}
+
+// The reader's side of the class-tag scheme: one counter numbers classes and
+// objects together from 1, and each entity kind remembers the index of its class.
+class TagReader {
+ public:
+  explicit TagReader(const ReadRules& rules) : rules_(rules) {}
+
+  // Reads the tag of an entity and answers its kind.
+  std::int32_t EntityTag(ArchiveReader& r) {
+    const std::size_t at = r.offset();
+    std::uint16_t tag = r.u16();
+    if (tag == 0xFFFF) {
+      std::string name = ClassRecord(r);
+      for (std::int32_t k = kLine; k <= kBlock; ++k) {
+        if (name == kClassNames[k]) {
+          remembered_[k] = counter_++;
+          return k;
+        }
+      }
+      throw FormatError(at, "class \"" + Printable(name) + "\" at byte offset " + std::to_string(at) +
+                                " is not an entity class");
+    }
+    std::uint32_t index;
+    if (tag == 0x7FFF) {
+      index = r.u32() & 0x7FFFFFFFu;
+    } else if (tag & 0x8000) {
+      index = tag - 0x8000u;
+    } else {
+      throw FormatError(at, "object reference 0x" + Hex(tag) + " at byte offset " + std::to_string(at) +
+                                " where an entity was expected");
+    }
+    // The last kind whose class has that index.
+    std::int32_t kind = kEmpty;
+    for (std::int32_t k = kLine; k <= kBlock; ++k) {
+      if (remembered_[k] == index) kind = k;
+    }
+    if (kind == kEmpty) {
+      throw FormatError(at, "class reference " + std::to_string(index) + " at byte offset " +
+                                std::to_string(at) + " names no entity class");
+    }
+    return kind;
+  }
+
+  // A definition's tag is read and not checked.
+  void DefinitionTag(ArchiveReader& r) {
+    std::uint16_t tag = r.u16();
+    if (tag == 0xFFFF) {
+      ClassRecord(r);
+      ++counter_;
+    } else if (tag == 0x7FFF) {
+      r.u32();
+    }
+  }
+
+  void CountObject() { ++counter_; }
+
+ private:
+  std::string ClassRecord(ArchiveReader& r) {
+    r.u16();  // schema, not used
+    const std::size_t at = r.offset();
+    std::uint16_t n = r.u16();
+    if (n > rules_.classNameLimit) {
+      throw FormatError(at, "class name of " + std::to_string(n) + " bytes at byte offset " +
+                                std::to_string(at) + " is longer than " +
+                                std::to_string(rules_.classNameLimit));
+    }
+    auto b = r.bytes(n);
+    return std::string(reinterpret_cast<const char*>(b.data()), b.size());
+  }
+  static std::string Hex(unsigned v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%04X", v);
+    return buf;
+  }
+  static std::string Printable(const std::string& s) {
+    std::string out;
+    for (unsigned char c : s.substr(0, 40)) out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+    return out;
+  }
+
+  const ReadRules& rules_;
+  std::uint32_t counter_ = 1;
+  std::uint32_t remembered_[8] = {};
+};
+
+template <typename T>
+void ReadInto(ArchiveReader& r, const ReadRules& rules, std::vector<T>& array, TEntityList& list,
+              std::int32_t kind) {
+  array.emplace_back();
+  try {
+    ReadBody(r, rules, array.back());
+  } catch (...) {
+    array.pop_back();  // a body that failed is not kept
+    throw;
+  }
+  list.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
+}
+
+void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntityList& list,
+              const std::string& where) {
+  const std::uint32_t n = r.count();
+  list.EntityIndex.reserve(Bounded(n, r, kMinTaggedEntity));
+  for (std::uint32_t i = 0; i < n; ++i) {
+    std::int32_t kind = kEmpty;
+    try {
+      kind = tags.EntityTag(r);
+      switch (kind) {
+        case kLine: ReadInto(r, rules, list.Lines, list, kind); break;
+        case kArc: ReadInto(r, rules, list.Arcs, list, kind); break;
+        case kPoint: ReadInto(r, rules, list.Points, list, kind); break;
+        case kText: ReadInto(r, rules, list.Texts, list, kind); break;
+        case kDimension:
+          ReadInto(r, rules, list.Dimensions, list, kind);
+          ++list.DimensionCount;
+          break;
+        case kSolid: ReadInto(r, rules, list.Solids, list, kind); break;
+        case kBlock: ReadInto(r, rules, list.Blocks, list, kind); break;
+      }
+    } catch (const FormatError& e) {
+      std::string what = std::string(e.what()) + " (" + where + ", entity " + std::to_string(i + 1) +
+                         " of " + std::to_string(n);
+      if (kind != kEmpty) what += std::string(", ") + kKindWords[kind];
+      throw FormatError(e.offset(), what + ")");
+    }
+    tags.CountObject();
+  }
+}
+
+}  // namespace
+
+std::string_view ClassName(std::int32_t kind) {
+  return kind >= kLine && kind <= kBlockDefKind ? kClassNames[kind] : std::string_view();
+}
+
+std::int64_t TEntityList::CountSum() const {
+  return std::int64_t{LineCount()} + ArcCount() + PointCount() + TextCount() + DimensionCount +
+         SolidCount() + BlockCount();
+}
+
+void TEntityList::ClearList() {
+  // Swapping with empty vectors frees the memory, which clear() would keep.
+  EntityIndex = {};
+  Lines = {};
+  Arcs = {};
+  Points = {};
+  Texts = {};
+  Dimensions = {};
+  Solids = {};
+  Blocks = {};
+  DimensionCount = 0;
+}
+
+void TEntityLists::ClearLists() {
+  ClearList();
+  BlockDefs = {};
+  BlockTree = {};
+  UsedBlockDefCount = 0;
+}
+
+void TEntityLists::ReadLists(ArchiveReader& r, const ReadRules& rules) {
+  TagReader tags(rules);
+  ReadList(r, rules, tags, *this, "main list");
+
+  const std::uint32_t m = r.count();
+  BlockDefs.reserve(Bounded(m, r, kMinTaggedDefinition));
+  for (std::uint32_t i = 0; i < m; ++i) {
+    const std::string where = "block definition " + std::to_string(i + 1) + " of " + std::to_string(m);
+    BlockDefs.emplace_back();
+    TEntJwwBlockDef& def = BlockDefs.back();
+    try {
+      tags.DefinitionTag(r);
+      def.common = ReadCommon(r, rules.version);
+      def.number = r.i32();
+      def.referenced = r.i32();
+      std::uint32_t time = r.u32();
+      if (time & 0x80000000u) {
+        // A 64-bit time follows; the definition's position stands in for it.
+        r.skip(8);
+        time = i + 1;
+      }
+      def.time = static_cast<std::int32_t>(time);
+      def.name = r.string();
+    } catch (const FormatError& e) {
+      BlockDefs.pop_back();
+      throw FormatError(e.offset(), std::string(e.what()) + " (" + where + ")");
+    }
+    tags.CountObject();
+    ReadList(r, rules, tags, def, where);
+  }
+}
+
+void TEntityLists::BuildBlockTree() {
+  BlockTree.clear();
+  UsedBlockDefCount = 0;
+  for (auto& d : BlockDefs) {
+    d.used = false;
+    d.newNumber = -1;
+  }
+  std::unordered_map<std::int32_t, std::int32_t> first;
+  first.reserve(BlockDefs.size());
+  for (std::size_t i = 0; i < BlockDefs.size(); ++i) first.emplace(BlockDefs[i].number, static_cast<std::int32_t>(i));
+
+  // Each definition's insertions are expanded the first time it is reached only:
+  // a definition that inserts itself would otherwise never end, and nesting would
+  // double at every level. Later entries for it stay without children; the used
+  // marks are the same either way.
+  std::vector<bool> expanded(BlockDefs.size(), false);
+  auto append = [&](const TEntJwwBlock& b, std::int32_t depth, std::int32_t parent) {
+    TEntJwwBlockTree t;
+    t.common = b.common;
+    t.depth = depth;
+    t.parent = parent;
+    t.blockNumber = b.blockNumber;
+    auto it = first.find(b.blockNumber);
+    if (it != first.end()) {
+      t.defIndex = it->second;
+      t.name = BlockDefs[it->second].name;
+      BlockDefs[it->second].used = true;
+    }
+    BlockTree.push_back(std::move(t));
+  };
+  for (const auto& b : Blocks) append(b, 0, -1);
+  for (std::size_t pos = 0; pos < BlockTree.size(); ++pos) {
+    const std::int32_t def = BlockTree[pos].defIndex;
+    if (def < 0 || expanded[def]) continue;
+    expanded[def] = true;
+    const std::int32_t depth = BlockTree[pos].depth + 1;
+    for (const auto& b : BlockDefs[def].Blocks) append(b, depth, static_cast<std::int32_t>(pos));
+  }
+
+  // Used definitions are numbered 0, 1, 2, ... in order; the others continue the
+  // numbering, so that every definition written has a number of its own.
+  std::int32_t next = 0;
+  for (auto& d : BlockDefs) {
+    if (d.used) d.newNumber = next++;
+  }
+  UsedBlockDefCount = next;
+  for (auto& d : BlockDefs) {
+    if (!d.used) d.newNumber = next++;
+  }
+}
+
+std::int32_t TEntityLists::MapBlockNumber(std::int32_t number) const {
+  for (const auto& d : BlockDefs) {
+    if (d.number == number) return d.newNumber;
+  }
+  return 0;
+}
+
+namespace {
+
+// The writer's side of the class-tag scheme.
+class ListWriter {
+ public:
+  ListWriter(ArchiveWriter& w, const WriteRules& rules, const TEntityLists& lists)
+      : w_(w), rules_(rules), lists_(lists) {
+    numbers_.reserve(lists.BlockDefs.size());
+    for (const auto& d : lists.BlockDefs) numbers_.emplace(d.number, d.newNumber);
+  }
+
+  void Tag(std::int32_t kind) {
+    if (slots_[kind] == 0) {
+      w_.newClass(static_cast<std::uint16_t>(rules_.version & 0xFFFF), kClassNames[kind]);
+      slots_[kind] = counter_++;
+    } else {
+      w_.classRef(slots_[kind]);
+    }
+  }
+
+  std::int32_t Mapped(std::int32_t number) const {
+    auto it = numbers_.find(number);
+    return it == numbers_.end() ? 0 : it->second;
+  }
+
+  // The length a list is announced with: the sum of its counts and six for each
+  // dimension whose SXF part becomes ordinary entities. Checked against the index
+  // so that the announced length always equals the entities that follow.
+  std::uint32_t Length(const TEntityList& list, const std::string& where) const {
+    std::int64_t entries = 0, converted = 0;
+    for (const auto& e : list.EntityIndex) {
+      if (e.kind < kLine || e.kind > kBlock) continue;
+      if (e.index < 0 || static_cast<std::size_t>(e.index) >= ArraySize(list, e.kind)) {
+        throw WriteError(where + ": an index entry points outside its array");
+      }
+      ++entries;
+      if (e.kind == kDimension && ConvertsSxf(list.Dimensions[e.index], rules_)) ++converted;
+    }
+    if (entries != list.CountSum()) {
+      throw WriteError(where + ": the entity counts disagree with the entity index");
+    }
+    const std::int64_t n = entries + 6 * converted;
+    if (n > 0xFFFFFFFFll) throw WriteError(where + ": too many entities");
+    return static_cast<std::uint32_t>(n);
+  }
+
+  void List(const TEntityList& list, const std::string& where) {
+    w_.count(Length(list, where));
+    ListBody(list);
+  }
+
+  void Definitions() {
+    w_.count(static_cast<std::uint32_t>(lists_.BlockDefs.size()));
+    for (std::size_t i = 0; i < lists_.BlockDefs.size(); ++i) {
+      const TEntJwwBlockDef& d = lists_.BlockDefs[i];
+      Tag(kBlockDefKind);
+      WriteCommon(w_, d.common, kBlockDefKind, rules_.version);
+      w_.i32(Mapped(d.number));
+      w_.i32(d.referenced);
+      w_.i32(d.time);
+      w_.string(SanitizeForWrite(d.name));
+      // The definition's object index comes before its entities.
+      const std::string where = "block definition " + std::to_string(i + 1);
+      const std::uint32_t n = Length(d, where);
+      w_.count(n);
+      ++counter_;
+      ListBody(d);
+    }
+  }
+
+ private:
+  static std::size_t ArraySize(const TEntityList& l, std::int32_t kind) {
+    switch (kind) {
+      case kLine: return l.Lines.size();
+      case kArc: return l.Arcs.size();
+      case kPoint: return l.Points.size();
+      case kText: return l.Texts.size();
+      case kDimension: return l.Dimensions.size();
+      case kSolid: return l.Solids.size();
+      case kBlock: return l.Blocks.size();
+      default: return 0;
+    }
+  }
+
+  void ListBody(const TEntityList& list) {
+    for (const auto& e : list.EntityIndex) {
+      switch (e.kind) {
+        case kLine: Entity(kLine, list.Lines[e.index]); break;
+        case kArc: Entity(kArc, list.Arcs[e.index]); break;
+        case kPoint: Entity(kPoint, list.Points[e.index]); break;
+        case kText: Entity(kText, list.Texts[e.index]); break;
+        case kDimension: Dimension(list.Dimensions[e.index]); break;
+        case kSolid: Entity(kSolid, list.Solids[e.index]); break;
+        case kBlock:
+          Tag(kBlock);
+          WriteBody(w_, rules_, list.Blocks[e.index], Mapped(list.Blocks[e.index].blockNumber));
+          ++counter_;
+          break;
+        default: break;
+      }
+    }
+  }
+
+  template <typename T>
+  void Entity(std::int32_t kind, const T& e) {
+    Tag(kind);
+    WriteBody(w_, rules_, e);
+    ++counter_;
+  }
+
+  void Dimension(const TEntJwwSunpo& d) {
+    Tag(kDimension);
+    WriteBody(w_, rules_, d);
+    if (ConvertsSxf(d, rules_)) {
+      // A version below 420 has no SXF part: its lines and points follow the
+      // dimension as ordinary entities.
+      ++counter_;
+      Tag(kLine);
+      WriteBody(w_, rules_, d.auxLine1);
+      ++counter_;
+      Tag(kLine);
+      WriteBody(w_, rules_, d.auxLine2);
+      for (const TEntJwwTen* p : {&d.point1, &d.point2, &d.point3, &d.point4}) {
+        ++counter_;
+        Tag(kPoint);
+        WriteBody(w_, rules_, *p);
+      }
+    }
+    ++counter_;
+  }
+
+  ArchiveWriter& w_;
+  const WriteRules& rules_;
+  const TEntityLists& lists_;
+  std::unordered_map<std::int32_t, std::int32_t> numbers_;  // first definition's number -> newNumber
+  std::uint32_t counter_ = 1;
+  std::uint32_t slots_[9] = {};
+};
+
+}  // namespace
+
+void TEntityLists::WriteLists(ArchiveWriter& w, const WriteRules& rules) const {
+  ListWriter lw(w, rules, *this);
+  lw.List(*this, "main list");
+  lw.Definitions();
+}
+
+}  // namespace tessaly

@@ -1,0 +1,92 @@
+// Entity lists and block definitions, shared by drawings and figures: the arrays
+// in memory, the class-tag scheme, reading and writing of both lists, and the
+// post-load step that finds which block definitions are in use.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "jww/records.h"
+
+namespace tessaly {
+
+class ArchiveReader;
+class ArchiveWriter;
+
+// One list of entities: the file order in `EntityIndex` and one array per kind.
+// Every element of every array is listed exactly once in the index, and the
+// list's length as written is the sum of the seven counts.
+struct TEntityList {
+  std::vector<TEntJwwIndex> EntityIndex;
+  std::vector<TEntJwwSen> Lines;
+  std::vector<TEntJwwEnko> Arcs;
+  std::vector<TEntJwwTen> Points;
+  std::vector<TEntJwwMoji> Texts;
+  std::vector<TEntJwwSunpo> Dimensions;
+  std::vector<TEntJwwSolid> Solids;
+  std::vector<TEntJwwBlock> Blocks;
+  // Dimensions still listed in the index. The dissolve empties their entries and
+  // lowers this count but keeps the records, so it can be below Dimensions.size().
+  std::int32_t DimensionCount = 0;
+
+  std::int32_t EntityCount() const { return static_cast<std::int32_t>(EntityIndex.size()); }
+  std::int32_t LineCount() const { return static_cast<std::int32_t>(Lines.size()); }
+  std::int32_t ArcCount() const { return static_cast<std::int32_t>(Arcs.size()); }
+  std::int32_t PointCount() const { return static_cast<std::int32_t>(Points.size()); }
+  std::int32_t TextCount() const { return static_cast<std::int32_t>(Texts.size()); }
+  std::int32_t SolidCount() const { return static_cast<std::int32_t>(Solids.size()); }
+  std::int32_t BlockCount() const { return static_cast<std::int32_t>(Blocks.size()); }
+  // The sum of the seven per-kind counts.
+  std::int64_t CountSum() const;
+
+  void ClearList();
+};
+
+// A block definition (file class "CDataList") with its own entity list.
+struct TEntJwwBlockDef : TEntityList {
+  TEntJwwCommon common;
+  std::int32_t number = 0;
+  std::int32_t referenced = 0;
+  std::int32_t time = 0;
+  JString name;
+  bool used = false;           // reached by an insertion of the main list
+  std::int32_t newNumber = -1;  // the number it is written under
+};
+using TEntJwwBlockDef2 = TEntJwwBlockDef;
+
+struct TEntJwwBlockTree {
+  TEntJwwCommon common;
+  std::int32_t depth = 0;
+  std::int32_t parent = -1;
+  std::int32_t blockNumber = 0;
+  std::int32_t defIndex = -1;
+  JString name;
+};
+
+// The main list, the definitions and what the post-load step derives from them.
+struct TEntityLists : TEntityList {
+  std::vector<TEntJwwBlockDef> BlockDefs;
+  std::vector<TEntJwwBlockTree> BlockTree;
+  std::int32_t UsedBlockDefCount = 0;
+
+  std::int32_t BlockDefCount() const { return static_cast<std::int32_t>(BlockDefs.size()); }
+  std::int32_t BlockTreeCount() const { return static_cast<std::int32_t>(BlockTree.size()); }
+
+  // Reads the main list and then the definitions. Throws FormatError.
+  void ReadLists(ArchiveReader& r, const ReadRules& rules);
+  // Fills BlockTree, `used`, `newNumber` and UsedBlockDefCount.
+  void BuildBlockTree();
+  // The number a definition or an insertion naming `number` is written under.
+  std::int32_t MapBlockNumber(std::int32_t number) const;
+  // Writes the main list and then the definitions. Throws WriteError.
+  void WriteLists(ArchiveWriter& w, const WriteRules& rules) const;
+
+  void ClearLists();
+};
+
+// The class names of the format, by kind (index 8: block definitions).
+std::string_view ClassName(std::int32_t kind);
+
+}  // namespace tessaly

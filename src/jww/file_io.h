@@ -1,0 +1,56 @@
+// The few file operations the formats need: a whole file read into memory, and an
+// output that replaces its target only once everything was written and flushed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jww/archive_writer.h"
+
+namespace tessaly {
+
+// Reads a whole regular file. On failure answers false and says why.
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string& error);
+
+// True when the file is a regular file whose first bytes are `signature`. Never
+// waits on a named pipe or a device.
+bool FileStartsWith(const std::filesystem::path& path, std::string_view signature);
+
+// Writes to a temporary file beside the target; Commit flushes it to disk and
+// renames it over the target, then flushes the folder. Until then the target
+// keeps its contents, and a writer destroyed without Commit removes its
+// temporary file. A target that is a symbolic link is replaced at the file it
+// points to; the replaced file keeps its permission bits. A target whose write
+// bits are all clear is refused, as is one that is not a regular file.
+class AtomicFile : public ByteSink {
+ public:
+  explicit AtomicFile(const std::filesystem::path& target);  // throws WriteError
+  ~AtomicFile() override;
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  void Write(const std::uint8_t* data, std::size_t n) override;  // throws WriteError
+  void Commit();                                                  // throws WriteError
+
+ private:
+  void Discard();
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+  std::uint64_t written_ = 0;
+};
+
+// Makes every AtomicFile fail once this many bytes have been written to it, to
+// test what a failure half way leaves behind. Tests only.
+void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes);
+
+// Flushes a file's or a folder's contents to disk.
+bool SyncPath(const std::filesystem::path& path);
+
+std::string ErrnoText(int err);
+
+}  // namespace tessaly

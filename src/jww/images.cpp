@@ -1,0 +1,50 @@
+#include "jww/images.h"
+
+#include "text/text_helpers.h"
+
+namespace tessaly {
+
+bool CheckImageName(const JString& name, std::string& fsName, std::string& why) {
+  auto unsafe = [](std::uint32_t c) { return c < 0x20 || c == '/' || c == '\\' || c == ':'; };
+  if (name.wide) {
+    for (std::size_t i = 0; i < name.units(); ++i) {
+      if (unsafe(name.unit(i))) {
+        why = "image name holds a path separator or a control character";
+        return false;
+      }
+    }
+    if (!Utf16ToUtf8(name, fsName)) {
+      why = "image name is not valid UTF-16";
+      return false;
+    }
+  } else {
+    const std::string& s = name.bytes;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      auto b = static_cast<unsigned char>(s[i]);
+      if (IsLeadByte(b)) {
+        ++i;
+      } else if (unsafe(b)) {
+        why = "image name holds a path separator or a control character";
+        return false;
+      }
+    }
+    fsName = s;
+  }
+  if (fsName == "." || fsName == "..") {
+    why = "image name \"" + fsName + "\" is not a file name";
+    return false;
+  }
+  if (fsName.size() > 255) {
+    why = "image name is longer than 255 bytes";
+    return false;
+  }
+  return true;
+}
+
+std::filesystem::path TBoundImages::PathOf(const JString& name) const {
+  std::string fsName, why;
+  if (name.empty() || workDir_.empty() || !CheckImageName(name, fsName, why)) return {};
+  return workDir_ / fsName;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,159 @@
+// Entity records shared by drawings (.jww) and figures (.jws), and the layouts of
+// their bodies in the archive.
+//
+// Every body begins with the common part. From version 351 on it is 15 bytes and
+// holds the pen width; up to 350 it is 13 bytes and the pen width reads as 0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "text/jstring.h"
+
+namespace tessaly {
+
+class ArchiveReader;
+class ArchiveWriter;
+
+enum EntityKind : std::int32_t {
+  kEmpty = 0,
+  kLine = 1,
+  kArc = 2,
+  kPoint = 3,
+  kText = 4,
+  kDimension = 5,
+  kSolid = 6,
+  kBlock = 7,
+  kBlockDefKind = 8,  // the common part of a block definition, for WriteCommon
+};
+
+struct TEntJwwCommon {
+  std::int32_t group = 0;
+  std::uint8_t penStyle = 0;
+  std::uint16_t penColor = 0;
+  std::uint16_t penWidth = 0;
+  std::uint16_t layer = 0;
+  std::uint16_t layerGroup = 0;
+  std::uint16_t flags = 0;
+};
+
+struct TEntJwwSen {
+  TEntJwwCommon common;
+  double startX = 0, startY = 0, endX = 0, endY = 0;
+};
+
+struct TEntJwwEnko {
+  TEntJwwCommon common;
+  double centerX = 0, centerY = 0, radius = 0, startAngle = 0, arcAngle = 0, tiltAngle = 0,
+         flatness = 0;
+  std::int32_t fullCircle = 0;
+};
+
+struct TEntJwwTen {
+  TEntJwwCommon common;
+  double x = 0, y = 0;
+  std::int32_t isTemporary = 0;
+  // Present in the file only when common.penStyle is 100.
+  std::int32_t code = 0;
+  double rotation = 0, scale = 0;
+};
+
+struct TEntJwwMoji {
+  TEntJwwCommon common;
+  double startX = 0, startY = 0, endX = 0, endY = 0;
+  std::int32_t textKind = 0;
+  double sizeX = 0, sizeY = 0, spacing = 0, angle = 0;
+  JString fontName;
+  JString text;
+};
+// Figures keep their strings whole; drawings cut them on reading. The record is
+// the same, only the reader's limit differs.
+using TEntJwwMoji2 = TEntJwwMoji;
+
+struct TEntJwwSunpo {
+  TEntJwwCommon common;
+  TEntJwwSen line;
+  TEntJwwMoji text;
+  std::uint16_t sxfMode = 0;  // from version 420 on
+  TEntJwwSen auxLine1, auxLine2;
+  TEntJwwTen point1, point2, point3, point4;
+};
+using TEntJwwSunpo2 = TEntJwwSunpo;
+
+struct TEntJwwSolid {
+  TEntJwwCommon common;
+  double corners[8] = {};  // four corners, each x then y
+  std::int32_t color = 0;  // present in the file only when common.penColor is 10
+};
+
+struct TEntJwwBlock {
+  TEntJwwCommon common;
+  double x = 0, y = 0, scaleX = 0, scaleY = 0, rotation = 0;
+  std::int32_t blockNumber = 0;
+};
+
+struct TEntJwwIndex {
+  std::int32_t kind = kEmpty;
+  std::int32_t index = 0;
+  friend bool operator==(const TEntJwwIndex&, const TEntJwwIndex&) = default;
+};
+
+// How a list is read: the file's version and the few rules in which drawings and
+// figures differ.
+struct ReadRules {
+  std::int32_t version = 0;
+  // Texts and font names of drawings keep at most 255 bytes (Shift-JIS form);
+  // figures keep them whole (0).
+  std::size_t textLimit = 0;
+  // Longest class name of a new-class record the reader takes.
+  std::size_t classNameLimit = 2048;
+};
+
+// How a list is written.
+struct WriteRules {
+  std::int32_t version = 0;        // the version written
+  std::int32_t sourceVersion = 0;  // the version the document was read with
+  // Figures rewrite a text entity's leading "^@BM%temp%" to "^@BM".
+  bool rewriteTempImageRefs = false;
+};
+
+// Minimum body sizes in the file, for bounding untrusted counts.
+constexpr std::size_t kMinBodyBytes = 13 + 16;  // a point or line body of an old version
+constexpr std::size_t kMinTaggedEntityBytes = 2 + kMinBodyBytes;
+
+TEntJwwCommon ReadCommon(ArchiveReader& r, std::int32_t version);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSen& e);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwEnko& e);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwTen& e);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwMoji& e);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSunpo& e);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSolid& e);
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwBlock& e);
+
+// Writes the common part after the writer's normalisation for the entity kind
+// and the version written; the record is not changed.
+void WriteCommon(ArchiveWriter& w, const TEntJwwCommon& c, std::int32_t kind, std::int32_t version);
+// The common part's values as WriteCommon writes them.
+TEntJwwCommon NormaliseCommon(const TEntJwwCommon& c, std::int32_t kind, std::int32_t version);
+
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSen& e);
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwEnko& e);
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwTen& e);
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwMoji& e);
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSunpo& e);
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSolid& e);
+// `number` is the block number as written (the list writer maps it).
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwBlock& e, std::int32_t number);
+
+// The text of a text entity as written: cleaned, and for figures with a leading
+// "^@BM%temp%" shortened to "^@BM".
+JString TextAsWritten(const JString& text, const WriteRules& rules);
+
+// True when a dimension is written with its SXF part turned into six ordinary
+// entities (a version below 420 is written from a document read at 420 or later).
+inline bool ConvertsSxf(const TEntJwwSunpo& d, const WriteRules& rules) {
+  return rules.version < 420 && rules.sourceVersion >= 420 && d.sxfMode != 0;
+}
+
+}  // namespace tessaly

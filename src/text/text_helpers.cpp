@@ -1,0 +1,244 @@
+#include "text/text_helpers.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace tessaly {
+namespace {
+
+constexpr bool IsControl(unsigned char b) { return b < 0x20; }
+
+// Upper-cases one-byte a-z only; two-byte characters stay whole.
+std::string AsciiUpperShiftJis(std::string_view text) {
+  std::string out(text);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    auto b = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(b)) {
+      ++i;
+    } else if (b >= 'a' && b <= 'z') {
+      out[i] = static_cast<char>(b - 'a' + 'A');
+    }
+  }
+  return out;
+}
+
+template <typename Keep>
+JString FilterUnits(const JString& text, Keep keep) {
+  JString out;
+  out.wide = true;
+  out.bytes.reserve(text.bytes.size());
+  for (std::size_t i = 0; i < text.units(); ++i) {
+    std::uint16_t u = text.unit(i);
+    if (keep(u)) out.appendUnit(u);
+  }
+  return out;
+}
+
+}  // namespace
+
+JString JString::Ascii(std::string_view ascii, bool wide) {
+  JString s;
+  s.wide = wide;
+  if (!wide) {
+    s.bytes = std::string(ascii);
+  } else {
+    for (char c : ascii) s.appendUnit(static_cast<unsigned char>(c));
+  }
+  return s;
+}
+
+bool TextToBool(std::string_view text) {
+  std::string t = AsciiUpperShiftJis(RemoveSpaces(text));
+  static constexpr std::string_view kTrue[] = {
+      "T", "TR", "TRU", "TRUE", "1", "ON",
+      "\x82\x50",  // full-width one
+      "\x81\x9B",  // white circle
+      "\x90\x5E",  // "true"
+      "\x90\xB3",  // "correct"
+  };
+  for (auto k : kTrue) {
+    if (t == k) return true;
+  }
+  return false;
+}
+
+std::string BoolToText(bool value) { return value ? "1" : "0"; }
+
+std::int32_t TextToInt(std::string_view text) {
+  if (text.empty()) return 0;
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (*first == '+') {  // from_chars takes a minus sign only
+    ++first;
+    if (first == last || *first == '-') return 0;
+  }
+  std::int32_t value = 0;
+  auto [ptr, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || ptr != last) return 0;
+  return value;
+}
+
+std::string RemoveSpaces(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    auto b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      std::string_view ch = text.substr(i, 2);
+      if (ch != "\x81\x40") out.append(ch);
+      i += 2;
+    } else {
+      if (b != ' ' && !IsControl(b)) out.push_back(static_cast<char>(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
+JString RemoveSpaces(const JString& text) {
+  if (!text.wide) return JString(RemoveSpaces(text.bytes), false);
+  return FilterUnits(text, [](std::uint16_t u) { return u != 0x20 && u != 0x3000 && u >= 0x20; });
+}
+
+std::string SanitizeForWrite(std::string_view text) {
+  if (text.empty()) return {};
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    auto b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      out.append(text.substr(i, 2));
+      i += 2;
+    } else if (b == '^' && i + 1 < text.size() && text[i + 1] == 'm') {
+      i += 2;
+    } else {
+      if (!IsControl(b)) out.push_back(static_cast<char>(b));
+      ++i;
+    }
+  }
+  if (out.empty()) out = " ";
+  return out;
+}
+
+JString SanitizeForWrite(const JString& text) {
+  if (!text.wide) return JString(SanitizeForWrite(text.bytes), false);
+  if (text.empty()) return text;
+  JString out;
+  out.wide = true;
+  out.bytes.reserve(text.bytes.size());
+  const std::size_t n = text.units();
+  for (std::size_t i = 0; i < n;) {
+    std::uint16_t u = text.unit(i);
+    if (u == '^' && i + 1 < n && text.unit(i + 1) == 'm') {
+      i += 2;
+      continue;
+    }
+    if (u >= 0x20) out.appendUnit(u);
+    ++i;
+  }
+  if (out.empty()) out.appendUnit(' ');
+  return out;
+}
+
+std::string SanitizeOnRead(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    auto b = static_cast<unsigned char>(text[i]);
+    if (IsLeadByte(b)) {
+      if (i + 1 >= text.size()) break;
+      out.append(text.substr(i, 2));
+      i += 2;
+    } else {
+      if (!IsControl(b)) out.push_back(static_cast<char>(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
+JString SanitizeOnRead(const JString& text) {
+  if (!text.wide) return JString(SanitizeOnRead(text.bytes), false);
+  return FilterUnits(text, [](std::uint16_t u) { return u >= 0x20; });
+}
+
+void CutShiftJis(std::string& text, std::size_t limit) {
+  if (text.size() <= limit) return;
+  std::size_t i = 0;
+  while (i < limit) i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+  text.resize(std::min(i, text.size()));
+}
+
+void CopyStrToBuf(unsigned char* dest, std::string_view text, int n) {
+  std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(n < 0 ? -static_cast<long>(n) : n),
+                                           text.size());
+  if (count > 0) std::memcpy(dest, text.data(), count);
+}
+
+unsigned char* FillBuf(unsigned char* buf, unsigned char value, int n) {
+  if (n <= 0) return buf;
+  std::memset(buf, value, static_cast<std::size_t>(n));
+  return buf + n;
+}
+
+std::vector<std::uint32_t> DecodeForMatch(const JString& text, bool asciiUpper) {
+  auto up = [asciiUpper](std::uint32_t c) -> std::uint32_t {
+    return (asciiUpper && c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+  };
+  std::vector<std::uint32_t> out;
+  out.reserve(text.units());
+  if (text.wide) {
+    for (std::size_t i = 0; i < text.units(); ++i) out.push_back(up(text.unit(i)));
+    return out;
+  }
+  const std::string& s = text.bytes;
+  for (std::size_t i = 0; i < s.size();) {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (IsLeadByte(b) && i + 1 < s.size()) {
+      out.push_back(0x20000u | (static_cast<std::uint32_t>(b) << 8) | static_cast<unsigned char>(s[i + 1]));
+      i += 2;
+    } else if (b >= 0x80) {
+      out.push_back(0x10000u | b);
+      ++i;
+    } else {
+      out.push_back(up(b));
+      ++i;
+    }
+  }
+  return out;
+}
+
+bool Utf16ToUtf8(const JString& wide, std::string& out) {
+  out.clear();
+  const std::size_t n = wide.units();
+  for (std::size_t i = 0; i < n; ++i) {
+    std::uint32_t c = wide.unit(i);
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      if (i + 1 >= n) return false;
+      std::uint32_t lo = wide.unit(i + 1);
+      if (lo < 0xDC00 || lo > 0xDFFF) return false;
+      c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+      ++i;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      return false;
+    }
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else if (c < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+  return true;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,1 @@
+// placeholder: helpers shared by the tests
