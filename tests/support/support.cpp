@@ -1,1 +1,0 @@
-// placeholder: helpers shared by the tests
