@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "jws/jws_data.h"
 #include "jww/jww_data.h"
 #include "text/display.h"
 
@@ -22,7 +23,8 @@ struct Counts {
 };
 
 std::string Describe(const Counts& c) {
-  static const char* kWords[] = {"", "lines", "arcs", "points", "texts", "dimensions", "solids", "block insertions"};
+  static const char* kWords[] = {"",      "lines",      "arcs",   "points",
+                                 "texts", "dimensions", "solids", "block insertions"};
   std::string s = std::to_string(c.total) + " entities";
   std::string parts;
   for (int k = kLine; k <= kBlock; ++k) {
@@ -39,7 +41,8 @@ void PrintLists(const Doc& doc, std::ostream& out) {
   main.Add(doc);
   for (const auto& d : doc.BlockDefs) defs.Add(d);
   out << "  main list: " << Describe(main) << "\n";
-  out << "  block definitions: " << doc.UsedBlockDefCount << " used / " << doc.BlockDefCount() << " in all";
+  out << "  block definitions: " << doc.UsedBlockDefCount << " used / " << doc.BlockDefCount()
+      << " in all";
   if (doc.BlockDefCount() > 0) out << ", holding " << Describe(defs);
   out << "\n";
   out << "  dimensions: " << (main.kinds[kDimension] + defs.kinds[kDimension]) << " ("
@@ -47,17 +50,33 @@ void PrintLists(const Doc& doc, std::ostream& out) {
       << " in block definitions)\n";
 }
 
-}  // namespace
-
-bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir, std::ostream& out) {
+bool PrintFigure(const std::filesystem::path& path, std::ostream& out) {
   const std::string name = path.string();
-  TBoundImages images(workDir);
-  TJwwData doc(images);
-  if (!TJwwData::IsJwwFile(path)) {
-    std::error_code ec;
-    out << name << ": " << (std::filesystem::exists(path, ec) ? "not a JWW drawing" : "no such file") << "\n";
+  TJwsData doc;
+  if (!doc.Load(path)) {
+    out << name << ": " << doc.Error() << "\n";
     return false;
   }
+  out << name << ": JWS figure, version " << doc.Version() << "\n";
+  PrintLists(doc, out);
+  return true;
+}
+
+}  // namespace
+
+bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir,
+               std::ostream& out) {
+  const std::string name = path.string();
+  if (!TJwwData::IsJwwFile(path)) {
+    if (TJwsData::IsJwsFile(path)) return PrintFigure(path, out);
+    std::error_code ec;
+    out << name << ": "
+        << (std::filesystem::exists(path, ec) ? "not a JWW drawing or JWS figure" : "no such file")
+        << "\n";
+    return false;
+  }
+  TBoundImages images(workDir);
+  TJwwData doc(images);
   if (!doc.Load(path)) {
     out << name << ": " << doc.Error() << "\n";
     return false;

@@ -1,4 +1,4 @@
-// A short readable summary of a drawing or figure, for --info.
+// A short readable summary of a JWW drawing or a JWS figure, for --info.
 #pragma once
 
 #include <filesystem>
@@ -8,6 +8,7 @@ namespace tessaly::cli {
 
 // Prints the summary of one file; answers false (after one line saying why) when
 // it cannot be read.
-bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir, std::ostream& out);
+bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir,
+               std::ostream& out);
 
 }  // namespace tessaly::cli

@@ -1,0 +1,412 @@
+// Reading and writing figures against bytes spelt out by hand.
+#include "jws/jws_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "jws/figure_bytes.h"
+#include "jww/archive_writer.h"
+#include "jww/file_io.h"
+#include "support/temp_dir.h"
+
+namespace tessaly {
+namespace {
+
+using test::BuildFigure;
+using test::Bytes;
+using test::FigureSpec;
+
+std::string Written(const TJwsData& doc, std::int32_t version) {
+  StringSink sink;
+  doc.Write(sink, version);
+  return sink.bytes;
+}
+
+TJwsData Loaded(const std::string& bytes) {
+  TJwsData doc;
+  EXPECT_TRUE(doc.LoadFromMemory(test::AsBytes(bytes))) << doc.Error();
+  return doc;
+}
+
+double DoubleAt(const std::string& b, std::size_t offset) {
+  double d;
+  std::memcpy(&d, b.data() + offset, 8);
+  return d;
+}
+
+std::int32_t Int32At(const std::string& b, std::size_t offset) {
+  std::int32_t v;
+  std::memcpy(&v, b.data() + offset, 4);
+  return v;
+}
+
+TEST(JwsHeader, ReadsEveryFieldInFileOrderAndWritesFillerAsDots) {
+  FigureSpec in;
+  in.filler = 0x00;  // whatever the filler holds, it is not read
+  const std::string bytes = BuildFigure(in);
+  TJwsData doc = Loaded(bytes);
+
+  EXPECT_EQ(doc.Header.Signature, "JwsData");
+  EXPECT_EQ(doc.Version(), 600);
+  EXPECT_EQ(doc.Header.HeaderReals1, (std::array<double, 2>{-135.5, 70.25}));
+  // Layer group 0 is the double at offset 220, group 15 the one at 340.
+  EXPECT_EQ(doc.LayerGroups[0].scale, DoubleAt(bytes, 220));
+  EXPECT_EQ(doc.LayerGroups[15].scale, DoubleAt(bytes, 340));
+  for (int g = 0; g < 16; ++g) EXPECT_EQ(doc.LayerGroups[g].scale, 100.0 + g) << g;
+  EXPECT_EQ(doc.Header.HeaderInts, (std::array<std::int32_t, 6>{11, 22, 33, 44, 55, 66}));
+  EXPECT_EQ(Int32At(bytes, 348), 11);
+  EXPECT_EQ(doc.Header.HeaderReals2[0], DoubleAt(bytes, 372));
+  EXPECT_EQ(doc.Header.HeaderReals2[9], 3.5);
+
+  FigureSpec out = in;
+  out.filler = 0x2E;
+  EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
+}
+
+TEST(JwsHeader, EmptyFigureIsTheHeaderAndTwoZeroCounts) {
+  Bytes b;
+  test::FigureHeader(b, 700, 0x2E);
+  ASSERT_EQ(b.size(), TJwsData::kHeaderSize);
+  b.u16(0).u16(0);
+  TJwsData doc = Loaded(b.bytes());
+  EXPECT_EQ(doc.EntityCount(), 0);
+  EXPECT_EQ(doc.BlockDefCount(), 0);
+  EXPECT_EQ(doc.UsedBlockDefCount, 0);
+  EXPECT_TRUE(test::SameBytes(Written(doc, 700), b.bytes()));
+
+  // A figure made from nothing gets the figure signature, and version 0 is
+  // written as 230.
+  TJwsData empty;
+  Bytes e;
+  e.raw("JwsData").fill(193, 0x2E).i32(230).fill(2 * 8 + 16 * 8 + 6 * 4 + 10 * 8, 0).u16(0).u16(0);
+  EXPECT_TRUE(test::SameBytes(Written(empty, empty.Version()), e.bytes()));
+  EXPECT_EQ(e.size(), 456u);
+}
+
+// A figure read with version v is written with the version the rules give, in
+// that version's layout: old versions without pen widths, 351 with them (0 where
+// the source had none), and the SXF part of dimensions from 420 on.
+struct VersionCase {
+  std::int32_t read;
+  std::int32_t written;
+};
+
+void PrintTo(const VersionCase& c, std::ostream* os) {
+  *os << c.read << " -> " << c.written;
+}
+
+class JwsVersions : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(JwsVersions, ReadCompletelyAndWrittenByTheVersionRules) {
+  const VersionCase c = GetParam();
+  FigureSpec in;
+  in.version = in.schema = in.layout = c.read;
+  in.blockNumber = 10;  // the one definition is used: written as 0
+  TJwsData doc = Loaded(BuildFigure(in));
+  EXPECT_EQ(doc.EntityCount(), 4);
+  ASSERT_EQ(doc.BlockDefCount(), 1);
+  EXPECT_EQ(doc.BlockDefs[0].EntityCount(), 2);
+  EXPECT_EQ(doc.Lines[0].common.penWidth, c.read >= 351 ? 3 : 0);
+  EXPECT_EQ(doc.Dimensions[0].sxfMode, c.read >= 420 ? 1 : 0);
+  EXPECT_TRUE(doc.BlockDefs[0].used);
+
+  EXPECT_EQ(TJwsData::WrittenVersion(c.read), c.written);
+  FigureSpec out;
+  out.version = out.schema = out.layout = c.written;
+  out.penWidth = c.read >= 351 ? 3 : 0;
+  const std::string written = Written(doc, c.read);
+  EXPECT_TRUE(test::SameBytes(written, BuildFigure(out)));
+  EXPECT_EQ(Int32At(written, 200), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, JwsVersions,
+                         testing::Values(VersionCase{0, 230}, VersionCase{200, 230},
+                                         VersionCase{229, 230}, VersionCase{230, 230},
+                                         VersionCase{231, 231}, VersionCase{300, 351},
+                                         VersionCase{301, 301}, VersionCase{350, 350},
+                                         VersionCase{351, 351}, VersionCase{420, 420},
+                                         VersionCase{600, 600}, VersionCase{700, 700},
+                                         VersionCase{701, 701}),
+                         [](const testing::TestParamInfo<VersionCase>& i) {
+                           return "v" + std::to_string(i.param.read);
+                         });
+
+TEST(JwsVersions, Version300WrittenAs351WithoutSxfPartSpeltOut) {
+  // The line of a version-300 figure is 45 bytes; written as 351 it is 47, with
+  // a zero pen width after the pen colour.
+  FigureSpec in;
+  in.version = in.schema = in.layout = 300;
+  TJwsData doc = Loaded(BuildFigure(in));
+  const std::string out = Written(doc, 300);
+  const std::size_t line = 452 + 2 + 2 + 2 + 2 + 8;  // count, new-class record of "CDataSen"
+  Bytes expected;
+  expected
+      .i32(7)       // group
+      .u8(1)        // pen style
+      .u16(2)       // pen colour
+      .u16(0)       // pen width, which version 300 does not hold
+      .u16(3)       // layer
+      .u16(2)       // layer group
+      .u16(0x0010)  // flags
+      .f64(1.0)     // start x
+      .f64(2.5)     // start y
+      .f64(11.0)    // end x
+      .f64(-4.25);  // end y
+  EXPECT_EQ(out.substr(line, 47), expected.bytes());
+  EXPECT_EQ(out.substr(452 + 4, 2), std::string("\x5F\x01", 2));  // schema 351
+}
+
+TEST(JwsStrings, TextOf300BytesKeptWholeInTextAndDimension) {
+  FigureSpec in;
+  in.text = JString(std::string(300, 'x'));
+  in.dimText = JString(std::string(298, 'y') + "\x95\x5C");  // ends with a whole two-byte character
+  in.font = JString(std::string(260, 'f'));
+  const std::string bytes = BuildFigure(in);
+  ASSERT_NE(bytes.find(std::string("\xFF\x2C\x01", 3) + std::string(300, 'x')), std::string::npos);
+  TJwsData doc = Loaded(bytes);
+  EXPECT_EQ(doc.Texts[0].text.bytes, std::string(300, 'x'));
+  EXPECT_EQ(doc.Texts[0].fontName.bytes.size(), 260u);
+  EXPECT_EQ(doc.Dimensions[0].text.text, in.dimText);
+  EXPECT_EQ(doc.BlockDefs[0].Texts[0].text.bytes.size(), 300u);
+  EXPECT_TRUE(test::SameBytes(Written(doc, 600), bytes));
+}
+
+TEST(JwsStrings, ControlCharactersDroppedOnReadingTwoByteCharactersKept) {
+  FigureSpec in;
+  in.text = JString(
+      "A\x0D\x0A\x95\x5C"
+      "B");
+  TJwsData doc = Loaded(BuildFigure(in));
+  EXPECT_EQ(doc.Texts[0].text.bytes,
+            "A\x95\x5C"
+            "B");
+}
+
+// The leading "^@BM%temp%" of a text entity loses its "%temp%", judged on the
+// text as cleaned for writing; font names and the text of dimensions are only
+// cleaned.
+struct RewriteCase {
+  const char* name;
+  JString input;
+  JString text;   // a text entity's text as written
+  JString other;  // a font name or a dimension's text as written
+};
+
+JString W(std::u16string_view s) {
+  JString j("", true);
+  for (char16_t c : s) j.appendUnit(static_cast<std::uint16_t>(c));
+  return j;
+}
+JString S(std::string_view s) {
+  return JString(std::string(s));
+}
+
+void PrintTo(const RewriteCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class JwsRewrite : public testing::TestWithParam<RewriteCase> {};
+
+TEST_P(JwsRewrite, TextEntitiesOnly) {
+  const RewriteCase& c = GetParam();
+  TJwsData doc = Loaded(BuildFigure(FigureSpec{}));
+  doc.Texts[0].text = c.input;
+  doc.Texts[0].fontName = c.input;
+  doc.BlockDefs[0].Texts[0].text = c.input;
+  doc.BlockDefs[0].Texts[0].fontName = c.input;
+  doc.Dimensions[0].text.text = c.input;
+  doc.Dimensions[0].text.fontName = c.input;
+
+  FigureSpec out;
+  out.text = c.text;
+  out.font = out.dimFont = out.dimText = c.other;
+  EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, JwsRewrite,
+    testing::Values(
+        RewriteCase{"FileName", S("^@BM%temp%a.bmp"), S("^@BMa.bmp"), S("^@BM%temp%a.bmp")},
+        RewriteCase{"WithPlacement", S("^@BM%temp%a.bmp,10,20"), S("^@BMa.bmp,10,20"),
+                    S("^@BM%temp%a.bmp,10,20")},
+        RewriteCase{"MarkerAlone", S("^@BM%temp%"), S("^@BM"), S("^@BM%temp%")},
+        RewriteCase{"NoTemp", S("^@BMa.bmp"), S("^@BMa.bmp"), S("^@BMa.bmp")},
+        RewriteCase{"MarkerLater", S("x^@BM%temp%a.bmp"), S("x^@BM%temp%a.bmp"),
+                    S("x^@BM%temp%a.bmp")},
+        RewriteCase{"UpperCaseTemp", S("^@BM%TEMP%a.bmp"), S("^@BM%TEMP%a.bmp"),
+                    S("^@BM%TEMP%a.bmp")},
+        RewriteCase{"NineBytes", S("^@BM%temp"), S("^@BM%temp"), S("^@BM%temp")},
+        RewriteCase{"ControlsRemoved", S("\x01^@BM%te\x1Fmp%a.bmp"), S("^@BMa.bmp"),
+                    S("^@BM%temp%a.bmp")},
+        RewriteCase{"CaretMRemoved", S("^m^@BM%temp%a.bmp"), S("^@BMa.bmp"), S("^@BM%temp%a.bmp")},
+        RewriteCase{"TwoByteName", S("^@BM%temp%\x95\x5C.bmp"), S("^@BM\x95\x5C.bmp"),
+                    S("^@BM%temp%\x95\x5C.bmp")},
+        RewriteCase{"Utf16", W(u"^@BM%temp%\u8868.bmp"), W(u"^@BM\u8868.bmp"),
+                    W(u"^@BM%temp%\u8868.bmp")},
+        RewriteCase{"Utf16ControlRemoved", W(u"\u0001^@BM%temp%a"), W(u"^@BMa"), W(u"^@BM%temp%a")},
+        RewriteCase{"Utf16NoTemp", W(u"^@BMa.bmp"), W(u"^@BMa.bmp"), W(u"^@BMa.bmp")},
+        RewriteCase{"Utf16FullWidthCaret", W(u"\uFF3E@BM%temp%a"), W(u"\uFF3E@BM%temp%a"),
+                    W(u"\uFF3E@BM%temp%a")}),
+    [](const testing::TestParamInfo<RewriteCase>& i) { return std::string(i.param.name); });
+
+TEST(JwsRewrite, SpeltOutInTheFileAfterReading) {
+  FigureSpec in;
+  in.text = S("^@BM%temp%a.bmp,1,2");
+  in.font = in.dimFont = in.dimText = S("^@BM%temp%x");
+  TJwsData doc = Loaded(BuildFigure(in));
+  FigureSpec out = in;
+  out.text = S("^@BMa.bmp,1,2");
+  EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
+}
+
+TEST(JwsLoad, BytesAfterTheDefinitionsAreIgnored) {
+  FigureSpec in;
+  in.version = in.schema = in.layout = 700;
+  in.trailing = std::string("\x01\x00\x00\x00garbage", 11);
+  TJwsData doc = Loaded(BuildFigure(in));
+  in.trailing.clear();
+  EXPECT_TRUE(test::SameBytes(Written(doc, 700), BuildFigure(in)));
+}
+
+TEST(JwsLoad, ClassNameOfTheDefinitionTagUpTo200Bytes) {
+  // A definition's tag is not checked, but its name must fit the reader's
+  // 200-byte buffer.
+  FigureSpec in;
+  in.defClassName = std::string(200, 'N');
+  TJwsData doc = Loaded(BuildFigure(in));
+  EXPECT_EQ(doc.BlockDefCount(), 1);
+
+  in.defClassName = std::string(201, 'N');
+  TJwsData bad;
+  EXPECT_FALSE(bad.LoadFromMemory(test::AsBytes(BuildFigure(in))));
+  EXPECT_NE(bad.Error().find("longer than 200"), std::string::npos) << bad.Error();
+}
+
+TEST(JwsLoad, UnknownEntityClassFails) {
+  Bytes b;
+  test::FigureHeader(b, 600, 0x2E);
+  b.u16(1).newClass(600, "CDataXyz").fill(60, 0);
+  TJwsData doc;
+  EXPECT_FALSE(doc.LoadFromMemory(b.span()));
+  EXPECT_NE(doc.Error().find("CDataXyz"), std::string::npos) << doc.Error();
+}
+
+TEST(JwsLoad, FailedLoadKeepsWhatWasReadAndFindsTheDefinitionsInUse) {
+  std::string bytes = BuildFigure(FigureSpec{});
+  bytes.resize(bytes.size() - 5);  // inside the definition's text
+  TJwsData doc;
+  EXPECT_FALSE(doc.LoadFromMemory(test::AsBytes(bytes)));
+  EXPECT_NE(doc.Error().find("truncated"), std::string::npos) << doc.Error();
+  EXPECT_EQ(doc.EntityCount(), 4);
+  ASSERT_EQ(doc.BlockDefCount(), 1);
+  EXPECT_EQ(doc.BlockDefs[0].EntityCount(), 1);  // the line; the cut text is dropped
+  EXPECT_TRUE(doc.BlockDefs[0].used);
+  EXPECT_EQ(doc.UsedBlockDefCount, 1);
+  EXPECT_EQ(doc.BlockTreeCount(), 1);
+
+  doc.Clear();
+  EXPECT_EQ(doc.EntityCount(), 0);
+  EXPECT_EQ(doc.BlockDefCount(), 0);
+  EXPECT_EQ(doc.Version(), 0);
+  EXPECT_TRUE(doc.Header.Signature.empty());
+  EXPECT_EQ(doc.LayerGroups[3].scale, 0);
+  EXPECT_TRUE(doc.Error().empty());
+}
+
+TEST(JwsLoad, NotAFigure) {
+  for (std::string bytes :
+       {std::string("JwwData.") + std::string(500, '\0'), std::string("JwsDat"), std::string()}) {
+    TJwsData doc;
+    EXPECT_FALSE(doc.LoadFromMemory(test::AsBytes(bytes)));
+    EXPECT_EQ(doc.Error(), "not a JWS figure");
+  }
+  TJwsData doc;
+  EXPECT_FALSE(doc.LoadFromMemory(test::AsBytes(std::string("JwsData") + std::string(300, '.'))));
+  EXPECT_NE(doc.Error().find("(header)"), std::string::npos) << doc.Error();
+}
+
+TEST(JwsFiles, SignatureCheck) {
+  test::TempDir dir;
+  struct {
+    const char* name;
+    std::string bytes;
+    bool figure;
+  } cases[] = {
+      {"exact.jws", "JwsData", true},
+      {"more.jws", "JwsData!and anything", true},
+      {"dot.jws", "JwsData.", true},
+      {"short.jws", "JwsDat", false},
+      {"drawing.jww", "JwwData." + std::string(40, '\0'), false},
+      {"lower.jws", "jwsData", false},
+      {"empty.jws", "", false},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(dir / c.name, c.bytes);
+    EXPECT_EQ(TJwsData::IsJwsFile(dir / c.name), c.figure) << c.name;
+  }
+  std::filesystem::create_directory(dir / "folder.jws");
+  EXPECT_FALSE(TJwsData::IsJwsFile(dir / "folder.jws"));
+  EXPECT_FALSE(TJwsData::IsJwsFile(dir / "missing.jws"));
+}
+
+TEST(JwsFiles, LoadAndSaveThroughFiles) {
+  test::TempDir dir;
+  FigureSpec in;
+  in.version = in.schema = in.layout = 300;
+  test::WriteFile(dir / "a.jws", BuildFigure(in));
+  TJwsData doc;
+  ASSERT_TRUE(doc.Load(dir / "a.jws")) << doc.Error();
+  ASSERT_TRUE(doc.Save(dir / "b.jws", doc.Version())) << doc.Error();
+  EXPECT_EQ(test::ReadFile(dir / "b.jws"), Written(doc, 300));
+  EXPECT_EQ(Int32At(test::ReadFile(dir / "b.jws"), 200), 351);
+  EXPECT_EQ(doc.Version(), 300);  // the member keeps the version read
+
+  EXPECT_FALSE(doc.Load(dir / "missing.jws"));
+  EXPECT_FALSE(doc.Error().empty());
+}
+
+TEST(JwsFiles, FailedSaveLeavesTheTargetAndNoTemporaryFile) {
+  test::TempDir dir;
+  const std::string bytes = BuildFigure(FigureSpec{});
+  TJwsData doc = Loaded(bytes);
+  test::WriteFile(dir / "old.jws", "previous contents");
+  const auto before = test::Snapshot(dir.path());
+
+  SetWriteFailureAfterForTesting(100);
+  const bool saved = doc.Save(dir / "old.jws", 600);
+  SetWriteFailureAfterForTesting(std::nullopt);
+  EXPECT_FALSE(saved);
+  EXPECT_FALSE(doc.Error().empty());
+  EXPECT_EQ(test::Snapshot(dir.path()), before);
+
+  std::filesystem::create_directory(dir / "folder.jws");
+  EXPECT_FALSE(doc.Save(dir / "folder.jws", 600));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.jws"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.jws"));
+}
+
+TEST(JwsWrite, UnusedDefinitionsAreAllWrittenWithAMatchingCount) {
+  // Two definitions that no insertion reaches, numbered 40 and 50: both are
+  // written, under a count of 2 (the used count is 0), numbered 0 and 1.
+  auto figure = [](std::int32_t first, std::int32_t second) {
+    const FigureSpec s;
+    Bytes b;
+    test::FigureHeader(b, 600, 0x2E);
+    b.count(0);                      // main list
+    b.count(2);                      // block definitions
+    b.newClass(600, "CDataList");    // class 1
+    test::Common(b, s, 0, 0, 0, 0);  // object 2
+    b.i32(first).i32(0).i32(1).str("A").count(0);
+    b.classRef(1);
+    test::Common(b, s, 0, 0, 0, 0);  // object 3
+    b.i32(second).i32(0).i32(2).str("B").count(0);
+    return b.bytes();
+  };
+  TJwsData doc = Loaded(figure(40, 50));
+  EXPECT_EQ(doc.UsedBlockDefCount, 0);
+  EXPECT_TRUE(test::SameBytes(Written(doc, 600), figure(0, 1)));
+}
+
+}  // namespace
+}  // namespace tessaly

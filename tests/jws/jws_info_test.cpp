@@ -1,0 +1,49 @@
+// --info on figures, next to drawings and files that are neither.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "cli/info.h"
+#include "jws/figure_bytes.h"
+#include "support/temp_dir.h"
+
+namespace tessaly {
+namespace {
+
+std::string Info(const std::filesystem::path& file, const test::TempDir& dir, bool expectOk) {
+  std::ostringstream out;
+  EXPECT_EQ(cli::PrintInfo(file, dir / "work", out), expectOk) << out.str();
+  return out.str();
+}
+
+TEST(JwsInfo, DescribesAFigure) {
+  test::TempDir dir;
+  test::FigureSpec spec;
+  spec.blockNumber = 5;
+  test::WriteFile(dir / "a.jws", test::BuildFigure(spec));
+  const std::string name = (dir / "a.jws").string();
+  EXPECT_EQ(Info(dir / "a.jws", dir, true),
+            name +
+                ": JWS figure, version 600\n"
+                "  main list: 4 entities (1 lines, 1 texts, 1 dimensions, 1 block insertions)\n"
+                "  block definitions: 1 used / 1 in all, holding 2 entities (1 lines, 1 texts)\n"
+                "  dimensions: 1 (1 in the main list, 0 in block definitions)\n");
+}
+
+TEST(JwsInfo, FailuresNameTheFile) {
+  test::TempDir dir;
+  std::string cut = test::BuildFigure(test::FigureSpec{});
+  cut.resize(600);
+  test::WriteFile(dir / "cut.jws", cut);
+  test::WriteFile(dir / "other.jws", "neither a drawing nor a figure");
+  const std::string cutName = (dir / "cut.jws").string(), otherName = (dir / "other.jws").string();
+
+  const std::string a = Info(dir / "cut.jws", dir, false);
+  EXPECT_EQ(a.rfind(cutName + ": truncated at byte offset ", 0), 0u) << a;
+  EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 1);
+  EXPECT_EQ(Info(dir / "other.jws", dir, false), otherName + ": not a JWW drawing or JWS figure\n");
+}
+
+}  // namespace
+}  // namespace tessaly
