@@ -1,13 +1,26 @@
 // tessaly-cli as a function, so that it can be tested in-process.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+namespace tessaly {
+struct FileResult;
+}
+
 namespace tessaly::cli {
 
-// args excludes the program name. Answers the exit status.
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// args excludes the program name. Answers the exit status: 0 when every file
+// was converted, had nothing to dissolve or was skipped, 1 when any failed, 2
+// for a usage error (nothing is converted then), 128 + the signal number after
+// Ctrl-C (SIGINT, 130) or SIGTERM, which end the run before the next file.
+// With `progress` a progress line is kept on `err` (meant for a terminal).
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        bool progress = false);
+
+// Called after each file's result is printed. Tests only.
+void SetAfterFileHookForTesting(std::function<void(const FileResult&)> hook);
 
 }  // namespace tessaly::cli

@@ -1,0 +1,262 @@
+#include "app/convert.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <system_error>
+
+#include "app/file_copy.h"
+#include "jww/file_io.h"
+#include "jww/jww_data.h"
+
+namespace tessaly {
+namespace fs = std::filesystem;
+namespace {
+
+std::string Counted(std::size_t i, std::size_t n) {
+  return "(" + std::to_string(i) + "/" + std::to_string(n) + ") ";
+}
+
+// Why a file that its extension gives to a format failed the signature check.
+std::string SignatureFailure(const fs::path& source, const FormatPipeline& format) {
+  struct stat st {};
+  if (::stat(source.c_str(), &st) != 0) {
+    return errno == ENOENT ? "no such file" : "cannot examine the file: " + ErrnoText(errno);
+  }
+  if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
+  int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return "cannot open: " + ErrnoText(errno);
+  ::close(fd);
+  return "not a " + std::string(format.Noun());
+}
+
+// Runs a clean-up when the scope ends, however it ends.
+class CleanUpGuard {
+ public:
+  explicit CleanUpGuard(std::function<void()> f) : f_(std::move(f)) {}
+  ~CleanUpGuard() { f_(); }
+  CleanUpGuard(const CleanUpGuard&) = delete;
+  CleanUpGuard& operator=(const CleanUpGuard&) = delete;
+
+ private:
+  std::function<void()> f_;
+};
+
+}  // namespace
+
+std::string BackingUpStatus(std::size_t i, std::size_t n, const fs::path& target) {
+  return "バックアップ中" + Counted(i, n) + target.string();
+}
+
+std::string ConvertingStatus(std::size_t i, std::size_t n, const fs::path& source) {
+  return "変換中" + Counted(i, n) + source.string();
+}
+
+std::string FinishedStatus(std::size_t n) {
+  return "変換完了(" + std::to_string(n) + ")";
+}
+
+std::string StoppedStatus() {
+  return "変換を中断しました(ESC)";
+}
+
+std::string UpperExtension(const fs::path& path) {
+  const std::string name = path.filename().string();
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos) return {};
+  std::string ext = name.substr(dot);
+  for (char& c : ext) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return ext;
+}
+
+std::vector<ConvertItem> ItemsFor(const std::vector<fs::path>& files, const fs::path& destination) {
+  std::vector<ConvertItem> items;
+  items.reserve(files.size());
+  for (const auto& f : files) items.push_back({f, destination, false});
+  return items;
+}
+
+Converter::Converter() {
+  using JwwPipeline = DocumentPipeline<TJwwData>;
+  AddPipeline(std::make_unique<JwwPipeline>(
+      JwwPipeline::Format{".JWW", "._JWW", "JWW drawing", &TJwwData::IsJwwFile}, images_));
+}
+
+Converter::~Converter() = default;
+
+void Converter::AddPipeline(std::unique_ptr<FormatPipeline> pipeline) {
+  pipelines_.push_back(std::move(pipeline));
+}
+
+FormatPipeline* Converter::PipelineFor(const fs::path& path) const {
+  const std::string ext = UpperExtension(path);
+  for (const auto& p : pipelines_) {
+    if (ext == p->Extension()) return p.get();
+  }
+  return nullptr;
+}
+
+std::string Converter::FormatNames() const {
+  std::string names;
+  for (std::size_t i = 0; i < pipelines_.size(); ++i) {
+    if (i > 0) names += i + 1 == pipelines_.size() ? " or " : ", ";
+    names += pipelines_[i]->Extension().substr(1);
+  }
+  return names;
+}
+
+fs::path Converter::TargetFor(const ConvertItem& item) {
+  const fs::path folder = item.destination.empty() ? item.source.parent_path() : item.destination;
+  return folder / item.source.filename();
+}
+
+fs::path Converter::BackupFor(const ConvertItem& item) const {
+  const FormatPipeline* format = PipelineFor(item.source);
+  if (!format) return {};
+  const fs::path target = TargetFor(item);
+  const std::string name = target.filename().string();
+  return target.parent_path() /
+         (name.substr(0, name.rfind('.')) + std::string(format->BackupExtension()));
+}
+
+void Converter::CleanUp() {
+  for (const auto& p : pipelines_) p->Clear();
+  DeleteCompressedWorkFiles(images_);
+  DeleteExpandedWorkFiles(images_);
+  images_.Clear();
+}
+
+RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawReferencePoints,
+                                   ConvertFrontEnd& frontEnd) {
+  RunSummary summary;
+  if (running_) {
+    summary.refused = true;
+    return summary;
+  }
+  running_ = true;
+  // Whatever a front end throws, the run ends with its working folder removed
+  // and a new run possible.
+  CleanUpGuard endRun([this] {
+    images_.SetWorkDir({});
+    work_.Remove();
+    running_ = false;
+  });
+  const std::size_t n = items.size();
+  summary.files = n;
+
+  workError_.clear();
+  if (work_.Create(workError_)) {
+    images_.SetWorkDir(work_.Path());
+  } else {
+    images_.SetWorkDir({});  // drawings with embedded images then fail to load, saying why
+  }
+
+  for (std::size_t p = 0; p < n; ++p) {
+    if (frontEnd.StopRequested()) {
+      summary.stopped = true;
+      break;
+    }
+    FileResult r = ConvertOne(items[p], p, n, drawReferencePoints, frontEnd);
+    switch (r.outcome) {
+      case FileOutcome::kConverted:
+        ++summary.converted;
+        break;
+      case FileOutcome::kNothingToDissolve:
+        ++summary.nothingToDissolve;
+        break;
+      case FileOutcome::kSkipped:
+        ++summary.skipped;
+        break;
+      case FileOutcome::kFailed:
+        ++summary.failed;
+        break;
+    }
+    summary.dimensions += r.dimensions;
+    frontEnd.FileFinished(r);
+    frontEnd.ProcessEvents();
+  }
+
+  images_.SetWorkDir({});
+  work_.Remove();
+  frontEnd.ShowStatus(summary.stopped ? StoppedStatus() : FinishedStatus(n));
+  return summary;
+}
+
+FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, std::size_t count,
+                                 bool drawReferencePoints, ConvertFrontEnd& frontEnd) {
+  FileResult r;
+  r.position = position;
+  r.count = count;
+  r.source = item.source;
+  FormatPipeline* format = PipelineFor(item.source);
+  if (!format) {
+    r.outcome = FileOutcome::kSkipped;
+    r.reason = "not a " + FormatNames() + " file";
+    return r;
+  }
+  frontEnd.FileStarted(item.source, position, count);
+  frontEnd.ProcessEvents();
+  r.target = TargetFor(item);
+  auto fail = [&r](std::string why) {
+    r.outcome = FileOutcome::kFailed;
+    r.reason = std::move(why);
+    return r;
+  };
+
+  CleanUpGuard cleanUp([this] { CleanUp(); });
+  try {
+    // Read first, so that nothing is written for a file that cannot be read.
+    if (!format->IsFile(item.source)) return fail(SignatureFailure(item.source, *format));
+    if (!format->Load(item.source)) {
+      std::string why = format->Error();
+      if (!workError_.empty()) why += " (" + workError_ + ")";
+      return fail(why);
+    }
+
+    if (item.createDestination && !item.destination.empty()) {
+      std::error_code ec;
+      fs::create_directories(item.destination, ec);
+      if (ec)
+        return fail("cannot create the folder " + item.destination.string() + ": " + ec.message());
+    }
+    struct stat ts {};
+    const bool exists = ::stat(r.target.c_str(), &ts) == 0;
+    if (!exists && errno != ENOENT)
+      return fail("cannot examine " + r.target.string() + ": " + ErrnoText(errno));
+    if (exists && !S_ISREG(ts.st_mode))
+      return fail("the target " + r.target.string() + " is not a regular file");
+    if (exists) {
+      struct stat ss {};
+      const bool itself =
+          ::stat(item.source.c_str(), &ss) == 0 && ss.st_dev == ts.st_dev && ss.st_ino == ts.st_ino;
+      // Converting a drawing in its own folder a second time would back up the
+      // converted drawing over the backup of the original.
+      if (itself && !HasDimensions(format->Lists())) {
+        r.outcome = FileOutcome::kNothingToDissolve;
+        return r;
+      }
+      const fs::path backup = BackupFor(item);
+      frontEnd.ShowStatus(BackingUpStatus(position + 1, count, r.target));
+      std::string why;
+      if (!CopyFileWithDate(r.target, backup, why)) return fail("cannot make the backup: " + why);
+      r.backup = backup;
+    }
+
+    frontEnd.ShowStatus(ConvertingStatus(position + 1, count, item.source));
+    const DissolveResult d = format->Dissolve(drawReferencePoints);
+    if (!format->Save(r.target)) return fail(format->Error());
+    r.written = true;
+    r.dimensions = d.dimensions;
+    r.outcome = d.dimensions > 0 ? FileOutcome::kConverted : FileOutcome::kNothingToDissolve;
+  } catch (const std::bad_alloc&) {
+    return fail("out of memory");
+  }
+  return r;
+}
+
+}  // namespace tessaly

@@ -1,0 +1,468 @@
+#include "app/convert.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "jww/file_io.h"
+#include "jww/jww_data.h"
+#include "support/drawing_builder.h"
+#include "support/temp_dir.h"
+
+namespace tessaly {
+namespace {
+namespace draw = test::draw;
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::Snapshot;
+using test::TempDir;
+using test::WriteFile;
+using test::draw::SameFiles;
+
+// Records what the run tells its front end, in order.
+struct Recorder : ConvertFrontEnd {
+  std::vector<std::string> events;
+  std::vector<FileResult> results;
+  std::function<bool()> stop;
+  std::function<void(const FileResult&)> finished;
+  std::function<void()> pump;
+
+  void ShowStatus(const std::string& text) override { events.push_back("status " + text); }
+  void FileStarted(const fs::path& source, std::size_t position, std::size_t count) override {
+    events.push_back("log " + source.string() + " " + std::to_string(position) + "/" +
+                     std::to_string(count));
+  }
+  void FileFinished(const FileResult& r) override {
+    results.push_back(r);
+    events.push_back("result " + r.source.string());
+    if (finished) finished(r);
+  }
+  bool StopRequested() override { return stop && stop(); }
+  void ProcessEvents() override {
+    if (pump) pump();
+  }
+};
+
+// A drawing with `dimensions` dimensions in its main list and one in a block
+// definition.
+void MakeDrawing(const fs::path& path, int dimensions, std::int32_t version = 600) {
+  TBoundImages images;
+  TJwwData doc(images);
+  draw::SampleDrawing(doc, version, dimensions);
+  draw::SaveDrawing(doc, path);
+}
+
+// Loads a file and answers its dimension entries (-1 when it does not load).
+std::int64_t DimensionsIn(const fs::path& path) {
+  TempDir work;
+  TBoundImages images(work.path());
+  TJwwData doc(images);
+  if (!doc.Load(path)) return -1;
+  return draw::DimensionEntries(doc);
+}
+
+TEST(ConvertFiles, StatusTextsLogAndResultsForAMixedList) {
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  fs::create_directories(dir / "out");
+  MakeDrawing(dir / "src" / "a.jww", 3);
+  WriteFile(dir / "src" / "b.txt", "not a drawing");
+  MakeDrawing(dir / "src" / "c.JwW", 1);
+  const auto sources = Snapshot(dir / "src");
+  const fs::path a = dir / "src" / "a.jww", b = dir / "src" / "b.txt", c = dir / "src" / "c.JwW";
+
+  Converter converter;
+  Recorder rec;
+  const RunSummary s = converter.ConvertFiles(ItemsFor({a, b, c}, dir / "out"), true, rec);
+
+  const std::vector<std::string> expected = {
+      "log " + a.string() + " 0/3", "status 変換中(1/3) " + a.string(),
+      "result " + a.string(),       "result " + b.string(),
+      "log " + c.string() + " 2/3", "status 変換中(3/3) " + c.string(),
+      "result " + c.string(),       "status 変換完了(3)",
+  };
+  EXPECT_EQ(rec.events, expected);
+  ASSERT_EQ(rec.results.size(), 3u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(rec.results[0].dimensions, 4);
+  EXPECT_EQ(rec.results[0].target, dir / "out" / "a.jww");
+  EXPECT_TRUE(rec.results[0].backup.empty());
+  EXPECT_EQ(rec.results[1].outcome, FileOutcome::kSkipped);
+  EXPECT_EQ(rec.results[1].reason, "not a JWW file");
+  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(rec.results[2].dimensions, 2);
+  EXPECT_EQ(s.converted, 2u);
+  EXPECT_EQ(s.skipped, 1u);
+  EXPECT_EQ(s.dimensions, 6);
+  EXPECT_FALSE(s.stopped);
+
+  EXPECT_EQ(DimensionsIn(dir / "out" / "a.jww"), 0);
+  EXPECT_EQ(DimensionsIn(dir / "out" / "c.JwW"), 0);
+  EXPECT_FALSE(fs::exists(dir / "out" / "b.txt"));
+  EXPECT_TRUE(SameFiles(sources, Snapshot(dir / "src")));
+}
+
+TEST(ConvertFiles, InItsOwnFolderBacksUpFirstAndASecondRunLeavesItAlone) {
+  TempDir dir;
+  const fs::path plan = dir / "plan.jww";
+  MakeDrawing(plan, 2);
+  const std::string original = ReadFile(plan);
+  const struct timespec t[2] = {{1'200'000'000, 5}, {1'200'000'000, 5}};
+  ::utimensat(AT_FDCWD, plan.c_str(), t, 0);
+
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({plan}, {}), true, rec);
+  const std::vector<std::string> expected = {
+      "log " + plan.string() + " 0/1",
+      "status バックアップ中(1/1) " + plan.string(),
+      "status 変換中(1/1) " + plan.string(),
+      "result " + plan.string(),
+      "status 変換完了(1)",
+  };
+  EXPECT_EQ(rec.events, expected);
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(rec.results[0].backup, dir / "plan._JWW");
+  EXPECT_EQ(ReadFile(dir / "plan._JWW"), original);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "plan._JWW").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mtim.tv_sec, 1'200'000'000);
+  EXPECT_EQ(DimensionsIn(plan), 0);
+
+  // The converted drawing holds no dimension: the backup of the original stays.
+  const auto after = Snapshot(dir.path());
+  Recorder again;
+  converter.ConvertFiles(ItemsFor({plan, dir / "." / "plan.jww"}, {}), true, again);
+  ASSERT_EQ(again.results.size(), 2u);
+  for (const auto& r : again.results) {
+    EXPECT_EQ(r.outcome, FileOutcome::kNothingToDissolve);
+    EXPECT_FALSE(r.written);
+    EXPECT_TRUE(r.backup.empty());
+  }
+  EXPECT_TRUE(SameFiles(after, Snapshot(dir.path())));
+  EXPECT_EQ(
+      std::count_if(again.events.begin(), again.events.end(),
+                    [](const std::string& e) { return e.rfind("status バックアップ中", 0) == 0; }),
+      0);
+}
+
+TEST(ConvertFiles, TheTargetIsTheSourceByIdentityNotByName) {
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  MakeDrawing(dir / "plan.jww", 0);
+  fs::create_hard_link(dir / "plan.jww", dir / "out" / "plan.jww");
+  const auto before = Snapshot(dir.path());
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({dir / "plan.jww"}, dir / "out"), true, rec);
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kNothingToDissolve);
+  EXPECT_FALSE(rec.results[0].written);
+  EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
+}
+
+TEST(ConvertFiles, ConvertingAConvertedFileChangesNothing) {
+  TempDir dir;
+  fs::create_directories(dir / "one");
+  fs::create_directories(dir / "two");
+  MakeDrawing(dir / "a.jww", 5);
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "one"), false, rec);
+  converter.ConvertFiles(ItemsFor({dir / "one" / "a.jww"}, dir / "two"), false, rec);
+  ASSERT_EQ(rec.results.size(), 2u);
+  EXPECT_EQ(rec.results[1].outcome, FileOutcome::kNothingToDissolve);
+  EXPECT_TRUE(rec.results[1].written);
+  EXPECT_EQ(ReadFile(dir / "two" / "a.jww"), ReadFile(dir / "one" / "a.jww"));
+}
+
+TEST(ConvertFiles, AStopRequestTakesEffectBeforeTheNextFile) {
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  MakeDrawing(dir / "a.jww", 1);
+  MakeDrawing(dir / "b.jww", 1);
+  Converter converter;
+  Recorder rec;
+  rec.stop = [&rec] { return rec.results.size() == 1; };
+  const RunSummary s =
+      converter.ConvertFiles(ItemsFor({dir / "a.jww", dir / "b.jww"}, dir / "out"), true, rec);
+  EXPECT_TRUE(s.stopped);
+  EXPECT_EQ(s.converted, 1u);
+  EXPECT_TRUE(fs::exists(dir / "out" / "a.jww"));
+  EXPECT_FALSE(fs::exists(dir / "out" / "b.jww"));
+  EXPECT_EQ(rec.events.back(), "status 変換を中断しました(ESC)");
+  EXPECT_EQ(rec.events.size(), 4u);  // log, status and result of a, and the final text
+}
+
+TEST(ConvertFiles, NoRunStartsInsideARun) {
+  TempDir dir;
+  MakeDrawing(dir / "a.jww", 1);
+  fs::create_directories(dir / "out");
+  Converter converter;
+  Recorder rec, inner;
+  RunSummary nested;
+  rec.pump = [&] {
+    if (!nested.refused)
+      nested = converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, inner);
+  };
+  const RunSummary s = converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, rec);
+  EXPECT_TRUE(nested.refused);
+  EXPECT_TRUE(inner.events.empty());
+  EXPECT_EQ(s.converted, 1u);
+  EXPECT_FALSE(converter.Running());
+}
+
+// Keeps a file system object from being changed, also by root, for a test.
+class Immutable {
+ public:
+  explicit Immutable(const fs::path& p) : path_(p) {
+    ok_ = std::system(("chattr +i '" + p.string() + "' 2>/dev/null").c_str()) == 0;
+  }
+  ~Immutable() {
+    if (ok_) std::system(("chattr -i '" + path_.string() + "' 2>/dev/null").c_str());
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  fs::path path_;
+  bool ok_ = false;
+};
+
+struct FailureCase {
+  const char* name;
+  std::function<void(const TempDir&)> setUp;  // src/a.jww holds a drawing, out/ is empty
+  const char* reason;                         // found in the reason given
+  bool backupMade;                            // out/a._JWW is a copy of out/a.jww
+  std::optional<std::uint64_t> failAfter = std::nullopt;
+};
+
+class ConvertFailure : public testing::TestWithParam<int> {};
+
+const std::vector<FailureCase>& FailureCases() {
+  static const std::vector<FailureCase> cases = {
+      {"NotADrawing",
+       [](const TempDir& d) { WriteFile(d / "src" / "a.jww", "JwwDat is not the signature"); },
+       "not a JWW drawing", false},
+      {"MissingSource", [](const TempDir& d) { fs::remove(d / "src" / "a.jww"); }, "no such file",
+       false},
+      {"SourceIsAFolder",
+       [](const TempDir& d) {
+         fs::remove(d / "src" / "a.jww");
+         fs::create_directory(d / "src" / "a.jww");
+       },
+       "is a folder", false},
+      {"TruncatedDrawingWithATarget",
+       [](const TempDir& d) {
+         const std::string bytes = ReadFile(d / "src" / "a.jww");
+         WriteFile(d / "src" / "a.jww", bytes.substr(0, bytes.size() / 2));
+         WriteFile(d / "out" / "a.jww", "the only copy");
+       },
+       "truncated", false},
+      {"TargetIsAFolder", [](const TempDir& d) { fs::create_directory(d / "out" / "a.jww"); },
+       "not a regular file", false},
+      {"OldReadOnlyBackup",
+       [](const TempDir& d) {
+         WriteFile(d / "out" / "a.jww", "the target");
+         WriteFile(d / "out" / "a._JWW", "the backup of the original");
+         ::chmod((d / "out" / "a._JWW").c_str(), 0444);
+       },
+       "backup", false},
+      {"ReadOnlyTarget",
+       [](const TempDir& d) {
+         WriteFile(d / "out" / "a.jww", "a read-only target");
+         ::chmod((d / "out" / "a.jww").c_str(), 0444);
+       },
+       "read-only", true},
+      {"WriteFailsHalfWay", [](const TempDir&) {}, "injected", false, 300},
+      {"WriteFailsHalfWayWithATarget",
+       [](const TempDir& d) { WriteFile(d / "out" / "a.jww", std::string(1000, 't')); }, "injected",
+       false, 300},
+      {"WriteFailsHalfWayAfterTheBackup",
+       [](const TempDir& d) { WriteFile(d / "out" / "a.jww", "a short target"); }, "injected", true,
+       1000},
+  };
+  return cases;
+}
+
+TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
+  const FailureCase& c = FailureCases()[static_cast<std::size_t>(GetParam())];
+  SCOPED_TRACE(c.name);
+  TempDir dir;
+  fs::create_directories(dir / "src");
+  fs::create_directories(dir / "out");
+  MakeDrawing(dir / "src" / "a.jww", 2);
+  c.setUp(dir);
+  auto expected = Snapshot(dir.path());
+
+  Converter converter;
+  Recorder rec;
+  SetWriteFailureAfterForTesting(c.failAfter);
+  const RunSummary s =
+      converter.ConvertFiles(ItemsFor({dir / "src" / "a.jww"}, dir / "out"), true, rec);
+  SetWriteFailureAfterForTesting(std::nullopt);
+
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
+  EXPECT_NE(rec.results[0].reason.find(c.reason), std::string::npos) << rec.results[0].reason;
+  EXPECT_FALSE(rec.results[0].written);
+  EXPECT_EQ(s.failed, 1u);
+  if (c.backupMade) {
+    EXPECT_EQ(rec.results[0].backup, dir / "out" / "a._JWW");
+    expected.emplace_back("out/a._JWW", ReadFile(dir / "out" / "a.jww"));
+    std::sort(expected.begin(), expected.end());
+  } else {
+    EXPECT_TRUE(rec.results[0].backup.empty());
+  }
+  EXPECT_TRUE(SameFiles(expected, Snapshot(dir.path())));  // no temporary file either
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertFailure,
+                         testing::Range(0, static_cast<int>(FailureCases().size())),
+                         [](const testing::TestParamInfo<int>& p) {
+                           return std::string(
+                               FailureCases()[static_cast<std::size_t>(p.param)].name);
+                         });
+
+TEST(ConvertFailure, UnreadableSource) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads anyway";
+  TempDir dir;
+  MakeDrawing(dir / "a.jww", 1);
+  ::chmod((dir / "a.jww").c_str(), 0);
+  fs::create_directories(dir / "out");
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, rec);
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
+  EXPECT_NE(rec.results[0].reason.find("cannot open"), std::string::npos) << rec.results[0].reason;
+  EXPECT_TRUE(fs::is_empty(dir / "out"));
+}
+
+TEST(ConvertFailure, TargetFolderWithoutWritePermission) {
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  MakeDrawing(dir / "a.jww", 1);
+  WriteFile(dir / "out" / "a.jww", "the target");
+  const auto before = Snapshot(dir.path());
+  std::optional<Immutable> lock;
+  if (::geteuid() == 0) {
+    lock.emplace(dir / "out");
+    if (!lock->ok())
+      GTEST_SKIP() << "chattr is not available; the injected failures cover this path";
+  } else {
+    ::chmod((dir / "out").c_str(), 0555);
+  }
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, rec);
+  lock.reset();
+  ::chmod((dir / "out").c_str(), 0755);
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
+  EXPECT_NE(rec.results[0].reason.find("backup"), std::string::npos) << rec.results[0].reason;
+  EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
+}
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      ::setenv(name_, old_->c_str(), 1);
+    } else {
+      ::unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
+  TempDir dir;
+  fs::create_directories(dir / "tmp");
+  fs::create_directories(dir / "out");
+  fs::create_directories(dir / "build");
+  {
+    TBoundImages images(dir / "build");
+    TJwwData doc(images);
+    draw::SampleDrawing(doc, 700, 2);
+    draw::EmbedImage(doc, "pic.bmp", "BM first image");
+    draw::EmbedImage(doc, "Photo.JPG.GZ", std::string("\x1f\x8b\0\0gz", 6));
+    draw::SaveDrawing(doc, dir / "a.jww");
+  }
+  ScopedEnv tmp("TMPDIR", (dir / "tmp").string());
+  Converter converter;
+  Recorder rec;
+  fs::path work;
+  rec.finished = [&](const FileResult&) {
+    work = converter.Images().WorkDir();
+    EXPECT_TRUE(converter.Images().Entries.empty());
+  };
+  // What the working folder holds once the file is done.
+  std::vector<std::pair<std::string, std::string>> left{{"x", "x"}};
+  rec.finished = [&](const FileResult&) {
+    work = converter.Images().WorkDir();
+    left = Snapshot(work);
+  };
+  converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, rec);
+  ASSERT_EQ(rec.results.size(), 1u);
+  ASSERT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].reason;
+  EXPECT_EQ(work.parent_path(), dir / "tmp");
+  EXPECT_TRUE(left.empty());
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // the working folder is gone after the run
+
+  TempDir check;
+  TBoundImages images(check.path());
+  TJwwData doc(images);
+  ASSERT_TRUE(doc.Load(dir / "out" / "a.jww")) << doc.Error();
+  EXPECT_EQ(draw::DimensionEntries(doc), 0);
+  ASSERT_EQ(images.Entries.size(), 2u);
+  EXPECT_EQ(ReadFile(check / "pic.bmp"), "BM first image");
+  EXPECT_EQ(ReadFile(check / "Photo.JPG.GZ"), std::string("\x1f\x8b\0\0gz", 6));
+}
+
+TEST(ConvertNames, ExtensionsTargetsAndBackups) {
+  Converter converter;
+  struct Case {
+    const char* source;
+    const char* destination;
+    bool convertible;
+    const char* target;
+    const char* backup;
+  };
+  const Case cases[] = {
+      {"/d/plan.jww", "", true, "/d/plan.jww", "/d/plan._JWW"},
+      {"/d/A.JwW", "/out", true, "/out/A.JwW", "/out/A._JWW"},
+      {"/d/x.y.JWW", "/out/", true, "/out/x.y.JWW", "/out/x.y._JWW"},
+      {"/d/.jww", "", true, "/d/.jww", "/d/._JWW"},
+      {"plan.jww", "", true, "plan.jww", "plan._JWW"},
+      {"/d/plan.jww.txt", "", false, "", ""},
+      {"/d/plan.jw", "", false, "", ""},
+      {"/d/jww", "", false, "", ""},
+      {"/d.jww/plan", "", false, "", ""},
+  };
+  for (const auto& c : cases) {
+    const ConvertItem item{c.source, c.destination, false};
+    EXPECT_EQ(converter.IsConvertible(c.source), c.convertible) << c.source;
+    if (!c.convertible) continue;
+    EXPECT_EQ(Converter::TargetFor(item).lexically_normal(), fs::path(c.target)) << c.source;
+    EXPECT_EQ(converter.BackupFor(item).lexically_normal(), fs::path(c.backup)) << c.source;
+  }
+  EXPECT_EQ(UpperExtension("a/b.c.jWs"), ".JWS");
+  EXPECT_EQ(UpperExtension("a.b/c"), "");
+  EXPECT_EQ(converter.FormatNames(), "JWW");
+}
+
+}  // namespace
+}  // namespace tessaly

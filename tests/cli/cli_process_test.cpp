@@ -1,0 +1,124 @@
+// The real tessaly-cli, run as separate processes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "jww/jww_data.h"
+#include "support/drawing_builder.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace tessaly {
+namespace {
+namespace fs = std::filesystem;
+namespace draw = test::draw;
+using test::ReadFile;
+using test::TempDir;
+
+// Starts the program with TMPDIR set, its output going to `log`.
+pid_t Start(const std::vector<std::string>& args, const fs::path& tmpdir, const fs::path& log) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
+  }
+  env.push_back("TMPDIR=" + tmpdir.string());
+  std::vector<char*> argv, envp;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  pid_t pid = -1;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  return rc == 0 ? pid : -1;
+}
+
+int Wait(pid_t pid) {
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string ImageBytes(char who, int i) {
+  return std::string("BM") + who + std::to_string(i) + std::string(30000 + i, who);
+}
+
+// Two conversions at once, of drawings that embed an image of the same name:
+// each process keeps its images in a working folder of its own.
+TEST(CliProcess, TwoConversionsAtOnceKeepTheirImagesApart) {
+  TempDir dir;
+  fs::create_directories(dir / "tmp");
+  fs::create_directories(dir / "build");
+  constexpr int kFiles = 12;
+  for (char who : {'A', 'B'}) {
+    fs::create_directories(dir / std::string(1, who));
+    fs::create_directories(dir / ("out" + std::string(1, who)));
+    for (int i = 0; i < kFiles; ++i) {
+      TBoundImages images(dir / "build");
+      TJwwData doc(images);
+      draw::SampleDrawing(doc, 700, 3);
+      draw::EmbedImage(doc, "pic.bmp", ImageBytes(who, i));
+      draw::SaveDrawing(doc, dir / std::string(1, who) / ("d" + std::to_string(i) + ".jww"));
+    }
+  }
+  const pid_t a = Start({TESSALY_CLI_PATH, "-o", (dir / "outA").string(), (dir / "A").string()},
+                        dir / "tmp", dir / "logA");
+  const pid_t b = Start({TESSALY_CLI_PATH, "-o", (dir / "outB").string(), (dir / "B").string()},
+                        dir / "tmp", dir / "logB");
+  ASSERT_GT(a, 0);
+  ASSERT_GT(b, 0);
+  EXPECT_EQ(Wait(a), 0) << ReadFile(dir / "logA");
+  EXPECT_EQ(Wait(b), 0) << ReadFile(dir / "logB");
+
+  for (char who : {'A', 'B'}) {
+    for (int i = 0; i < kFiles; ++i) {
+      const fs::path out = dir / ("out" + std::string(1, who)) / ("d" + std::to_string(i) + ".jww");
+      TempDir work;
+      TBoundImages images(work.path());
+      TJwwData doc(images);
+      ASSERT_TRUE(doc.Load(out)) << out << ": " << doc.Error();
+      EXPECT_EQ(draw::DimensionEntries(doc), 0);
+      ASSERT_EQ(images.Entries.size(), 1u) << out;
+      EXPECT_TRUE(ReadFile(work / "pic.bmp") == ImageBytes(who, i)) << out;
+    }
+  }
+  EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // both working folders are gone
+}
+
+TEST(CliProcess, ExitStatusOfARun) {
+  TempDir dir;
+  {
+    TBoundImages images;
+    TJwwData doc(images);
+    draw::SampleDrawing(doc, 600, 2);
+    draw::SaveDrawing(doc, dir / "plan.jww");
+  }
+  test::WriteFile(dir / "bad.jww", "not a drawing");
+  fs::create_directories(dir / "out");
+  const std::string cli = TESSALY_CLI_PATH;
+  EXPECT_EQ(Wait(Start({cli, "-o", (dir / "out").string(), (dir / "plan.jww").string()}, dir.path(),
+                       dir / "log")),
+            0);
+  EXPECT_NE(ReadFile(dir / "log").find("3 dimensions dissolved"), std::string::npos)
+      << ReadFile(dir / "log");
+  EXPECT_EQ(Wait(Start({cli, (dir / "bad.jww").string()}, dir.path(), dir / "log")), 1);
+  EXPECT_NE(ReadFile(dir / "log").find("bad.jww: failed: not a JWW drawing"), std::string::npos);
+  EXPECT_EQ(Wait(Start({cli, (dir / "plan.jww").string(), (dir / "plan.jww").string()}, dir.path(),
+                       dir / "log")),
+            2);
+}
+
+}  // namespace
+}  // namespace tessaly

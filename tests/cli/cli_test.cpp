@@ -1,0 +1,311 @@
+#include "cli/cli.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <sstream>
+
+#include "app/convert.h"
+#include "jww/jww_data.h"
+#include "support/drawing_builder.h"
+#include "support/temp_dir.h"
+
+namespace tessaly {
+namespace {
+namespace fs = std::filesystem;
+namespace draw = test::draw;
+using test::ReadFile;
+using test::Snapshot;
+using test::TempDir;
+using test::WriteFile;
+
+// Runs in a fresh folder that is the current folder, so that paths read as a
+// user would type them.
+class Cli : public testing::Test {
+ protected:
+  Cli() : old_(fs::current_path()) { fs::current_path(dir_.path()); }
+  ~Cli() override {
+    fs::current_path(old_);
+    cli::SetAfterFileHookForTesting(nullptr);
+  }
+
+  struct Result {
+    int status;
+    std::string out, err;
+  };
+  Result Run(const std::vector<std::string>& args, bool progress = false) {
+    std::ostringstream out, err;
+    const int status = cli::Run(args, out, err, progress);
+    return {status, out.str(), err.str()};
+  }
+
+  // A drawing with `dimensions` dimensions in its main list and, when that is
+  // not 0, one more in a block definition.
+  static void Drawing(const fs::path& p, int dimensions, std::int32_t version = 600) {
+    if (!p.parent_path().empty()) fs::create_directories(p.parent_path());
+    TBoundImages images;
+    TJwwData doc(images);
+    draw::SampleDrawing(doc, version, dimensions);
+    draw::SaveDrawing(doc, p);
+  }
+
+  static std::int64_t Count(const fs::path& p, std::int32_t kind) {
+    TempDir work;
+    TBoundImages images(work.path());
+    TJwwData doc(images);
+    if (!doc.Load(p)) return -1;
+    std::int64_t n = 0;
+    auto add = [&](const TEntityList& l) {
+      for (const auto& e : l.EntityIndex) n += e.kind == kind;
+    };
+    add(doc);
+    for (const auto& d : doc.BlockDefs) add(d);
+    return n;
+  }
+
+  TempDir dir_;
+  fs::path old_;
+};
+
+TEST_F(Cli, ConvertsIntoAFolderAndSaysWhatHappened) {
+  Drawing("plan.jww", 11);
+  WriteFile("notes.txt", "text");
+  fs::create_directory("out");
+  const Result r = Run({"-o", "out", "plan.jww", "notes.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "plan.jww: 12 dimensions dissolved -> out/plan.jww\n"
+            "notes.txt: skipped (not a JWW file)\n"
+            "2 files: 1 converted (12 dimensions dissolved), 0 with nothing to dissolve, 1 "
+            "skipped, 0 failed\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(Count("out/plan.jww", kDimension), 0);
+  EXPECT_EQ(Count("plan.jww", kDimension), 12);
+  EXPECT_FALSE(fs::exists("out/notes.txt"));
+}
+
+TEST_F(Cli, InItsOwnFolderAfterABackupAndOnlyOnce) {
+  Drawing("plan.jww", 1);
+  const std::string original = ReadFile("plan.jww");
+  Result r = Run({"plan.jww"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "plan.jww: 2 dimensions dissolved -> plan.jww (backup plan._JWW)\n"
+            "1 file: 1 converted (2 dimensions dissolved), 0 with nothing to dissolve, 0 skipped, "
+            "0 failed\n");
+  EXPECT_EQ(ReadFile("plan._JWW"), original);
+  const auto converted = Snapshot(".");
+  r = Run({"plan.jww"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "plan.jww: nothing to dissolve, left as it is\n"
+            "1 file: 0 converted (0 dimensions dissolved), 1 with nothing to dissolve, 0 skipped, "
+            "0 failed\n");
+  EXPECT_TRUE(draw::SameFiles(converted, Snapshot(".")));
+}
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+  int status;
+  const char* message;  // found in the output or the error output
+};
+
+void PrintTo(const UsageCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class CliStatus : public Cli, public testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CliStatus, ExitStatusAndMessage) {
+  Drawing("plan.jww", 1);
+  Drawing("a/plan.jww", 1);
+  Drawing("b/plan.jww", 1);
+  Drawing("c/plan.JWW", 1);
+  WriteFile("bad.jww", "JwwData");  // too short for the signature
+  WriteFile("notes.txt", "text");
+  fs::create_directory("out");
+  const auto before = Snapshot(".");
+  const Result r = Run(GetParam().args);
+  EXPECT_EQ(r.status, GetParam().status) << r.out << r.err;
+  EXPECT_NE((r.out + r.err).find(GetParam().message), std::string::npos) << r.out << r.err;
+  // Usage errors and failures change nothing.
+  if (GetParam().status != 0) {
+    EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliStatus,
+    testing::Values(
+        UsageCase{"NoArguments", {}, 2, "usage: tessaly-cli"},
+        UsageCase{"UnknownOption", {"--bogus", "plan.jww"}, 2, "unknown option --bogus"},
+        UsageCase{"OutputDirWithoutFolder", {"plan.jww", "-o"}, 2, "-o needs a folder"},
+        UsageCase{"MissingOutputDir",
+                  {"-o", "missing", "plan.jww"},
+                  2,
+                  "the output folder missing does not exist"},
+        UsageCase{"OutputDirIsAFile", {"--output-dir=notes.txt", "plan.jww"}, 2, "does not exist"},
+        UsageCase{
+            "SamePathTwice", {"plan.jww", "plan.jww"}, 2, "would both be written to plan.jww"},
+        UsageCase{"SameFileTwice", {"plan.jww", "./plan.jww"}, 2, "would both be written to"},
+        UsageCase{"SameFileInAFolder", {"plan.jww", "."}, 2, "would both be written to"},
+        UsageCase{"SameTargetInTheOutputDir",
+                  {"-o", "out", "a/plan.jww", "b/plan.jww"},
+                  2,
+                  "a/plan.jww and b/plan.jww would both be written to out/plan.jww"},
+        UsageCase{"SameBackup",
+                  {"-o", "out", "plan.jww", "c/plan.JWW"},
+                  2,
+                  "would both be backed up to out/plan._JWW"},
+        UsageCase{"MissingFile", {"missing.jww"}, 1, "missing.jww: failed: no such file"},
+        UsageCase{
+            "MissingFileOfAnotherType", {"missing.txt"}, 1, "missing.txt: failed: no such file"},
+        UsageCase{"NotADrawing", {"bad.jww"}, 1, "bad.jww: failed: not a JWW drawing"},
+        UsageCase{"OtherTypeIsSkipped", {"notes.txt"}, 0, "notes.txt: skipped (not a JWW file)"},
+        UsageCase{"Help", {"--help"}, 0, "--no-reference-points"},
+        UsageCase{"Version", {"--version"}, 0, "tessaly-cli 0.1.0"},
+        UsageCase{"Info", {"--info", "plan.jww"}, 0, "plan.jww: JWW drawing, version 600"},
+        UsageCase{"InfoOfABadFile", {"--info", "bad.jww"}, 1, "bad.jww"}),
+    [](const testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.name); });
+
+TEST_F(Cli, SameBackupInOneFolder) {
+  Drawing("plan.jww", 1);
+  Drawing("plan.JWW", 1);
+  const auto before = Snapshot(".");
+  const Result r = Run({"plan.jww", "plan.JWW"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("plan.jww and plan.JWW would both be backed up to plan._JWW"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
+}
+
+TEST_F(Cli, AFailureDoesNotStopTheOthers) {
+  Drawing("a.jww", 1);
+  WriteFile("bad.jww", "not a drawing at all");
+  Drawing("c.jww", 1);
+  fs::create_directory("out");
+  const Result r = Run({"-o", "out", "a.jww", "bad.jww", "c.jww", "missing.jww"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "missing.jww: failed: no such file\nbad.jww: failed: not a JWW drawing\n");
+  EXPECT_NE(r.out.find("4 files: 2 converted (4 dimensions dissolved), 0 with nothing to dissolve, "
+                       "0 skipped, 2 failed"),
+            std::string::npos)
+      << r.out;
+  EXPECT_TRUE(fs::exists("out/a.jww"));
+  EXPECT_TRUE(fs::exists("out/c.jww"));
+  EXPECT_FALSE(fs::exists("out/bad.jww"));
+}
+
+TEST_F(Cli, WalksAFolderTakingRegularDrawingsOnly) {
+  Drawing("src/a.jww", 1);
+  Drawing("src/sub/b.JWW", 2);
+  Drawing("src/sub/deep/c.jww", 0);
+  WriteFile("src/readme.txt", "text");
+  WriteFile("src/sub/bad.jww.bak", "text");
+  ASSERT_EQ(::mkfifo("src/sub/fifo.jww", 0600), 0);
+  fs::create_directory_symlink("sub", "src/link-to-dir");
+  fs::create_symlink("a.jww", "src/link.jww");
+  fs::create_directory("out");
+
+  const Result r = Run({"-o", "out", "src"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "src/a.jww: 2 dimensions dissolved -> out/a.jww\n"
+            "src/sub/b.JWW: 3 dimensions dissolved -> out/sub/b.JWW\n"
+            "src/sub/deep/c.jww: nothing to dissolve -> out/sub/deep/c.jww\n"
+            "3 files: 2 converted (5 dimensions dissolved), 1 with nothing to dissolve, 0 skipped, "
+            "0 failed\n");
+  std::vector<std::string> made;
+  for (const auto& [name, bytes] : Snapshot("out")) made.push_back(name);
+  EXPECT_EQ(made, (std::vector<std::string>{"a.jww", "sub/b.JWW", "sub/deep/c.jww"}));
+  EXPECT_FALSE(fs::exists("out/src"));
+  EXPECT_FALSE(fs::exists("out/link-to-dir"));
+}
+
+TEST_F(Cli, TheOutputFolderInsideTheFolderIsNotWalked) {
+  Drawing("src/a.jww", 1);
+  fs::create_directory("src/out");
+  Drawing("src/out/old.jww", 1);
+  const Result r = Run({"-o", "src/out", "src"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(fs::exists("src/out/a.jww"));
+  EXPECT_FALSE(fs::exists("src/out/out"));
+  EXPECT_EQ(Count("src/out/old.jww", kDimension), 2);
+}
+
+TEST_F(Cli, ANamedPipeIsNeverWaitedOn) {
+  ASSERT_EQ(::mkfifo("x.jww", 0600), 0);
+  const Result r = Run({"x.jww"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "x.jww: failed: not a regular file\n");
+}
+
+TEST_F(Cli, QuietPrintsFailuresOnly) {
+  Drawing("a.jww", 1);
+  WriteFile("bad.jww", "no");
+  WriteFile("notes.txt", "no");
+  fs::create_directory("out");
+  const Result r = Run({"-q", "-o", "out", "a.jww", "bad.jww", "notes.txt"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "bad.jww: failed: not a JWW drawing\n");
+}
+
+TEST_F(Cli, NoReferencePoints) {
+  Drawing("a.jww", 4);  // two SXF dimensions, and one in the block definition
+  fs::create_directory("on");
+  fs::create_directory("off");
+  ASSERT_EQ(Run({"-o", "on", "a.jww"}).status, 0);
+  ASSERT_EQ(Run({"--no-reference-points", "-o", "off", "a.jww"}).status, 0);
+  EXPECT_EQ(Count("on/a.jww", kPoint) - Count("off/a.jww", kPoint), 3 * 2);
+}
+
+TEST_F(Cli, ProgressOnATerminal) {
+  Drawing("a.jww", 1);
+  fs::create_directory("out");
+  const Result r = Run({"-o", "out", "a.jww"}, true);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("\r\033[K[1/1] a.jww"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.substr(r.err.size() - 4), "\r\033[K");  // cleared at the end
+  EXPECT_EQ(r.out.find('\r'), std::string::npos);
+  EXPECT_EQ(Run({"-q", "-o", "out", "a.jww"}, true).err, "");
+}
+
+TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
+  Drawing("a.jww", 1);
+  Drawing("b.jww", 1);
+  fs::create_directory("out");
+  fs::create_directory("tmp");
+  const char* old = std::getenv("TMPDIR");
+  const std::string saved = old ? old : "";
+  ::setenv("TMPDIR", (dir_.path() / "tmp").c_str(), 1);
+  cli::SetAfterFileHookForTesting([](const FileResult&) { std::raise(SIGINT); });
+  const Result r = Run({"-o", "out", "a.jww", "b.jww"});
+  if (old) {
+    ::setenv("TMPDIR", saved.c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(r.status, 130);
+  EXPECT_EQ(Count("out/a.jww", kDimension), 0);
+  EXPECT_FALSE(fs::exists("out/b.jww"));
+  EXPECT_NE(
+      r.out.find(
+          "2 files: 1 converted (2 dimensions dissolved), 0 with nothing to dissolve, 0 skipped, "
+          "0 failed, 1 not taken up"),
+      std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.err, "tessaly-cli: interrupted, stopped before 1 file\n");
+  EXPECT_TRUE(fs::is_empty("tmp"));  // the working folder is gone
+  // The handler is given back: the next run starts afresh.
+  cli::SetAfterFileHookForTesting(nullptr);
+  EXPECT_EQ(Run({"-o", "out", "b.jww"}).status, 0);
+}
+
+}  // namespace
+}  // namespace tessaly

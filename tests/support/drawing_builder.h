@@ -1,0 +1,81 @@
+// Drawings built in memory for tests: entities with distinct values in every
+// field, dimensions with all their parts, block definitions and embedded images,
+// added so that the arrays, the index and the counts stay in step as the reader
+// leaves them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jww/jww_data.h"
+
+namespace tessaly::test::draw {
+
+// A common part that the writer keeps as it is for every kind (pen style 1 and
+// a pen colour 1 to 9, layer and layer group below 16).
+TEntJwwCommon Common(std::uint16_t layer, std::uint16_t layerGroup, std::uint16_t flags = 0,
+                     std::int32_t group = 0, std::uint16_t penColor = 1,
+                     std::uint16_t penWidth = 0);
+
+TEntJwwSen Line(double x1, double y1, double x2, double y2, const TEntJwwCommon& c = Common(0, 0));
+TEntJwwTen Point(double x, double y, std::int32_t isTemporary = 0,
+                 const TEntJwwCommon& c = Common(0, 0));
+TEntJwwMoji Text(const JString& text, double x, double y, const TEntJwwCommon& c = Common(0, 0));
+
+// A dimension whose parts differ from one another and from the dimension's own
+// common part in every field (coordinates, layers, flags, pens, group), so that a
+// copy from the wrong part, or a field not copied, shows. `seed` varies the
+// values between dimensions. The auxiliary lines have lengths; point1 is stored
+// as temporary and point2 is not.
+TEntJwwSunpo Dimension(int seed, const JString& value, std::uint16_t sxfMode = 1);
+
+// Appends an entity to a list with its index entry.
+void Add(TEntityList& list, const TEntJwwSen& e);
+void Add(TEntityList& list, const TEntJwwEnko& e);
+void Add(TEntityList& list, const TEntJwwTen& e);
+void Add(TEntityList& list, const TEntJwwMoji& e);
+void Add(TEntityList& list, const TEntJwwSunpo& e);
+void Add(TEntityList& list, const TEntJwwSolid& e);
+void Add(TEntityList& list, const TEntJwwBlock& e);
+// A block insertion of definition `number`.
+void AddInsertion(TEntityList& list, std::int32_t number, double x, double y);
+TEntJwwBlockDef& AddBlockDef(TEntityLists& doc, std::int32_t number, const std::string& name);
+
+// Empties the document and sets the version it is written in.
+void NewDrawing(TJwwData& doc, std::int32_t version);
+
+// An image embedded in a drawing of version 700 or later: its working file, its
+// entry, and a text in the main list that refers to it (so that it is written).
+void EmbedImage(TJwwData& doc, const std::string& name, const std::string& bytes);
+
+// The drawing's bytes as Save writes them (the post-load step is run first).
+std::string WriteToBytes(TJwwData& doc, std::int32_t version);
+// Saves at the document's version; throws std::runtime_error on failure.
+void SaveDrawing(TJwwData& doc, const std::filesystem::path& path);
+
+// A drawing of `version` with a few ordinary entities, `dimensions` dimensions in
+// the main list (half of them SXF from version 420 on) and one block definition,
+// used by the main list, holding a line and, when `dimensions` is not 0, one more
+// dimension.
+void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions);
+
+// The number of dimension entries left, in the main list and the definitions.
+std::int64_t DimensionEntries(const TEntityLists& doc);
+
+// Field-by-field equality of records.
+bool Same(const TEntJwwCommon& a, const TEntJwwCommon& b);
+bool Same(const TEntJwwSen& a, const TEntJwwSen& b);
+bool Same(const TEntJwwTen& a, const TEntJwwTen& b);
+bool Same(const TEntJwwMoji& a, const TEntJwwMoji& b);
+
+// Compares two snapshots of a folder (see Snapshot), naming the files that
+// are missing, new or changed rather than printing their bytes.
+testing::AssertionResult SameFiles(const std::vector<std::pair<std::string, std::string>>& expected,
+                                   const std::vector<std::pair<std::string, std::string>>& actual);
+
+}  // namespace tessaly::test::draw
