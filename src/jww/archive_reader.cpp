@@ -30,7 +30,11 @@ JString ArchiveReader::rawString() {
   return JString(std::string(reinterpret_cast<const char*>(b.data()), b.size()), false);
 }
 
-JString ArchiveReader::string() { return SanitizeOnRead(rawString()); }
+JString ArchiveReader::string() {
+  JString s = rawString();
+  SanitizeOnReadInPlace(s);
+  return s;
+}
 
 std::uint32_t ArchiveReader::count() {
   std::uint32_t c = u16();

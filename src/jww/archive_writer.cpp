@@ -1,5 +1,7 @@
 #include "jww/archive_writer.h"
 
+#include "text/text_helpers.h"
+
 namespace tessaly {
 
 ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize)
@@ -66,21 +68,11 @@ void ArchiveWriter::string(const JString& s) {
   bytes(s.bytes.data(), n);
 }
 
-void ArchiveWriter::count(std::uint32_t c) {
-  if (c < 0xFFFF) {
-    u16(static_cast<std::uint16_t>(c));
+void ArchiveWriter::cleanString(const JString& s) {
+  if (IsCleanForWrite(s)) {
+    string(s);
   } else {
-    u16(0xFFFF);
-    u32(c);
-  }
-}
-
-void ArchiveWriter::classRef(std::uint32_t index) {
-  if (index < 0x7FFF) {
-    u16(static_cast<std::uint16_t>(0x8000 + index));
-  } else {
-    u16(0x7FFF);
-    u32(0x80000000u + index);
+    string(SanitizeForWrite(s));
   }
 }
 

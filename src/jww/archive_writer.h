@@ -51,8 +51,24 @@ class ArchiveWriter {
   // A string in the archive's encoding, in the form it has (Shift-JIS, or the
   // Unicode form with the shortest length encoding).
   void string(const JString& s);
-  void count(std::uint32_t c);
-  void classRef(std::uint32_t index);
+  // The string as SanitizeForWrite leaves it, without a copy when it is clean.
+  void cleanString(const JString& s);
+  void count(std::uint32_t c) {
+    if (c < 0xFFFF) {
+      u16(static_cast<std::uint16_t>(c));
+    } else {
+      u16(0xFFFF);
+      u32(c);
+    }
+  }
+  void classRef(std::uint32_t index) {
+    if (index < 0x7FFF) {
+      u16(static_cast<std::uint16_t>(0x8000 + index));
+    } else {
+      u16(0x7FFF);
+      u32(0x80000000u + index);
+    }
+  }
   void newClass(std::uint16_t schema, std::string_view name);
 
   // Hands everything buffered to the sink.

@@ -6,6 +6,7 @@
 
 #include "jww/archive_reader.h"
 #include "jww/archive_writer.h"
+#include "jww/file_io.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -17,10 +18,8 @@ constexpr std::string_view kClassNames[] = {"",           "CDataSen",   "CDataEn
 constexpr const char* kKindWords[] = {"empty", "line",  "arc",   "point",           "text",
                                       "dimension", "solid", "block insertion", "block definition"};
 
-// The smallest tagged bodies in a file, for bounding untrusted counts: a class
-// reference and a point of an old version; a class reference and a definition
-// with an empty name and an empty list.
-constexpr std::size_t kMinTaggedEntity = 2 + 13 + 16 + 4;
+// The smallest tagged definition in a file, for bounding untrusted counts: a
+// class reference and a definition with an empty name and an empty list.
 constexpr std::size_t kMinTaggedDefinition = 2 + 13 + 12 + 1 + 2;
 
 std::size_t Bounded(std::uint32_t n, const ArchiveReader& r, std::size_t minBytes) {
@@ -124,10 +123,31 @@ void ReadInto(ArchiveReader& r, const ReadRules& rules, std::vector<T>& array, T
   list.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
 }
 
+// Reserves room for a list of n entities. Each kind gets as many elements as the
+// bytes left could hold of it, at most n: memory that is reserved and never
+// written is not taken from the system, so this costs nothing for the kinds a
+// list does not hold, and the arrays are never copied as they fill.
+void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n, TEntityList& list) {
+  const std::size_t c = rules.version >= 351 ? 15 : 13;  // common part
+  const std::size_t sxf = rules.version >= 420 ? 2 + 2 * (c + 32) + 4 * (c + 20) : 0;
+  auto reserve = [&](auto& array, std::size_t body) {
+    array.reserve(Bounded(n, r, 2 + body));
+    AdviseHugePages(array.data(), array.capacity() * sizeof(array[0]));
+  };
+  reserve(list.EntityIndex, c + 20);
+  reserve(list.Lines, c + 32);
+  reserve(list.Arcs, c + 60);
+  reserve(list.Points, c + 20);
+  reserve(list.Texts, c + 68 + 2);
+  reserve(list.Dimensions, c + (c + 32) + (c + 68 + 2) + sxf);
+  reserve(list.Solids, c + 64);
+  reserve(list.Blocks, c + 44);
+}
+
 void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntityList& list,
               const std::string& where) {
   const std::uint32_t n = r.count();
-  list.EntityIndex.reserve(Bounded(n, r, kMinTaggedEntity));
+  ReserveList(r, rules, n, list);
   for (std::uint32_t i = 0; i < n; ++i) {
     std::int32_t kind = kEmpty;
     try {
@@ -335,7 +355,7 @@ class ListWriter {
       w_.i32(Mapped(d.number));
       w_.i32(d.referenced);
       w_.i32(d.time);
-      w_.string(SanitizeForWrite(d.name));
+      w_.cleanString(d.name);
       // The definition's object index comes before its entities.
       const std::string where = "block definition " + std::to_string(i + 1);
       const std::uint32_t n = Length(d, where);

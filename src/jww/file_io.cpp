@@ -1,11 +1,13 @@
 #include "jww/file_io.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -37,6 +39,19 @@ void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes) {
   gFailAfter = bytes ? static_cast<std::int64_t>(*bytes) : -1;
 }
 
+void AdviseHugePages(const void* data, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  if (bytes < 2 * kHuge) return;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)bytes;
+#endif
+}
+
 bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
   out.clear();
   // Non-blocking, so that a named pipe never makes us wait; such a file is refused below.
@@ -55,7 +70,11 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::st
     return false;
   }
   try {
-    out.resize(static_cast<std::size_t>(st.st_size));
+    // One byte more than the file holds, so that the end shows as an empty read
+    // without growing (and copying) the buffer.
+    out.reserve(static_cast<std::size_t>(st.st_size) + 1);
+    AdviseHugePages(out.data(), out.capacity());
+    out.resize(static_cast<std::size_t>(st.st_size) + 1);
   } catch (const std::bad_alloc&) {
     error = "file too large to read into memory";
     return false;
@@ -100,10 +119,14 @@ bool SyncPath(const fs::path& path) {
 
 AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   std::error_code ec;
-  // A link is replaced at the file it points to, never turned into a file itself.
-  if (fs::is_symlink(fs::symlink_status(target_, ec))) {
-    target_ = fs::weakly_canonical(target_, ec);
+  // A link is replaced at the file it points to, never turned into a file itself,
+  // also when that file does not exist yet. A relative link is relative to the
+  // folder that holds it, as the system reads it.
+  for (int depth = 0; fs::is_symlink(fs::symlink_status(target_, ec)); ++depth) {
+    if (depth == 40) throw WriteError("too many levels of links at " + target.string());
+    fs::path to = fs::read_symlink(target_, ec);
     if (ec) throw WriteError("cannot resolve the link " + target.string() + ": " + ec.message());
+    target_ = to.is_absolute() ? to : target_.parent_path() / to;
   }
   struct stat st {};
   bool exists = ::stat(target_.c_str(), &st) == 0;

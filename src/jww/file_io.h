@@ -48,6 +48,11 @@ class AtomicFile : public ByteSink {
 // test what a failure half way leaves behind. Tests only.
 void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes);
 
+// Asks the system to back a large, not yet touched block of memory with huge
+// pages, which makes filling it much cheaper. A hint only: nothing happens where
+// the system does not offer it or the block is small.
+void AdviseHugePages(const void* data, std::size_t bytes);
+
 // Flushes a file's or a folder's contents to disk.
 bool SyncPath(const std::filesystem::path& path);
 

@@ -1,5 +1,7 @@
 #include "jww/records.h"
 
+#include <cstring>
+
 #include "jww/archive_reader.h"
 #include "jww/archive_writer.h"
 #include "text/text_helpers.h"
@@ -58,14 +60,21 @@ std::uint16_t DowngradePenColor(std::uint16_t c) {
 }  // namespace
 
 TEntJwwCommon ReadCommon(ArchiveReader& r, std::int32_t version) {
+  // 15 bytes from version 351 on, 13 before (no pen width); one bounds check.
+  const bool width = version >= 351;
+  const std::uint8_t* b = r.bytes(width ? 15 : 13).data();
   TEntJwwCommon c;
-  c.group = r.i32();
-  c.penStyle = r.u8();
-  c.penColor = r.u16();
-  c.penWidth = version >= 351 ? r.u16() : 0;
-  c.layer = r.u16();
-  c.layerGroup = r.u16();
-  c.flags = r.u16();
+  std::memcpy(&c.group, b, 4);
+  c.penStyle = b[4];
+  std::memcpy(&c.penColor, b + 5, 2);
+  b += 7;
+  if (width) {
+    std::memcpy(&c.penWidth, b, 2);
+    b += 2;
+  }
+  std::memcpy(&c.layer, b, 2);
+  std::memcpy(&c.layerGroup, b + 2, 2);
+  std::memcpy(&c.flags, b + 4, 2);
   return c;
 }
 
@@ -186,13 +195,19 @@ TEntJwwCommon NormaliseCommon(const TEntJwwCommon& in, std::int32_t kind, std::i
 
 void WriteCommon(ArchiveWriter& w, const TEntJwwCommon& in, std::int32_t kind, std::int32_t version) {
   const TEntJwwCommon c = NormaliseCommon(in, kind, version);
-  w.i32(c.group);
-  w.u8(c.penStyle);
-  w.u16(c.penColor);
-  if (version >= 351) w.u16(c.penWidth);
-  w.u16(c.layer);
-  w.u16(c.layerGroup);
-  w.u16(c.flags);
+  std::uint8_t b[15];
+  std::memcpy(b, &c.group, 4);
+  b[4] = c.penStyle;
+  std::memcpy(b + 5, &c.penColor, 2);
+  std::size_t n = 7;
+  if (version >= 351) {
+    std::memcpy(b + n, &c.penWidth, 2);
+    n += 2;
+  }
+  std::memcpy(b + n, &c.layer, 2);
+  std::memcpy(b + n + 2, &c.layerGroup, 2);
+  std::memcpy(b + n + 4, &c.flags, 2);
+  w.bytes(b, n + 6);
 }
 
 void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSen& e) {
@@ -227,6 +242,16 @@ void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwTen& e) {
   }
 }
 
+// The text of a text entity: cleaned, and for figures without the "%temp%" of a
+// leading "^@BM%temp%".
+static void WriteEntityText(ArchiveWriter& w, const JString& text, const WriteRules& rules) {
+  if (!rules.rewriteTempImageRefs) {
+    w.cleanString(text);
+  } else {
+    w.string(TextAsWritten(text, rules));
+  }
+}
+
 JString TextAsWritten(const JString& text, const WriteRules& rules) {
   JString s = SanitizeForWrite(text);
   if (rules.rewriteTempImageRefs) {
@@ -242,8 +267,8 @@ JString TextAsWritten(const JString& text, const WriteRules& rules) {
 
 void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwMoji& e) {
   WriteTextFixed(w, rules, e);
-  w.string(SanitizeForWrite(e.fontName));
-  w.string(TextAsWritten(e.text, rules));
+  w.cleanString(e.fontName);
+  WriteEntityText(w, e.text, rules);
 }
 
 void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSunpo& e) {
@@ -251,8 +276,8 @@ void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSunpo& e)
   WriteBody(w, rules, e.line);
   WriteTextFixed(w, rules, e.text);
   // A dimension's own text is never rewritten, only cleaned.
-  w.string(SanitizeForWrite(e.text.fontName));
-  w.string(SanitizeForWrite(e.text.text));
+  w.cleanString(e.text.fontName);
+  w.cleanString(e.text.text);
   if (rules.version >= 420) {
     w.u16(e.sxfMode);
     WriteBody(w, rules, e.auxLine1);

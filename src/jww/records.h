@@ -118,10 +118,6 @@ struct WriteRules {
   bool rewriteTempImageRefs = false;
 };
 
-// Minimum body sizes in the file, for bounding untrusted counts.
-constexpr std::size_t kMinBodyBytes = 13 + 16;  // a point or line body of an old version
-constexpr std::size_t kMinTaggedEntityBytes = 2 + kMinBodyBytes;
-
 TEntJwwCommon ReadCommon(ArchiveReader& r, std::int32_t version);
 void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSen& e);
 void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwEnko& e);

@@ -162,6 +162,57 @@ JString SanitizeOnRead(const JString& text) {
   return FilterUnits(text, [](std::uint16_t u) { return u >= 0x20; });
 }
 
+void SanitizeOnReadInPlace(JString& text) {
+  std::string& s = text.bytes;
+  std::size_t out = 0;
+  if (text.wide) {
+    const std::size_t n = s.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (text.unit(i) >= 0x20) {
+        s[out++] = s[2 * i];
+        s[out++] = s[2 * i + 1];
+      }
+    }
+  } else {
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+      auto b = static_cast<unsigned char>(s[i]);
+      if (IsLeadByte(b)) {
+        if (i + 1 >= n) break;  // a lone lead byte at the end is dropped
+        s[out++] = s[i];
+        s[out++] = s[i + 1];
+        i += 2;
+      } else {
+        if (!IsControl(b)) s[out++] = s[i];
+        ++i;
+      }
+    }
+  }
+  s.resize(out);
+}
+
+bool IsCleanForWrite(const JString& text) {
+  const std::string& s = text.bytes;
+  if (text.wide) {
+    const std::size_t n = s.size() / 2;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint16_t u = text.unit(i);
+      if (u < 0x20 || (u == '^' && i + 1 < n && text.unit(i + 1) == 'm')) return false;
+    }
+    return true;
+  }
+  for (std::size_t i = 0; i < s.size();) {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (IsLeadByte(b)) {
+      i += 2;
+    } else {
+      if (IsControl(b) || (b == '^' && i + 1 < s.size() && s[i + 1] == 'm')) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
 void CutShiftJis(std::string& text, std::size_t limit) {
   if (text.size() <= limit) return;
   std::size_t i = 0;

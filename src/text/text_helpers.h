@@ -35,6 +35,11 @@ JString SanitizeForWrite(const JString& text);
 // Without control characters and without a lead byte that ends the text.
 std::string SanitizeOnRead(std::string_view text);
 JString SanitizeOnRead(const JString& text);
+// The same, in place and without allocating.
+void SanitizeOnReadInPlace(JString& text);
+
+// True when SanitizeForWrite would give the text back unchanged.
+bool IsCleanForWrite(const JString& text);
 
 // The first `limit` bytes of a Shift-JIS text, never half a character: a lead
 // byte that would end the cut text goes with its trail byte (so the result may be
