@@ -85,8 +85,12 @@ std::string Utf16le(std::u16string_view units);
 // int32 (counting from 0) of field f is SentinelInt(f, n), the n-th double
 // SentinelDouble(f, n), except where the writer's rules ask for other values
 // (see JwwHeader).
-constexpr std::int32_t SentinelInt(int field, int n) { return field * 1000 + n; }
-constexpr double SentinelDouble(int field, int n) { return field + n / 64.0; }
+constexpr std::int32_t SentinelInt(int field, int n) {
+  return field * 1000 + n;
+}
+constexpr double SentinelDouble(int field, int n) {
+  return field + n / 64.0;
+}
 
 struct JwwHeaderOptions {
   bool wide = false;  // every string in the Unicode form

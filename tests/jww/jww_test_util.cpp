@@ -1,0 +1,581 @@
+#include "jww/jww_test_util.h"
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+
+namespace tessaly::test {
+namespace {
+
+std::string Rep(std::string_view s, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += s;
+  return out;
+}
+
+// The header layout, one row per field (or per pass of a field): from which
+// version to which version it is there, how often its entry repeats, and the
+// values of one entry (i int32, d double, s string).
+struct Row {
+  int field;
+  int pass;
+  int minVersion;
+  int maxVersion;
+  int repeat;
+  std::string entry;
+};
+
+const std::vector<Row>& Layout() {
+  constexpr int kAny = 0x7FFFFFFF;
+  static const std::vector<Row> rows = {
+      {3, 0, 220, kAny, 1, "s"},                      // memo
+      {4, 0, 220, kAny, 1, "i"},                      // paper size
+      {5, 0, 220, kAny, 1, "i"},                      // write layer group
+      {6, 0, 220, kAny, 16, "iidi" + Rep("ii", 16)},  // layer groups and their layers
+      {7, 0, 220, kAny, 1, Rep("i", 14)},             // reserved, 56 bytes
+      {8, 0, 220, kAny, 1, "iiiii"},                  // dimension settings
+      {9, 0, 220, kAny, 1, "i"},                      // reserved
+      {10, 0, 220, kAny, 1, "i"},                     // maximum line width
+      {11, 0, 220, kAny, 1, "dd"},                    // print origin
+      {12, 0, 220, kAny, 1, "d"},                     // print scale
+      {13, 0, 220, kAny, 1, "i"},                     // print rotation
+      {14, 0, 220, kAny, 1, "i"},                     // grid mode
+      {15, 0, 220, kAny, 1, "d"},                     // grid minimum display
+      {16, 0, 220, kAny, 1, "dd"},                    // grid spacing
+      {17, 0, 220, kAny, 1, "dd"},                    // grid origin
+      {18, 0, 220, kAny, 256, "s"},                   // layer names
+      {19, 0, 220, kAny, 16, "s"},                    // layer group names
+      {20, 0, 220, kAny, 1, "ddid"},                  // shadow settings, 28 bytes
+      {21, 0, 300, kAny, 1, "dd"},                    // sky view
+      {22, 0, 220, kAny, 1, "i"},                     // 2.5D unit flag
+      {23, 0, 220, kAny, 1, "d"},                     // view scale
+      {24, 0, 220, kAny, 1, "dd"},                    // view origin
+      {25, 0, 220, kAny, 1, "d"},                     // range scale
+      {26, 0, 220, kAny, 1, "dd"},                    // range origin
+      {27, 0, 220, 230, 4, "ddd"},                    // mark jumps, 96 bytes
+      {27, 0, 231, kAny, 10, "dddi"},                 // mark jumps, 280 bytes
+      {28, 0, 220, kAny, 1, Rep("d", 10)},            // parallel line distances
+      {29, 0, 220, kAny, 1, "d"},                     // both-sides end offset
+      {30, 0, 220, kAny, 10, "ii"},                   // pen colour, width
+      {31, 0, 220, kAny, 10, "iid"},                  // print pens
+      {32, 0, 220, kAny, 8, "iiii"},                  // line types 2-9
+      {33, 0, 220, kAny, 5, "iiiii"},                 // random lines
+      {34, 0, 220, kAny, 4, "iiii"},                  // long line types
+      {35, 0, 220, kAny, 1, Rep("i", 10)},            // draw flags
+      {36, 0, 220, kAny, 1, "i"},                     // print: skip display-only layers
+      {37, 0, 223, kAny, 1, "i"},                     // drawing time
+      {38, 0, 223, kAny, 1, "iiiiddddd"},             // 2.5D eye settings
+      {39, 0, 225, kAny, 1, "dddd"},                  // last sizes
+      {40, 0, 230, kAny, 1, "ii"},                    // solid colour
+      {41, 0, 420, kAny, 257, "ii"},                  // SXF colours: colour, width
+      {41, 1, 420, kAny, 257, "siid"},                //   name, print colour, width, radius
+      {42, 0, 420, kAny, 33, "iiii"},                 // SXF line types: pattern ... print pitch
+      {42, 1, 420, kAny, 33, "si" + Rep("d", 10)},    //   name, segment count, segments
+      {43, 0, 220, kAny, 10, "dddi"},                 // text kinds
+      {44, 0, 220, kAny, 1, "dddiiddidddddd"},        // text writing settings, 100 bytes
+  };
+  return rows;
+}
+
+std::uint32_t U(std::string_view f, std::size_t at, std::size_t n) {
+  if (at + n > f.size())
+    throw std::runtime_error("header ends at byte " + std::to_string(f.size()));
+  std::uint32_t v = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    v |= static_cast<std::uint32_t>(static_cast<unsigned char>(f[at + i])) << (8 * i);
+  return v;
+}
+
+// The size of a string in the archive starting at `at`, and where its payload is.
+std::size_t StringSize(std::string_view f, std::size_t at, std::size_t* payload, bool* wide) {
+  std::size_t p = at;
+  std::size_t n = U(f, p, 1);
+  p += 1;
+  bool w = false;
+  if (n == 0xFF) {
+    n = U(f, p, 2);
+    p += 2;
+    if (n == 0xFFFE) {
+      w = true;
+      n = U(f, p, 1);
+      p += 1;
+      if (n == 0xFF) {
+        n = U(f, p, 2);
+        p += 2;
+        if (n == 0xFFFF) {
+          n = U(f, p, 4);
+          p += 4;
+        }
+      }
+      n *= 2;
+    }
+  }
+  if (p + n > f.size()) throw std::runtime_error("header string ends past the file");
+  if (payload) *payload = p;
+  if (wide) *wide = w;
+  return p + n - at;
+}
+
+std::string G(double d) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", d);
+  return buf;
+}
+
+std::string S(const JString& s) {
+  return std::string(s.wide ? "w\"" : "\"") + Hex(s.bytes) + "\"";
+}
+
+std::string C(const TEntJwwCommon& c) {
+  std::ostringstream o;
+  o << "{g" << c.group << " s" << int(c.penStyle) << " c" << c.penColor << " w" << c.penWidth
+    << " l" << c.layer << " lg" << c.layerGroup << " f" << c.flags << "}";
+  return o.str();
+}
+
+std::string D(const TEntJwwSen& e) {
+  return "line " + C(e.common) + " " + G(e.startX) + " " + G(e.startY) + " " + G(e.endX) + " " +
+         G(e.endY);
+}
+std::string D(const TEntJwwEnko& e) {
+  return "arc " + C(e.common) + " " + G(e.centerX) + " " + G(e.centerY) + " " + G(e.radius) + " " +
+         G(e.startAngle) + " " + G(e.arcAngle) + " " + G(e.tiltAngle) + " " + G(e.flatness) + " " +
+         std::to_string(e.fullCircle);
+}
+std::string D(const TEntJwwTen& e) {
+  std::string s =
+      "point " + C(e.common) + " " + G(e.x) + " " + G(e.y) + " t" + std::to_string(e.isTemporary);
+  if (e.common.penStyle == 100)
+    s += " code" + std::to_string(e.code) + " " + G(e.rotation) + " " + G(e.scale);
+  return s;
+}
+std::string D(const TEntJwwMoji& e) {
+  return "text " + C(e.common) + " " + G(e.startX) + " " + G(e.startY) + " " + G(e.endX) + " " +
+         G(e.endY) + " k" + std::to_string(e.textKind) + " " + G(e.sizeX) + " " + G(e.sizeY) + " " +
+         G(e.spacing) + " " + G(e.angle) + " font" + S(e.fontName) + " text" + S(e.text);
+}
+std::string D(const TEntJwwSunpo& e) {
+  return "dimension " + C(e.common) + "\n    " + D(e.line) + "\n    " + D(e.text) + "\n    sxf" +
+         std::to_string(e.sxfMode) + "\n    " + D(e.auxLine1) + "\n    " + D(e.auxLine2) +
+         "\n    " + D(e.point1) + "\n    " + D(e.point2) + "\n    " + D(e.point3) + "\n    " +
+         D(e.point4);
+}
+std::string D(const TEntJwwSolid& e) {
+  std::string s = "solid " + C(e.common);
+  for (double d : e.corners) s += " " + G(d);
+  return s + " rgb" + std::to_string(e.color);
+}
+std::string D(const TEntJwwBlock& e) {
+  return "block " + C(e.common) + " " + G(e.x) + " " + G(e.y) + " " + G(e.scaleX) + " " +
+         G(e.scaleY) + " " + G(e.rotation) + " #" + std::to_string(e.blockNumber);
+}
+
+template <typename T>
+void Put(std::string& out, const std::vector<T>& array, std::int32_t index) {
+  if (index < 0 || static_cast<std::size_t>(index) >= array.size()) {
+    out += "  <index " + std::to_string(index) + " outside>\n";
+  } else {
+    out += "  " + D(array[index]) + "\n";
+  }
+}
+
+}  // namespace
+
+const HeaderItem& HeaderWalk::Find(int field, int entry, int sub, int pass) const {
+  for (const auto& it : items) {
+    if (it.field == field && it.pass == pass && it.entry == entry && it.sub == sub) return it;
+  }
+  throw std::runtime_error("no header item " + std::to_string(field) + "/" + std::to_string(entry) +
+                           "/" + std::to_string(sub));
+}
+
+HeaderWalk WalkJwwHeader(std::string_view f) {
+  HeaderWalk w;
+  if (f.size() < 12) throw std::runtime_error("header ends early");
+  w.items.push_back({1, 0, 0, 0, 'c', 0, 8});
+  w.items.push_back({2, 0, 0, 0, 'i', 8, 4});
+  const auto v = static_cast<std::int32_t>(U(f, 8, 4));
+  std::size_t at = 12;
+  for (const Row& row : Layout()) {
+    if (v < row.minVersion || v > row.maxVersion) continue;
+    for (int e = 0; e < row.repeat; ++e) {
+      for (std::size_t s = 0; s < row.entry.size(); ++s) {
+        HeaderItem it{row.field, row.pass, e, static_cast<int>(s), row.entry[s], at, 0};
+        switch (row.entry[s]) {
+          case 'i':
+            it.size = 4;
+            break;
+          case 'd':
+            it.size = 8;
+            break;
+          default:
+            it.size = StringSize(f, at, nullptr, nullptr);
+            break;
+        }
+        if (at + it.size > f.size()) throw std::runtime_error("header ends early");
+        at += it.size;
+        w.items.push_back(it);
+      }
+    }
+  }
+  w.end = at;
+  return w;
+}
+
+StringPayload PayloadOf(std::string_view f, const HeaderItem& item) {
+  std::size_t p = 0;
+  StringPayload out;
+  std::size_t n = StringSize(f, item.offset, &p, &out.wide);
+  out.bytes = std::string(f.substr(p, item.offset + n - p));
+  return out;
+}
+
+std::int32_t I32At(std::string_view f, std::size_t offset) {
+  return static_cast<std::int32_t>(U(f, offset, 4));
+}
+
+double F64At(std::string_view f, std::size_t offset) {
+  if (offset + 8 > f.size()) throw std::runtime_error("past the end");
+  double d;
+  std::memcpy(&d, f.data() + offset, 8);
+  return d;
+}
+
+std::string Splice(std::string_view f, const HeaderItem& item, std::string_view replacement) {
+  return std::string(f.substr(0, item.offset)) + std::string(replacement) +
+         std::string(f.substr(item.offset + item.size));
+}
+
+std::string Dump(const TEntityList& l) {
+  std::string out;
+  for (const auto& ix : l.EntityIndex) {
+    switch (ix.kind) {
+      case kLine:
+        Put(out, l.Lines, ix.index);
+        break;
+      case kArc:
+        Put(out, l.Arcs, ix.index);
+        break;
+      case kPoint:
+        Put(out, l.Points, ix.index);
+        break;
+      case kText:
+        Put(out, l.Texts, ix.index);
+        break;
+      case kDimension:
+        Put(out, l.Dimensions, ix.index);
+        break;
+      case kSolid:
+        Put(out, l.Solids, ix.index);
+        break;
+      case kBlock:
+        Put(out, l.Blocks, ix.index);
+        break;
+      default:
+        out += "  <empty>\n";
+        break;
+    }
+  }
+  out += "  counts " + std::to_string(l.LineCount()) + " " + std::to_string(l.ArcCount()) + " " +
+         std::to_string(l.PointCount()) + " " + std::to_string(l.TextCount()) + " " +
+         std::to_string(l.DimensionCount) + " " + std::to_string(l.SolidCount()) + " " +
+         std::to_string(l.BlockCount()) + "\n";
+  return out;
+}
+
+std::string Dump(const TEntityLists& lists) {
+  std::string out = "main list\n" + Dump(static_cast<const TEntityList&>(lists));
+  for (std::size_t i = 0; i < lists.BlockDefs.size(); ++i) {
+    const auto& d = lists.BlockDefs[i];
+    out += "definition " + std::to_string(i) + " " + C(d.common) + " #" + std::to_string(d.number) +
+           " ref" + std::to_string(d.referenced) + " time" + std::to_string(d.time) + " name" +
+           S(d.name) + "\n" + Dump(d);
+  }
+  return out;
+}
+
+void ListEncoder::Tag(std::string_view className) {
+  for (const auto& [name, index] : classes_) {
+    if (name == className) {
+      b_.classRef(index);
+      return;
+    }
+  }
+  b_.newClass(static_cast<std::uint16_t>(v_ & 0xFFFF), className);
+  classes_.emplace_back(std::string(className), counter_++);
+}
+
+void ListEncoder::Common(const TEntJwwCommon& c) {
+  b_.common({c.group, c.penStyle, c.penColor, c.penWidth, c.layer, c.layerGroup, c.flags}, v_);
+}
+
+void ListEncoder::String(const JString& s) {
+  if (s.wide) {
+    b_.wstrBytes(s.bytes);
+  } else {
+    b_.str(s.bytes);
+  }
+}
+
+void ListEncoder::Body(const TEntJwwSen& e) {
+  Common(e.common);
+  b_.f64(e.startX).f64(e.startY).f64(e.endX).f64(e.endY);
+}
+
+void ListEncoder::Body(const TEntJwwEnko& e) {
+  Common(e.common);
+  b_.f64(e.centerX).f64(e.centerY).f64(e.radius).f64(e.startAngle).f64(e.arcAngle).f64(e.tiltAngle);
+  b_.f64(e.flatness).i32(e.fullCircle);
+}
+
+void ListEncoder::Body(const TEntJwwTen& e) {
+  Common(e.common);
+  b_.f64(e.x).f64(e.y).i32(e.isTemporary);
+  if (e.common.penStyle == 100) b_.i32(e.code).f64(e.rotation).f64(e.scale);
+}
+
+void ListEncoder::Body(const TEntJwwMoji& e) {
+  Common(e.common);
+  b_.f64(e.startX).f64(e.startY).f64(e.endX).f64(e.endY).i32(e.textKind);
+  b_.f64(e.sizeX).f64(e.sizeY).f64(e.spacing).f64(e.angle);
+  String(e.fontName);
+  String(e.text);
+}
+
+void ListEncoder::Body(const TEntJwwSunpo& e) {
+  Common(e.common);
+  Body(e.line);
+  Body(e.text);
+  if (v_ >= 420) {
+    b_.u16(e.sxfMode);
+    Body(e.auxLine1);
+    Body(e.auxLine2);
+    Body(e.point1);
+    Body(e.point2);
+    Body(e.point3);
+    Body(e.point4);
+  }
+}
+
+void ListEncoder::Body(const TEntJwwSolid& e) {
+  Common(e.common);
+  for (double d : e.corners) b_.f64(d);
+  if (e.common.penColor == 10) b_.i32(e.color);
+}
+
+void ListEncoder::Body(const TEntJwwBlock& e) {
+  Common(e.common);
+  b_.f64(e.x).f64(e.y).f64(e.scaleX).f64(e.scaleY).f64(e.rotation).i32(e.blockNumber);
+}
+
+void ListEncoder::Entity(const TEntityList& l, const TEntJwwIndex& ix) {
+  switch (ix.kind) {
+    case kLine:
+      Tag("CDataSen");
+      Body(l.Lines[ix.index]);
+      break;
+    case kArc:
+      Tag("CDataEnko");
+      Body(l.Arcs[ix.index]);
+      break;
+    case kPoint:
+      Tag("CDataTen");
+      Body(l.Points[ix.index]);
+      break;
+    case kText:
+      Tag("CDataMoji");
+      Body(l.Texts[ix.index]);
+      break;
+    case kDimension:
+      Tag("CDataSunpou");
+      Body(l.Dimensions[ix.index]);
+      break;
+    case kSolid:
+      Tag("CDataSolid");
+      Body(l.Solids[ix.index]);
+      break;
+    case kBlock:
+      Tag("CDataBlock");
+      Body(l.Blocks[ix.index]);
+      break;
+    default:
+      throw std::logic_error("empty entry");
+  }
+  Object();
+}
+
+void ListEncoder::List(const TEntityList& l) {
+  b_.count(static_cast<std::uint32_t>(l.EntityIndex.size()));
+  for (const auto& ix : l.EntityIndex) Entity(l, ix);
+}
+
+void ListEncoder::Lists(const TEntityLists& lists) {
+  List(lists);
+  b_.count(static_cast<std::uint32_t>(lists.BlockDefs.size()));
+  for (const auto& d : lists.BlockDefs) {
+    Tag("CDataList");
+    Common(d.common);
+    b_.i32(d.number).i32(d.referenced).i32(d.time);
+    String(d.name);
+    Object();
+    List(d);
+  }
+}
+
+template <typename T>
+static void AddTo(TEntityList& l, std::vector<T>& array, const T& e, std::int32_t kind) {
+  array.push_back(e);
+  l.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
+}
+
+void Add(TEntityList& l, const TEntJwwSen& e) {
+  AddTo(l, l.Lines, e, kLine);
+}
+void Add(TEntityList& l, const TEntJwwEnko& e) {
+  AddTo(l, l.Arcs, e, kArc);
+}
+void Add(TEntityList& l, const TEntJwwTen& e) {
+  AddTo(l, l.Points, e, kPoint);
+}
+void Add(TEntityList& l, const TEntJwwMoji& e) {
+  AddTo(l, l.Texts, e, kText);
+}
+void Add(TEntityList& l, const TEntJwwSunpo& e) {
+  AddTo(l, l.Dimensions, e, kDimension);
+  ++l.DimensionCount;
+}
+void Add(TEntityList& l, const TEntJwwSolid& e) {
+  AddTo(l, l.Solids, e, kSolid);
+}
+void Add(TEntityList& l, const TEntJwwBlock& e) {
+  AddTo(l, l.Blocks, e, kBlock);
+}
+
+BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
+  BuiltDrawing out;
+  TEntityLists& m = out.model;
+  const std::uint16_t width = v >= 351 ? 5 : 0;
+  auto common = [&](std::uint8_t style, std::uint16_t color, std::uint16_t layer) {
+    return TEntJwwCommon{
+        static_cast<std::int32_t>(layer) * 3, style, color, width, layer, 15, 0x0100};
+  };
+  const JString sjisFont =
+      Sjis("\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E");  // full-width MS Gothic
+  const JString sjisText = Sjis("\x90\xA1\x96\x40 12.5");         // "sunpou 12.5"
+  const JString wideText = Wide(u"\u5BF8\u6CD5 \u8868 \U0001F600");
+
+  auto dimension = [&](int seed) {
+    TEntJwwSunpo d;
+    d.common = common(1, 2, 1);
+    d.line = TEntJwwSen{common(2, 3, 2), 0.0 + seed, 0, 100.0 + seed, 0};
+    d.text = TEntJwwMoji{common(1, 4, 3), 40, 1, 60, 1, 2, 2.5, 2.5, 0.5, 0, sjisFont, Sjis("100")};
+    if (v >= 420) {
+      d.sxfMode = static_cast<std::uint16_t>(seed % 3);
+      d.auxLine1 = TEntJwwSen{common(31, 101, 4), 0, 0, 0, -10.0 - seed};
+      d.auxLine2 = TEntJwwSen{common(3, 5, 5), 100, 0, 100, -10};
+      d.point1 = TEntJwwTen{common(1, 6, 6), 0, -10, 1, 0, 0, 0};
+      d.point2 = TEntJwwTen{common(100, 7, 7), 100, -10, 0, 11, 0.25, 1.5};
+      d.point3 = TEntJwwTen{common(1, 8, 8), 1, 2, 0, 0, 0, 0};
+      d.point4 = TEntJwwTen{common(1, 9, 9), 3, 4, 0, 0, 0, 0};
+    } else {
+      d.auxLine1 = d.auxLine2 = TEntJwwSen{d.common, 0, 0, 0, 0};
+      TEntJwwTen p{d.common, 0, 0, 0, 0, 0, 0};
+      p.common.penStyle = 0;
+      d.point1 = d.point2 = d.point3 = d.point4 = p;
+    }
+    return d;
+  };
+
+  Add(m, TEntJwwSen{common(2, 3, 1), 1.25, -2.5, 1e10, 3});
+  if (v >= 420) Add(m, TEntJwwSen{common(62, 356, 2), 0, 0, 1, 1});  // SXF style and colour
+  Add(m, TEntJwwEnko{common(11, 9, 3), 5, 6, 7, 0.5, 3.14159, 0.1, 0.75, 0});
+  Add(m, TEntJwwEnko{common(1, 1, 4), 0, 0, 1, 0, 6.28318, 0, 1, 1});
+  Add(m, TEntJwwTen{common(1, 2, 5), 8, 9, 1, 0, 0, 0});
+  Add(m, TEntJwwTen{common(100, 2, 6), 8, 9, 0, 17, 1.5, 2.5});
+  Add(m, TEntJwwMoji{common(3, 4, 7), 0, 0, 30, 0, 5, 3, 3, 0.5, 90, sjisFont, sjisText});
+  Add(m, TEntJwwMoji{common(9, 5, 8), 0, 10, 30, 10, 1, 3, 3, 0, 0, Wide(u"MS Gothic"), wideText});
+  Add(m, dimension(1));
+  TEntJwwSolid solid{common(1, 10, 9), {0, 0, 1, 0, 1, 1, 0, 1}, 0x00123456};
+  Add(m, solid);
+  solid.common.penColor = 6;
+  solid.color = 0;
+  Add(m, solid);
+  Add(m, TEntJwwBlock{common(1, 1, 10), 50, 60, 2, 2, 0.5, 0});  // definition 0
+  Add(m, TEntJwwSen{common(1, 1, 11), 9, 9, 9, 9});  // a line class reference after them all
+
+  auto def = [&](std::int32_t number, const JString& name) -> TEntJwwBlockDef& {
+    TEntJwwBlockDef d;
+    d.common = common(1, 1, 0);
+    d.number = number;
+    d.referenced = number == 2 ? 0 : 1;
+    d.time = 1000 + number;
+    d.name = name;
+    m.BlockDefs.push_back(d);
+    return m.BlockDefs.back();
+  };
+  {
+    TEntJwwBlockDef& d0 = def(0, Sjis("outer \x95\x5C"));
+    Add(d0, TEntJwwBlock{common(1, 1, 1), 0, 0, 1, 1, 0, 1});
+    Add(d0, TEntJwwSen{common(1, 2, 2), 0, 0, 5, 5});
+    Add(d0, TEntJwwBlock{common(1, 1, 3), 10, 0, 1, 1, 0, 1});
+  }
+  {
+    TEntJwwBlockDef& d1 = def(1, Wide(u"inner \u8868"));
+    Add(d1, TEntJwwMoji{common(1, 1, 1), 0, 0, 1, 0, 1, 1, 1, 0, 0, Wide(u""), wideText});
+    Add(d1, dimension(2));
+    Add(d1, TEntJwwSolid{common(1, 10, 2), {1, 2, 3, 4, 5, 6, 7, 8}, 0xFF});
+    if (v >= 700) {
+      out.imageName = "pic.bmp";
+      out.imageData = std::string("BM") + std::string(40, '\x7F') + std::string(1, '\0');
+      Add(d1, TEntJwwMoji{common(1, 1, 1), 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""),
+                          Sjis("^@BM%temp%PIC.bmp,100,50")});
+    }
+  }
+  {
+    TEntJwwBlockDef& d2 = def(2, Sjis("unused"));
+    Add(d2, TEntJwwEnko{common(2, 2, 2), 1, 1, 1, 0, 1, 0, 1, 0});
+    Add(d2, TEntJwwTen{common(1, 1, 1), 0, 0, 0, 0, 0, 0});
+  }
+
+  out.bytes = JwwHeader(v, {wideHeader, "sample"});
+  ListEncoder enc(out.bytes, v);
+  enc.Lists(m);
+  if (v >= 700) {
+    out.bytes.u32(1);                                                // images
+    out.bytes.str(out.imageName);                                    // name
+    out.bytes.i32(static_cast<std::int32_t>(out.imageData.size()));  // size
+    out.bytes.raw(out.imageData);                                    // data
+  }
+  return out;
+}
+
+JString Sjis(std::string_view bytes) {
+  return JString(std::string(bytes), false);
+}
+JString Wide(std::u16string_view units) {
+  return JString(Utf16le(units), true);
+}
+
+std::string Hex(std::string_view bytes) {
+  std::string out;
+  char buf[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X", c);
+    if (!out.empty()) out += ' ';
+    out += buf;
+  }
+  return out;
+}
+
+std::string FirstDifference(std::string_view a, std::string_view b) {
+  std::size_t i = 0;
+  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
+  if (i == a.size() && i == b.size()) return "identical";
+  std::size_t from = i < 8 ? 0 : i - 8;
+  return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) +
+         ", first difference at " + std::to_string(i) + ": [" + Hex(a.substr(from, 24)) + "] vs [" +
+         Hex(b.substr(from, 24)) + "]";
+}
+
+}  // namespace tessaly::test

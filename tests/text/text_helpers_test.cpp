@@ -1,0 +1,315 @@
+#include "text/text_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "text/display.h"
+
+namespace tessaly {
+namespace {
+
+// UTF-16 strings as the archive keeps them (UTF-16LE bytes).
+JString W(std::u16string_view units) {
+  JString s;
+  s.wide = true;
+  for (char16_t u : units) s.appendUnit(u);
+  return s;
+}
+JString S(std::string_view bytes) {
+  return JString(std::string(bytes), false);
+}
+
+struct BoolCase {
+  std::string text;
+  bool expected;
+};
+
+TEST(TextToBool, AcceptsTheTrueWordsAfterRemovingSpacesAndUpperCasing) {
+  const BoolCase cases[] = {
+      {"T", true},
+      {"tr", true},
+      {"tru", true},
+      {"true", true},
+      {"t r u e", true},
+      {" \tTRUE\r\n", true},
+      {"1", true},
+      {"on", true},
+      {"\x82\x50", true},      // full-width one
+      {"\x81\x9B", true},      // white circle
+      {"\x90\x5E", true},      // "true"
+      {"\x90\xB3", true},      // "correct"
+      {"\x81\x40\x31", true},  // full-width space, then 1
+      {"", false},
+      {"yes", false},
+      {"0", false},
+      {"truth", false},
+      {"11", false},
+      {"\x82\x51", false},  // full-width two
+      {"\x82\x74", false},  // full-width T is not in the list
+  };
+  for (const auto& c : cases) EXPECT_EQ(TextToBool(c.text), c.expected) << c.text;
+  EXPECT_EQ(BoolToText(true), "1");
+  EXPECT_EQ(BoolToText(false), "0");
+}
+
+TEST(TextToInt, ConvertsWholeDecimalIntegersOnly) {
+  const std::pair<std::string, std::int32_t> cases[] = {
+      {"12", 12},
+      {"-3", -3},
+      {"+7", 7},
+      {"0", 0},
+      {"2147483647", INT_MAX},
+      {"-2147483648", INT_MIN},
+      {"", 0},
+      {"12a", 0},
+      {"1.5", 0},
+      {" 12", 0},
+      {"12 ", 0},
+      {"-", 0},
+      {"+", 0},
+      {"+-3", 0},
+      {"2147483648", 0},
+      {"0x10", 0},
+  };
+  for (const auto& [text, value] : cases) EXPECT_EQ(TextToInt(text), value) << '"' << text << '"';
+}
+
+struct TextCase {
+  std::string in;
+  std::string out;
+};
+
+TEST(RemoveSpaces, DropsSpacesFullWidthSpacesAndControlCharacters) {
+  const TextCase cases[] = {
+      {"", ""},
+      {"a\x81\x40"
+       "b c",
+       "abc"},
+      {"a\tb\r\n", "ab"},
+      {"\x81\x40\x81\x40", ""},
+      // A two-byte character whose trail byte is a space or a control byte stays whole.
+      {"\x82\x20x", "\x82\x20x"},
+      {"\x82\x0Dx", "\x82\x0Dx"},
+      // A lead byte at the very end is kept.
+      {"a\x82", "a\x82"},
+      // 0x80 and 0xFD lead two-byte characters too.
+      {"\x80\x20"
+       "\xFD\x20",
+       "\x80\x20\xFD\x20"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RemoveSpaces(c.in), c.out) << c.in;
+}
+
+TEST(SanitizeForWrite, DropsControlCharactersAndCaretM) {
+  const TextCase cases[] = {
+      {"", ""},
+      {"A^mB", "AB"},
+      {"\r\n", " "},
+      {"^m", " "},
+      {"^m^m", " "},
+      {"^^mm", "^m"},  // one pass: what is left is not looked at again
+      {"A^", "A^"},
+      {"a\tb", "ab"},
+      {"\x81^m", "\x81^m"},  // 0x81 0x5E is one character: no "^m" pair starts inside it
+      {"\x82\x0D"
+       "A",
+       "\x82\x0D"
+       "A"},
+      {"abc\x82", "abc\x82"},  // a lead byte that ends the text is kept
+      {" ", " "},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SanitizeForWrite(c.in), c.out) << c.in;
+}
+
+TEST(SanitizeOnRead, DropsControlCharactersAndATrailingLeadByte) {
+  const TextCase cases[] = {
+      {"", ""},
+      {"A\x82", "A"},
+      {"\x82\x0D"
+       "A",
+       "\x82\x0D"
+       "A"},  // the trail byte below 0x20 stays with its lead byte
+      {"A\rB\n", "AB"},
+      {"^m", "^m"},
+      {"\xE0\x40\xFD", "\xE0\x40"},
+      {"\xFE\xFF", "\xFE\xFF"},  // 0xFE and 0xFF are one-byte characters
+  };
+  for (const auto& c : cases) EXPECT_EQ(SanitizeOnRead(c.in), c.out) << c.in;
+}
+
+TEST(CutShiftJis, KeepsWholeCharactersAndTakesATrailByteAlong) {
+  struct Case {
+    std::string in;
+    std::size_t limit;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"abcdef", 4, "abcd"},
+      {"abc", 4, "abc"},
+      {"ab\x82\xA0z", 3, "ab\x82\xA0"},  // the lead byte at the cut takes its trail byte
+      {"ab\x82\xA0z", 4, "ab\x82\xA0"},
+      {"ab\x82\xA0z", 2, "ab"},
+      {"a\x82", 1, "a"},
+  };
+  for (const auto& c : cases) {
+    std::string s = c.in;
+    CutShiftJis(s, c.limit);
+    EXPECT_EQ(s, c.out) << c.in << " / " << c.limit;
+  }
+  // At 255: a lead byte at position 254 makes 256 bytes.
+  std::string s = std::string(254, 'a') + "\x82\xA0" + "tail";
+  CutShiftJis(s, 255);
+  EXPECT_EQ(s.size(), 256u);
+  EXPECT_EQ(s.substr(254), "\x82\xA0");
+}
+
+TEST(ByteFields, CopyStrToBufAndFillBuf) {
+  unsigned char buf[12];
+  std::fill(std::begin(buf), std::end(buf), 0xEE);
+  CopyStrToBuf(buf, "abcdef", -4);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 5), "abcd\xEE");
+  std::fill(std::begin(buf), std::end(buf), 0xEE);
+  CopyStrToBuf(buf, "xy", 10);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 12), "xy" + std::string(10, '\xEE'));
+  CopyStrToBuf(buf, "zz", 0);
+  EXPECT_EQ(buf[0], 'x');
+
+  std::fill(std::begin(buf), std::end(buf), 0xEE);
+  EXPECT_EQ(FillBuf(buf, 0x20, 3), buf + 3);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), 4), "   \xEE");
+  EXPECT_EQ(FillBuf(buf, 0x41, 0), buf);
+  EXPECT_EQ(FillBuf(buf, 0x41, -5), buf);
+  EXPECT_EQ(buf[0], ' ');
+}
+
+TEST(Utf16Rules, WorkOnCodeUnits) {
+  // A control character is a unit below 0x20; the full-width space is U+3000;
+  // "^m" is two units; UTF-16 results keep their form.
+  EXPECT_EQ(RemoveSpaces(W(u"a\u3000b c\t")), W(u"abc"));
+  EXPECT_EQ(RemoveSpaces(W(u"\u3000 ")), W(u""));
+  EXPECT_TRUE(RemoveSpaces(W(u"")).wide);
+  EXPECT_EQ(SanitizeForWrite(W(u"A^mB")), W(u"AB"));
+  EXPECT_EQ(SanitizeForWrite(W(u"\r\n")), W(u" "));
+  EXPECT_EQ(SanitizeForWrite(W(u"")), W(u""));
+  EXPECT_EQ(SanitizeForWrite(W(u"\u8868^")), W(u"\u8868^"));
+  EXPECT_EQ(SanitizeOnRead(W(u"a\rb\u0001\u8868")), W(u"ab\u8868"));
+  // The unit 0x0D20 is not a control character, though its low byte is.
+  EXPECT_EQ(SanitizeOnRead(W(u"\u0D20")), W(u"\u0D20"));
+  // The Shift-JIS overloads give the Shift-JIS rules.
+  EXPECT_EQ(SanitizeOnRead(S("A\x82")), S("A"));
+  EXPECT_EQ(SanitizeForWrite(S("A^mB")), S("AB"));
+  EXPECT_EQ(RemoveSpaces(S("a\x81\x40")), S("a"));
+}
+
+TEST(CleaningShortcuts, AgreeWithTheCleaningRules) {
+  // The reader cleans in place and the writer skips cleaning a clean string: both
+  // must give what the plain rules give.
+  const JString cases[] = {
+      S(""),
+      S("abc"),
+      S("A^mB"),
+      S("^"),
+      S("a^"),
+      S("\r\n"),
+      S("\x82"),
+      S("ab\x82"),
+      S("\x81^m"),
+      S("\x82\x0D"
+        "A"),
+      S("^^mm"),
+      S("\t"),
+      S("\xE0\x40\xFD"),
+      S(" "),
+      S("\x81\x40"),
+      W(u""),
+      W(u"abc"),
+      W(u"A^mB"),
+      W(u"\r\n"),
+      W(u"\u8868^"),
+      W(u"^"),
+      W(u"a\u0001b"),
+      W(u"\u0D20"),
+      W(u"^m"),
+  };
+  for (const JString& c : cases) {
+    JString inPlace = c;
+    SanitizeOnReadInPlace(inPlace);
+    EXPECT_EQ(inPlace, SanitizeOnRead(c)) << (c.wide ? "w " : "") << c.bytes;
+    EXPECT_EQ(IsCleanForWrite(c), SanitizeForWrite(c) == c) << (c.wide ? "w " : "") << c.bytes;
+  }
+}
+
+TEST(JStringAscii, KeepsTheFormItIsAskedFor) {
+  EXPECT_EQ(JString::Ascii("Color_20", false), S("Color_20"));
+  EXPECT_EQ(JString::Ascii("Color_20", true), W(u"Color_20"));
+  EXPECT_EQ(W(u"ab").units(), 2u);
+  EXPECT_EQ(W(u"\u8868").unit(0), 0x8868);
+}
+
+TEST(DecodeForMatch, AsciiMatchesAcrossFormsAndNothingElseDoes) {
+  using V = std::vector<std::uint32_t>;
+  EXPECT_EQ(DecodeForMatch(S("a.Bmp"), true), (V{'A', '.', 'B', 'M', 'P'}));
+  EXPECT_EQ(DecodeForMatch(S("a.Bmp"), false), (V{'a', '.', 'B', 'm', 'p'}));
+  EXPECT_EQ(DecodeForMatch(W(u"a.Bmp"), true), DecodeForMatch(S("a.bmp"), true));
+  // A two-byte character whose trail byte is 'a' stays whole and is not upper-cased.
+  EXPECT_NE(DecodeForMatch(S("\x83\x61"), true), DecodeForMatch(S("\x83\x41"), true));
+  EXPECT_EQ(DecodeForMatch(S("\x83\x61"), true).size(), 1u);
+  // A Shift-JIS character matches no UTF-16 unit, not even the one it stands for.
+  const V sjis = DecodeForMatch(S("\x95\x5C"), true);  // "hyou" in Shift-JIS
+  const V wide = DecodeForMatch(W(u"\u8868"), true);   // the same character in UTF-16
+  ASSERT_EQ(sjis.size(), 1u);
+  ASSERT_EQ(wide.size(), 1u);
+  EXPECT_NE(sjis[0], wide[0]);
+  // A lone byte 0x80-0xFF and a trailing lead byte match no unit either.
+  for (const V& v : {DecodeForMatch(S("\xA1"), true), DecodeForMatch(S("\x82"), true)}) {
+    ASSERT_EQ(v.size(), 1u);
+    EXPECT_GT(v[0], 0xFFFFu);
+  }
+  // Non-ASCII UTF-16 units are not upper-cased (full-width a stays).
+  EXPECT_EQ(DecodeForMatch(W(u"\uFF41"), true), V{0xFF41});
+}
+
+TEST(Utf16ToUtf8, EncodesAndRejectsLoneSurrogates) {
+  std::string out;
+  ASSERT_TRUE(Utf16ToUtf8(W(u"a\u00E9\u8868"), out));
+  EXPECT_EQ(out, "a\xC3\xA9\xE8\xA1\xA8");
+  ASSERT_TRUE(Utf16ToUtf8(W(u"\U0001F600"), out));
+  EXPECT_EQ(out, "\xF0\x9F\x98\x80");
+  ASSERT_TRUE(Utf16ToUtf8(W(u""), out));
+  EXPECT_EQ(out, "");
+  JString lone;
+  lone.wide = true;
+  for (std::vector<std::uint16_t> units :
+       {std::vector<std::uint16_t>{0xD800}, {0xDC00, 'a'}, {0xD800, 'a'}}) {
+    lone.bytes.clear();
+    for (auto u : units) lone.appendUnit(u);
+    EXPECT_FALSE(Utf16ToUtf8(lone, out));
+  }
+}
+
+TEST(ToDisplay, ConvertsForTheTerminalAndEscapesTheRest) {
+  const std::pair<JString, std::string> cases[] = {
+      {S("abc"), "abc"},
+      {S("\x95\x5C"), "\xE8\xA1\xA8"},  // Shift-JIS "hyou"
+      {S("\xB1"), "\xEF\xBD\xB1"},      // half-width katakana a
+      {S("a\x01z"), "a\\x01z"},         // control character
+      {S("\x7F"), "\\x7F"},
+      {S("ab\x82"), "ab\\x82"},       // a lead byte at the end
+      {S("\x85\x40"), "\\x85\\x40"},  // not assigned in code page 932
+      {W(u"\u8868.png"), "\xE8\xA1\xA8.png"},
+      {W(u"a\u0001"), "a\\u0001"},
+      {W(u"\U0001F600"), "\xF0\x9F\x98\x80"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(ToDisplay(in), out);
+  JString lone;
+  lone.wide = true;
+  lone.appendUnit(0xD800);
+  lone.appendUnit('x');
+  EXPECT_EQ(ToDisplay(lone), "\\uD800x");
+}
+
+}  // namespace
+}  // namespace tessaly
