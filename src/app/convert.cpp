@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/file_copy.h"
+#include "jws/jws_data.h"
 #include "jww/file_io.h"
 #include "jww/jww_data.h"
 
@@ -84,7 +85,12 @@ std::vector<ConvertItem> ItemsFor(const std::vector<fs::path>& files, const fs::
 Converter::Converter() {
   using JwwPipeline = DocumentPipeline<TJwwData>;
   AddPipeline(std::make_unique<JwwPipeline>(
-      JwwPipeline::Format{".JWW", "._JWW", "JWW drawing", &TJwwData::IsJwwFile}, images_));
+      JwwPipeline::Format{".JWW", "._JWW", "JWW drawing", &TJwwData::IsJwwFile,
+                          &DissolveDimensions},
+      images_));
+  using JwsPipeline = DocumentPipeline<TJwsData>;
+  AddPipeline(std::make_unique<JwsPipeline>(JwsPipeline::Format{
+      ".JWS", "._JWS", "JWS figure", &TJwsData::IsJwsFile, &DissolveJwsDimensions}));
 }
 
 Converter::~Converter() = default;
@@ -234,8 +240,8 @@ FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, 
       struct stat ss {};
       const bool itself =
           ::stat(item.source.c_str(), &ss) == 0 && ss.st_dev == ts.st_dev && ss.st_ino == ts.st_ino;
-      // Converting a drawing in its own folder a second time would back up the
-      // converted drawing over the backup of the original.
+      // Converting a file in its own folder a second time would back up the
+      // converted file over the backup of the original.
       if (itself && !HasDimensions(format->Lists())) {
         r.outcome = FileOutcome::kNothingToDissolve;
         return r;

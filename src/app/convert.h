@@ -47,7 +47,9 @@ class FormatPipeline {
 };
 
 // The pipeline of a document class with the usual members: Load, Save(path,
-// version), Version, Clear, Error, and a static signature check.
+// version), Version, Clear, Error, and a static signature check. Each class
+// writes the version it is given by its own rules (a figure read as 300 is
+// written as 351, say).
 template <typename Doc>
 class DocumentPipeline final : public FormatPipeline {
  public:
@@ -56,6 +58,7 @@ class DocumentPipeline final : public FormatPipeline {
     std::string_view backupExtension;
     std::string_view noun;
     bool (*isFile)(const std::filesystem::path&);
+    DissolveResult (*dissolve)(TEntityLists&, bool) = &DissolveDimensions;
   };
 
   // `args` construct the document.
@@ -70,7 +73,7 @@ class DocumentPipeline final : public FormatPipeline {
   bool Load(const std::filesystem::path& path) override { return doc_.Load(path); }
   TEntityLists& Lists() override { return doc_; }
   DissolveResult Dissolve(bool drawReferencePoints) override {
-    return DissolveDimensions(doc_, drawReferencePoints);
+    return format_.dissolve(doc_, drawReferencePoints);
   }
   bool Save(const std::filesystem::path& target) override {
     return doc_.Save(target, doc_.Version());
@@ -159,7 +162,7 @@ std::string UpperExtension(const std::filesystem::path& path);
 
 class Converter {
  public:
-  // Takes JWW drawings.
+  // Takes JWW drawings (".jww") and JWS figures (".jws").
   Converter();
   ~Converter();
   Converter(const Converter&) = delete;
@@ -181,8 +184,8 @@ class Converter {
   std::filesystem::path BackupFor(const ConvertItem& item) const;
 
   // Converts the items in order. A working folder of its own holds the images
-  // of the drawing being converted; it exists for the run only. A run never
-  // starts inside another one (the summary says `refused`).
+  // of the drawing being converted (figures embed none); it exists for the run
+  // only. A run never starts inside another one (the summary says `refused`).
   RunSummary ConvertFiles(std::vector<ConvertItem> items, bool drawReferencePoints,
                           ConvertFrontEnd& frontEnd);
 

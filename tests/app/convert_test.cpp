@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <functional>
 
+#include "app/recorder.h"
+#include "jws/sample_figure.h"
 #include "jww/file_io.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
@@ -17,35 +19,12 @@ namespace tessaly {
 namespace {
 namespace draw = test::draw;
 namespace fs = std::filesystem;
+using test::Recorder;
 using test::ReadFile;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
 using test::draw::SameFiles;
-
-// Records what the run tells its front end, in order.
-struct Recorder : ConvertFrontEnd {
-  std::vector<std::string> events;
-  std::vector<FileResult> results;
-  std::function<bool()> stop;
-  std::function<void(const FileResult&)> finished;
-  std::function<void()> pump;
-
-  void ShowStatus(const std::string& text) override { events.push_back("status " + text); }
-  void FileStarted(const fs::path& source, std::size_t position, std::size_t count) override {
-    events.push_back("log " + source.string() + " " + std::to_string(position) + "/" +
-                     std::to_string(count));
-  }
-  void FileFinished(const FileResult& r) override {
-    results.push_back(r);
-    events.push_back("result " + r.source.string());
-    if (finished) finished(r);
-  }
-  bool StopRequested() override { return stop && stop(); }
-  void ProcessEvents() override {
-    if (pump) pump();
-  }
-};
 
 // A drawing with `dimensions` dimensions in its main list and one in a block
 // definition.
@@ -92,7 +71,7 @@ TEST(ConvertFiles, StatusTextsLogAndResultsForAMixedList) {
   EXPECT_EQ(rec.results[0].target, dir / "out" / "a.jww");
   EXPECT_TRUE(rec.results[0].backup.empty());
   EXPECT_EQ(rec.results[1].outcome, FileOutcome::kSkipped);
-  EXPECT_EQ(rec.results[1].reason, "not a JWW file");
+  EXPECT_EQ(rec.results[1].reason, "not a JWW or JWS file");
   EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
   EXPECT_EQ(rec.results[2].dimensions, 2);
   EXPECT_EQ(s.converted, 2u);
@@ -233,87 +212,115 @@ class Immutable {
   bool ok_ = false;
 };
 
+// The two formats, for the cases that hold for both.
+struct FormatCase {
+  const char* tag;     // in test names
+  const char* source;  // src/<source> is converted into out/
+  const char* backup;  // out/<backup> is its backup
+  const char* notA;    // the reason given when the signature check fails
+  const char* badSignature;
+  void (*make)(const fs::path&, int dimensions);
+};
+
+const FormatCase kFormats[] = {
+    {"Jww", "a.jww", "a._JWW", "not a JWW drawing", "JwwDat is not the signature",
+     [](const fs::path& p, int n) { MakeDrawing(p, n); }},
+    // A drawing is not a figure.
+    {"Jws", "a.jws", "a._JWS", "not a JWS figure", "JwwData. is a drawing's signature",
+     [](const fs::path& p, int n) { test::figure::MakeFigure(p, n); }},
+};
+
 struct FailureCase {
   const char* name;
-  std::function<void(const TempDir&)> setUp;  // src/a.jww holds a drawing, out/ is empty
-  const char* reason;                         // found in the reason given
-  bool backupMade;                            // out/a._JWW is a copy of out/a.jww
+  // src/<source> holds a file of the format, out/ is empty.
+  std::function<void(const TempDir&, const FormatCase&)> setUp;
+  const char* reason;  // found in the reason given; null: the format's notA
+  bool backupMade;     // out/<backup> is a copy of out/<source>
   std::optional<std::uint64_t> failAfter = std::nullopt;
 };
 
-class ConvertFailure : public testing::TestWithParam<int> {};
-
 const std::vector<FailureCase>& FailureCases() {
+  using F = FormatCase;
   static const std::vector<FailureCase> cases = {
-      {"NotADrawing",
-       [](const TempDir& d) { WriteFile(d / "src" / "a.jww", "JwwDat is not the signature"); },
-       "not a JWW drawing", false},
-      {"MissingSource", [](const TempDir& d) { fs::remove(d / "src" / "a.jww"); }, "no such file",
-       false},
+      {"BadSignature",
+       [](const TempDir& d, const F& f) { WriteFile(d / "src" / f.source, f.badSignature); },
+       nullptr, false},
+      {"MissingSource", [](const TempDir& d, const F& f) { fs::remove(d / "src" / f.source); },
+       "no such file", false},
       {"SourceIsAFolder",
-       [](const TempDir& d) {
-         fs::remove(d / "src" / "a.jww");
-         fs::create_directory(d / "src" / "a.jww");
+       [](const TempDir& d, const F& f) {
+         fs::remove(d / "src" / f.source);
+         fs::create_directory(d / "src" / f.source);
        },
        "is a folder", false},
-      {"TruncatedDrawingWithATarget",
-       [](const TempDir& d) {
-         const std::string bytes = ReadFile(d / "src" / "a.jww");
-         WriteFile(d / "src" / "a.jww", bytes.substr(0, bytes.size() / 2));
-         WriteFile(d / "out" / "a.jww", "the only copy");
+      {"TruncatedWithATarget",
+       [](const TempDir& d, const F& f) {
+         const std::string bytes = ReadFile(d / "src" / f.source);
+         WriteFile(d / "src" / f.source, bytes.substr(0, bytes.size() / 2));
+         WriteFile(d / "out" / f.source, "the only copy");
        },
        "truncated", false},
-      {"TargetIsAFolder", [](const TempDir& d) { fs::create_directory(d / "out" / "a.jww"); },
+      {"TargetIsAFolder",
+       [](const TempDir& d, const F& f) { fs::create_directory(d / "out" / f.source); },
        "not a regular file", false},
       {"OldReadOnlyBackup",
-       [](const TempDir& d) {
-         WriteFile(d / "out" / "a.jww", "the target");
-         WriteFile(d / "out" / "a._JWW", "the backup of the original");
-         ::chmod((d / "out" / "a._JWW").c_str(), 0444);
+       [](const TempDir& d, const F& f) {
+         WriteFile(d / "out" / f.source, "the target");
+         WriteFile(d / "out" / f.backup, "the backup of the original");
+         ::chmod((d / "out" / f.backup).c_str(), 0444);
        },
        "backup", false},
       {"ReadOnlyTarget",
-       [](const TempDir& d) {
-         WriteFile(d / "out" / "a.jww", "a read-only target");
-         ::chmod((d / "out" / "a.jww").c_str(), 0444);
+       [](const TempDir& d, const F& f) {
+         WriteFile(d / "out" / f.source, "a read-only target");
+         ::chmod((d / "out" / f.source).c_str(), 0444);
        },
        "read-only", true},
-      {"WriteFailsHalfWay", [](const TempDir&) {}, "injected", false, 300},
+      {"WriteFailsHalfWay", [](const TempDir&, const F&) {}, "injected", false, 300},
       {"WriteFailsHalfWayWithATarget",
-       [](const TempDir& d) { WriteFile(d / "out" / "a.jww", std::string(1000, 't')); }, "injected",
-       false, 300},
+       [](const TempDir& d, const F& f) {
+         WriteFile(d / "out" / f.source, std::string(1000, 't'));
+       },
+       "injected", false, 300},
       {"WriteFailsHalfWayAfterTheBackup",
-       [](const TempDir& d) { WriteFile(d / "out" / "a.jww", "a short target"); }, "injected", true,
-       1000},
+       [](const TempDir& d, const F& f) { WriteFile(d / "out" / f.source, "a short target"); },
+       "injected", true, 1000},
   };
   return cases;
 }
 
+// Case c of format f is parameter c * 2 + f.
+class ConvertFailure : public testing::TestWithParam<int> {};
+
 TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
-  const FailureCase& c = FailureCases()[static_cast<std::size_t>(GetParam())];
-  SCOPED_TRACE(c.name);
+  const FailureCase& c = FailureCases()[static_cast<std::size_t>(GetParam() / 2)];
+  const FormatCase& f = kFormats[GetParam() % 2];
+  SCOPED_TRACE(std::string(c.name) + " " + f.tag);
   TempDir dir;
   fs::create_directories(dir / "src");
   fs::create_directories(dir / "out");
-  MakeDrawing(dir / "src" / "a.jww", 2);
-  c.setUp(dir);
+  f.make(dir / "src" / f.source, 2);
+  // The injected failures fall inside the output.
+  ASSERT_GT(fs::file_size(dir / "src" / f.source), 1500u);
+  c.setUp(dir, f);
   auto expected = Snapshot(dir.path());
 
   Converter converter;
   Recorder rec;
   SetWriteFailureAfterForTesting(c.failAfter);
   const RunSummary s =
-      converter.ConvertFiles(ItemsFor({dir / "src" / "a.jww"}, dir / "out"), true, rec);
+      converter.ConvertFiles(ItemsFor({dir / "src" / f.source}, dir / "out"), true, rec);
   SetWriteFailureAfterForTesting(std::nullopt);
 
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
-  EXPECT_NE(rec.results[0].reason.find(c.reason), std::string::npos) << rec.results[0].reason;
+  const std::string reason = c.reason ? c.reason : f.notA;
+  EXPECT_NE(rec.results[0].reason.find(reason), std::string::npos) << rec.results[0].reason;
   EXPECT_FALSE(rec.results[0].written);
   EXPECT_EQ(s.failed, 1u);
   if (c.backupMade) {
-    EXPECT_EQ(rec.results[0].backup, dir / "out" / "a._JWW");
-    expected.emplace_back("out/a._JWW", ReadFile(dir / "out" / "a.jww"));
+    EXPECT_EQ(rec.results[0].backup, dir / "out" / f.backup);
+    expected.emplace_back(std::string("out/") + f.backup, ReadFile(dir / "out" / f.source));
     std::sort(expected.begin(), expected.end());
   } else {
     EXPECT_TRUE(rec.results[0].backup.empty());
@@ -322,10 +329,11 @@ TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConvertFailure,
-                         testing::Range(0, static_cast<int>(FailureCases().size())),
+                         testing::Range(0, 2 * static_cast<int>(FailureCases().size())),
                          [](const testing::TestParamInfo<int>& p) {
                            return std::string(
-                               FailureCases()[static_cast<std::size_t>(p.param)].name);
+                                      FailureCases()[static_cast<std::size_t>(p.param / 2)].name) +
+                                  kFormats[p.param % 2].tag;
                          });
 
 TEST(ConvertFailure, UnreadableSource) {
@@ -447,7 +455,12 @@ TEST(ConvertNames, ExtensionsTargetsAndBackups) {
       {"/d/x.y.JWW", "/out/", true, "/out/x.y.JWW", "/out/x.y._JWW"},
       {"/d/.jww", "", true, "/d/.jww", "/d/._JWW"},
       {"plan.jww", "", true, "plan.jww", "plan._JWW"},
+      {"/d/part.jws", "", true, "/d/part.jws", "/d/part._JWS"},
+      {"/d/A.JwS", "/out", true, "/out/A.JwS", "/out/A._JWS"},
+      {"/d/x.jww.JWS", "", true, "/d/x.jww.JWS", "/d/x.jww._JWS"},
       {"/d/plan.jww.txt", "", false, "", ""},
+      {"/d/part.jws.bak", "", false, "", ""},
+      {"/d/part.jw_", "", false, "", ""},
       {"/d/plan.jw", "", false, "", ""},
       {"/d/jww", "", false, "", ""},
       {"/d.jww/plan", "", false, "", ""},
@@ -461,7 +474,7 @@ TEST(ConvertNames, ExtensionsTargetsAndBackups) {
   }
   EXPECT_EQ(UpperExtension("a/b.c.jWs"), ".JWS");
   EXPECT_EQ(UpperExtension("a.b/c"), "");
-  EXPECT_EQ(converter.FormatNames(), "JWW");
+  EXPECT_EQ(converter.FormatNames(), "JWW or JWS");
 }
 
 }  // namespace

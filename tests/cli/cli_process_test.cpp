@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
@@ -118,6 +119,42 @@ TEST(CliProcess, ExitStatusOfARun) {
   EXPECT_EQ(Wait(Start({cli, (dir / "plan.jww").string(), (dir / "plan.jww").string()}, dir.path(),
                        dir / "log")),
             2);
+}
+
+// Drawings and figures in a folder and its subfolders, converted by the real
+// program into another folder.
+TEST(CliProcess, ConvertsAFolderOfDrawingsAndFigures) {
+  TempDir dir;
+  fs::create_directories(dir / "in" / "sub");
+  fs::create_directories(dir / "out");
+  {
+    TBoundImages images;
+    TJwwData doc(images);
+    draw::SampleDrawing(doc, 700, 2);
+    draw::SaveDrawing(doc, dir / "in" / "plan.jww");
+  }
+  test::figure::MakeFigure(dir / "in" / "part.jws", 3, 700);
+  test::figure::MakeFigure(dir / "in" / "sub" / "Part.JWS", 1, 300);
+  EXPECT_EQ(Wait(Start({TESSALY_CLI_PATH, "-o", (dir / "out").string(), (dir / "in").string()},
+                       dir.path(), dir / "log")),
+            0)
+      << ReadFile(dir / "log");
+  EXPECT_NE(ReadFile(dir / "log").find("3 files: 3 converted (9 dimensions dissolved)"),
+            std::string::npos)
+      << ReadFile(dir / "log");
+  {
+    TempDir work;
+    TBoundImages images(work.path());
+    TJwwData doc(images);
+    ASSERT_TRUE(doc.Load(dir / "out" / "plan.jww")) << doc.Error();
+    EXPECT_EQ(draw::DimensionEntries(doc), 0);
+  }
+  for (const fs::path& p : {dir / "out" / "part.jws", dir / "out" / "sub" / "Part.JWS"}) {
+    TJwsData doc;
+    ASSERT_TRUE(doc.Load(p)) << p << ": " << doc.Error();
+    EXPECT_EQ(draw::DimensionEntries(doc), 0) << p;
+    EXPECT_GT(doc.TextCount(), 1) << p;
+  }
 }
 
 }  // namespace

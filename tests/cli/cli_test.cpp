@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "app/convert.h"
+#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
@@ -52,7 +53,13 @@ class Cli : public testing::Test {
     draw::SaveDrawing(doc, p);
   }
 
+  static void Figure(const fs::path& p, int dimensions, std::int32_t version = 600) {
+    if (!p.parent_path().empty()) fs::create_directories(p.parent_path());
+    test::figure::MakeFigure(p, dimensions, version);
+  }
+
   static std::int64_t Count(const fs::path& p, std::int32_t kind) {
+    if (UpperExtension(p) == ".JWS") return test::figure::EntriesIn(p, kind);
     TempDir work;
     TBoundImages images(work.path());
     TJwwData doc(images);
@@ -78,7 +85,7 @@ TEST_F(Cli, ConvertsIntoAFolderAndSaysWhatHappened) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "plan.jww: 12 dimensions dissolved -> out/plan.jww\n"
-            "notes.txt: skipped (not a JWW file)\n"
+            "notes.txt: skipped (not a JWW or JWS file)\n"
             "2 files: 1 converted (12 dimensions dissolved), 0 with nothing to dissolve, 1 "
             "skipped, 0 failed\n");
   EXPECT_EQ(r.err, "");
@@ -126,6 +133,10 @@ TEST_P(CliStatus, ExitStatusAndMessage) {
   Drawing("b/plan.jww", 1);
   Drawing("c/plan.JWW", 1);
   WriteFile("bad.jww", "JwwData");  // too short for the signature
+  Figure("part.jws", 1);
+  Figure("c/part.JWS", 1);
+  WriteFile("bad.jws", "JwsDat");
+  fs::copy_file("plan.jww", "drawing.jws");
   WriteFile("notes.txt", "text");
   fs::create_directory("out");
   const auto before = Snapshot(".");
@@ -165,8 +176,16 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{
             "MissingFileOfAnotherType", {"missing.txt"}, 1, "missing.txt: failed: no such file"},
         UsageCase{"NotADrawing", {"bad.jww"}, 1, "bad.jww: failed: not a JWW drawing"},
-        UsageCase{"OtherTypeIsSkipped", {"notes.txt"}, 0, "notes.txt: skipped (not a JWW file)"},
+        UsageCase{"OtherTypeIsSkipped", {"notes.txt"}, 0, "notes.txt: skipped (not a JWW or JWS file)"},
         UsageCase{"Help", {"--help"}, 0, "--no-reference-points"},
+        UsageCase{"HelpMentionsFigures", {"--help"}, 0, "JWS figures (.jws)"},
+        UsageCase{"NotAFigure", {"bad.jws"}, 1, "bad.jws: failed: not a JWS figure"},
+        UsageCase{"DrawingNamedAsAFigure", {"drawing.jws"}, 1, "drawing.jws: failed: not a JWS figure"},
+        UsageCase{"SameFigureTwice", {"part.jws", "./part.jws"}, 2, "would both be written to"},
+        UsageCase{"SameFigureBackup",
+                  {"-o", "out", "part.jws", "c/part.JWS"},
+                  2,
+                  "would both be backed up to out/part._JWS"},
         UsageCase{"Version", {"--version"}, 0, "tessaly-cli 0.1.0"},
         UsageCase{"Info", {"--info", "plan.jww"}, 0, "plan.jww: JWW drawing, version 600"},
         UsageCase{"InfoOfABadFile", {"--info", "bad.jww"}, 1, "bad.jww"}),
@@ -182,6 +201,81 @@ TEST_F(Cli, SameBackupInOneFolder) {
             std::string::npos)
       << r.err;
   EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
+}
+
+TEST_F(Cli, SameFigureBackupInOneFolder) {
+  Figure("plan.jws", 1);
+  Figure("plan.JWS", 1);
+  const auto before = Snapshot(".");
+  const Result r = Run({"plan.jws", "plan.JWS"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("plan.jws and plan.JWS would both be backed up to plan._JWS"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
+}
+
+// A drawing and a figure of one name back up to different files.
+TEST_F(Cli, ADrawingAndAFigureOfOneNameInTheirOwnFolder) {
+  Drawing("plan.jww", 1);
+  Figure("plan.jws", 2);
+  const std::string drawing = ReadFile("plan.jww"), figure = ReadFile("plan.jws");
+  const Result r = Run({"plan.jww", "plan.jws"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "plan.jww: 2 dimensions dissolved -> plan.jww (backup plan._JWW)\n"
+            "plan.jws: 3 dimensions dissolved -> plan.jws (backup plan._JWS)\n"
+            "2 files: 2 converted (5 dimensions dissolved), 0 with nothing to dissolve, 0 skipped, "
+            "0 failed\n");
+  EXPECT_EQ(ReadFile("plan._JWW"), drawing);
+  EXPECT_EQ(ReadFile("plan._JWS"), figure);
+  EXPECT_EQ(Count("plan.jww", kDimension), 0);
+  EXPECT_EQ(Count("plan.jws", kDimension), 0);
+  // A second run leaves both alone.
+  const auto converted = Snapshot(".");
+  EXPECT_EQ(Run({"."}).status, 0);
+  EXPECT_TRUE(draw::SameFiles(converted, Snapshot(".")));
+}
+
+TEST_F(Cli, WalksAFolderOfDrawingsAndFigures) {
+  Drawing("src/a.jww", 1);
+  Figure("src/b.jws", 2, 420);
+  Figure("src/sub/c.JWS", 0, 351);
+  Drawing("src/sub/deep/d.jww", 0);
+  Figure("src/sub/deep/e.JwS", 1, 700);
+  WriteFile("src/sub/f.jws.bak", "text");
+  WriteFile("src/readme.txt", "text");
+  fs::create_symlink("b.jws", "src/link.jws");
+  fs::create_directory("out");
+
+  const Result r = Run({"-o", "out", "src"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "src/a.jww: 2 dimensions dissolved -> out/a.jww\n"
+            "src/b.jws: 3 dimensions dissolved -> out/b.jws\n"
+            "src/sub/c.JWS: nothing to dissolve -> out/sub/c.JWS\n"
+            "src/sub/deep/d.jww: nothing to dissolve -> out/sub/deep/d.jww\n"
+            "src/sub/deep/e.JwS: 2 dimensions dissolved -> out/sub/deep/e.JwS\n"
+            "5 files: 3 converted (7 dimensions dissolved), 2 with nothing to dissolve, 0 skipped, "
+            "0 failed\n");
+  std::vector<std::string> made;
+  for (const auto& [name, bytes] : Snapshot("out")) made.push_back(name);
+  EXPECT_EQ(made, (std::vector<std::string>{"a.jww", "b.jws", "sub/c.JWS", "sub/deep/d.jww",
+                                            "sub/deep/e.JwS"}));
+  for (const auto& name : made) EXPECT_EQ(Count("out/" + name, kDimension), 0) << name;
+  // A figure with nothing to dissolve comes out as a plain save writes it.
+  TJwsData plain;
+  ASSERT_TRUE(plain.Load("src/sub/c.JWS"));
+  EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::figure::FigureBytes(plain, plain.Version()));
+}
+
+TEST_F(Cli, NoReferencePointsInFigures) {
+  Figure("a.jws", 4);  // two SXF dimensions, and one in the block definition
+  fs::create_directory("on");
+  fs::create_directory("off");
+  ASSERT_EQ(Run({"-o", "on", "a.jws"}).status, 0);
+  ASSERT_EQ(Run({"--no-reference-points", "-o", "off", "a.jws"}).status, 0);
+  EXPECT_EQ(Count("on/a.jws", kPoint) - Count("off/a.jws", kPoint), 3 * 2);
 }
 
 TEST_F(Cli, AFailureDoesNotStopTheOthers) {
