@@ -1,0 +1,77 @@
+# Thin targets over CMake; see README.md.
+#   make deps    install the Debian packages that are missing (apt-get)
+#   make build   Release build in build/
+#   make demo    build, then convert the bundled examples into build/demo-out
+#   make test    build and run every test, then the sanitizer build's tests
+#   make bench   build, then the whole-file benchmarks and Google Benchmark
+#   make examples  write examples/ again with the project's own writer
+
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time
+# Warnings are errors in CI.
+WERROR := $(if $(filter true,$(CI)),ON,OFF)
+CLI := $(BUILD)/src/tessaly-cli
+DEMO_OUT := $(BUILD)/demo-out
+
+# Ninja when it is there; an existing build folder keeps the generator it has.
+generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
+
+.PHONY: all deps configure build demo test test-plain test-asan bench examples clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -z "$$missing" ]; then echo "deps: everything is installed"; exit 0; fi; \
+	if [ "$$(id -u)" = 0 ]; then sudo=""; \
+	elif command -v sudo >/dev/null; then sudo="sudo"; \
+	else echo "deps: missing:$$missing; run as root (apt-get needs it)" >&2; exit 1; fi; \
+	echo "deps: installing$$missing"; \
+	$$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q && \
+	$$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $$missing
+
+configure:
+	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=Release -DTESSALY_WERROR=$(WERROR)
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+# The demo needs the command line only.
+demo: configure
+	cmake --build $(BUILD) -j$(JOBS) --target tessaly-cli
+	@rm -rf $(DEMO_OUT) && mkdir -p $(DEMO_OUT)
+	@echo "== The example plan before conversion"
+	$(CLI) --info examples/plan.jww
+	@echo
+	@echo "== Converting examples/ into $(DEMO_OUT)"
+	$(CLI) -o $(DEMO_OUT) examples
+	@echo
+	@echo "== The converted plan: no dimensions left, lines, texts and points instead"
+	$(CLI) --info $(DEMO_OUT)/plan.jww
+
+test: test-plain test-asan
+
+test-plain: build
+	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
+
+# AddressSanitizer and UndefinedBehaviorSanitizer over the core's tests.
+test-asan:
+	cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON \
+	  -DTESSALY_WERROR=$(WERROR)
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+	ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure
+
+bench: build
+	bench/run_bench.sh $(BUILD)
+	@if [ -x $(BUILD)/bench/tessaly-bench ]; then $(BUILD)/bench/tessaly-bench; fi
+
+examples: build
+	$(BUILD)/tools/tessaly-make-examples examples
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)
