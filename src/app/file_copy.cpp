@@ -13,20 +13,6 @@ namespace tessaly {
 namespace fs = std::filesystem;
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 bool EndsWithGz(const std::string& name) {
   if (name.size() < 3) return false;
   const std::string ext = name.substr(name.size() - 3);
@@ -49,7 +35,7 @@ void DeleteWorkFile(const TBoundImages& images, const std::string& fsName) {
 
 bool Copy(const fs::path& source, const fs::path& dest, std::string& error,
           struct stat* sourceStat) {
-  Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (in.get() < 0) {
     error = "cannot open " + source.string() + ": " + ErrnoText(errno);
     return false;

@@ -17,21 +17,11 @@ namespace {
 
 std::atomic<std::int64_t> gFailAfter{-1};
 
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 }  // namespace
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
@@ -55,7 +45,7 @@ void AdviseHugePages(const void* data, std::size_t bytes) {
 bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
   out.clear();
   // Non-blocking, so that a named pipe never makes us wait; such a file is refused below.
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) {
     error = "cannot open: " + ErrnoText(errno);
     return false;
@@ -96,7 +86,7 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::st
 }
 
 bool FileStartsWith(const fs::path& path, std::string_view signature) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return false;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -113,7 +103,7 @@ bool FileStartsWith(const fs::path& path, std::string_view signature) {
 }
 
 bool SyncPath(const fs::path& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 

@@ -5,12 +5,26 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "jww/archive_writer.h"
 
 namespace tessaly {
+
+// Owns a file descriptor and closes it.
+class UniqueFd {
+ public:
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd();
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 // Reads a whole regular file. On failure answers false and says why.
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string& error);
@@ -43,6 +57,24 @@ class AtomicFile : public ByteSink {
   int fd_ = -1;
   std::uint64_t written_ = 0;
 };
+
+// Writes `write`'s bytes to `target` through an AtomicFile. On failure answers
+// false with the reason; the target is then as it was.
+template <typename WriteFn>
+bool SaveAtomically(const std::filesystem::path& target, std::string& error, WriteFn&& write) {
+  error.clear();
+  try {
+    AtomicFile out(target);
+    write(static_cast<ByteSink&>(out));
+    out.Commit();
+    return true;
+  } catch (const WriteError& e) {
+    error = e.what();
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  return false;
+}
 
 // Makes every AtomicFile fail once this many bytes have been written to it, to
 // test what a failure half way leaves behind. Tests only.

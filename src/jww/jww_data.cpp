@@ -129,18 +129,7 @@ void TJwwData::ReadImages(ArchiveReader& r) {
 }
 
 bool TJwwData::Save(const fs::path& path, std::int32_t version) {
-  error_.clear();
-  try {
-    AtomicFile out(path);
-    Write(out, version);
-    out.Commit();
-    return true;
-  } catch (const WriteError& e) {
-    error_ = e.what();
-  } catch (const std::bad_alloc&) {
-    error_ = "out of memory";
-  }
-  return false;
+  return SaveAtomically(path, error_, [&](ByteSink& out) { Write(out, version); });
 }
 
 void TJwwData::Write(ByteSink& sink, std::int32_t version) {
