@@ -6,7 +6,6 @@
 
 #include "jww/archive_reader.h"
 #include "jww/archive_writer.h"
-#include "jww/file_io.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -132,7 +131,6 @@ void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n
   const std::size_t sxf = rules.version >= 420 ? 2 + 2 * (c + 32) + 4 * (c + 20) : 0;
   auto reserve = [&](auto& array, std::size_t body) {
     array.reserve(Bounded(n, r, 2 + body));
-    AdviseHugePages(array.data(), array.capacity() * sizeof(array[0]));
   };
   reserve(list.EntityIndex, c + 20);
   reserve(list.Lines, c + 32);

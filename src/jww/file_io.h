@@ -81,8 +81,10 @@ bool SaveAtomically(const std::filesystem::path& target, std::string& error, Wri
 void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes);
 
 // Asks the system to back a large, not yet touched block of memory with huge
-// pages, which makes filling it much cheaper. A hint only: nothing happens where
-// the system does not offer it or the block is small.
+// pages, which makes filling it at once (as a read does) much cheaper. A hint
+// only: nothing happens where the system does not offer it or the block is
+// small. Not for arrays that fill bit by bit: there the system may stop to make
+// room for huge pages more often than it gains.
 void AdviseHugePages(const void* data, std::size_t bytes);
 
 // Flushes a file's or a folder's contents to disk.
