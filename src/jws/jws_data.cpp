@@ -1,5 +1,6 @@
 #include "jws/jws_data.h"
 
+#include <cstring>
 #include <vector>
 
 #include "jww/archive_reader.h"
@@ -67,27 +68,29 @@ void TJwsData::Clear() {
 
 bool TJwsData::Load(const fs::path& path) {
   Clear();
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, error_)) return false;
-  return LoadFromMemory(bytes);
+  return LoadStreamed(path, error_, [this](ArchiveReader& r) { return Parse(r); });
 }
 
 bool TJwsData::LoadFromMemory(std::span<const std::uint8_t> bytes) {
   Clear();
   ArchiveReader r(bytes);
+  return Parse(r);
+}
+
+bool TJwsData::Parse(ArchiveReader& r) {
   bool ok = true;
-  if (bytes.size() < kSignature.size() ||
-      std::string_view(reinterpret_cast<const char*>(bytes.data()), kSignature.size()) !=
-          kSignature) {
-    error_ = "not a JWS figure";
-    ok = false;
-  } else {
-    try {
-      ReadJwsHeader(r, *this);
-    } catch (const FormatError& e) {
-      error_ = std::string(e.what()) + " (header)";
+  try {
+    ArchiveReader peek = r;
+    if (peek.remaining() < kSignature.size() ||
+        std::memcmp(peek.bytes(kSignature.size()).data(), kSignature.data(), kSignature.size()) != 0) {
+      error_ = "not a JWS figure";
       ok = false;
+    } else {
+      ReadJwsHeader(r, *this);
     }
+  } catch (const FormatError& e) {
+    error_ = std::string(e.what()) + " (header)";
+    ok = false;
   }
   if (ok) {
     // The figure ends with the block-definition list; anything after it is

@@ -72,6 +72,8 @@ class TJwsData : public TEntityLists {
   const std::string& Error() const { return error_; }
 
  private:
+  bool Parse(ArchiveReader& r);
+
   std::string error_;
 };
 

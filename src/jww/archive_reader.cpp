@@ -10,6 +10,14 @@ void ArchiveReader::Fail(std::size_t need) const {
                               " left");
 }
 
+void ArchiveReader::Wait(std::size_t end) const {
+  if (source_ != nullptr) ready_ = source_->WaitFor(end);
+  if (end > ready_) {
+    throw FormatError(pos_, "cannot read the file at byte offset " + std::to_string(ready_) +
+                                (source_ != nullptr ? ": " + source_->Why() : std::string()));
+  }
+}
+
 JString ArchiveReader::rawString() {
   std::uint32_t n = u8();
   if (n == 0xFF) {

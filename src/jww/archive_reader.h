@@ -28,9 +28,23 @@ class FormatError : public std::runtime_error {
   std::size_t offset_;
 };
 
+// Bytes that arrive while they are parsed (a file still being read).
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Waits until the first `end` bytes are there and answers how many are; fewer
+  // than `end` when no more will come.
+  virtual std::size_t WaitFor(std::size_t end) = 0;
+  // Why no more bytes come.
+  virtual std::string Why() const = 0;
+};
+
 class ArchiveReader {
  public:
-  explicit ArchiveReader(std::span<const std::uint8_t> data) : data_(data) {}
+  explicit ArchiveReader(std::span<const std::uint8_t> data) : data_(data), ready_(data.size()) {}
+  // `data` fills from the start while it is read; `source` says how far.
+  ArchiveReader(std::span<const std::uint8_t> data, ByteSource& source)
+      : data_(data), source_(&source), ready_(0) {}
 
   std::size_t offset() const { return pos_; }
   std::size_t remaining() const { return data_.size() - pos_; }
@@ -65,8 +79,10 @@ class ArchiveReader {
   // Fails unless n more bytes are there.
   void Require(std::size_t n) const {
     if (n > remaining()) Fail(n);
+    if (pos_ + n > ready_) Wait(pos_ + n);
   }
   [[noreturn]] void Fail(std::size_t need) const;
+  void Wait(std::size_t end) const;
   [[noreturn]] void Error(const std::string& what) const { throw FormatError(pos_, what); }
 
  private:
@@ -80,6 +96,8 @@ class ArchiveReader {
   }
 
   std::span<const std::uint8_t> data_;
+  ByteSource* source_ = nullptr;
+  mutable std::size_t ready_;  // bytes from the start known to be there
   std::size_t pos_ = 0;
 };
 

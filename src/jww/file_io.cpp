@@ -1,13 +1,12 @@
 #include "jww/file_io.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <random>
 
@@ -27,19 +26,6 @@ std::string ErrnoText(int err) { return std::strerror(err); }
 
 void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes) {
   gFailAfter = bytes ? static_cast<std::int64_t>(*bytes) : -1;
-}
-
-void AdviseHugePages(const void* data, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-  if (bytes < 2 * kHuge) return;
-  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#else
-  (void)data;
-  (void)bytes;
-#endif
 }
 
 bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
@@ -62,8 +48,6 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::st
   try {
     // One byte more than the file holds, so that the end shows as an empty read
     // without growing (and copying) the buffer.
-    out.reserve(static_cast<std::size_t>(st.st_size) + 1);
-    AdviseHugePages(out.data(), out.capacity());
     out.resize(static_cast<std::size_t>(st.st_size) + 1);
   } catch (const std::bad_alloc&) {
     error = "file too large to read into memory";
@@ -82,6 +66,101 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::st
     got += static_cast<std::size_t>(n);
   }
   out.resize(got);
+  return true;
+}
+
+FileStream::~FileStream() {
+  std::string ignored;
+  Finish(false, ignored);
+}
+
+bool FileStream::Open(const fs::path& path, std::string& error) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) {
+    error = "cannot open: " + ErrnoText(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0) {
+    error = "cannot read: " + ErrnoText(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = "not a regular file";
+    return false;
+  }
+  size_ = static_cast<std::size_t>(st.st_size);
+  // Not initialised: the reading thread is the first to touch it.
+  buffer_.reset(new (std::nothrow) std::uint8_t[size_ + 1]);
+  if (!buffer_) {
+    error = "file too large to read into memory";
+    return false;
+  }
+  thread_ = std::thread(&FileStream::Run, this);
+  return true;
+}
+
+void FileStream::Run() {
+  std::size_t got = 0;
+  std::string error;
+  while (!stop_.load(std::memory_order_relaxed)) {
+    // One byte beyond the size seen at the start tells whether the file grew.
+    const std::size_t want = std::min(chunk_, size_ + 1 - got);
+    ssize_t n = ::read(fd_, buffer_.get() + got, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = "cannot read: " + ErrnoText(errno);
+      break;
+    }
+    if (n == 0) {
+      if (got < size_) error = "the file became shorter while it was read";
+      break;
+    }
+    if (got + static_cast<std::size_t>(n) > size_) {
+      error = "the file grew while it was read";
+      break;
+    }
+    got += static_cast<std::size_t>(n);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ready_.store(got, std::memory_order_release);
+    }
+    changed_.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (error.empty() && stop_) error = "reading was stopped";
+    error_ = error;
+    done_ = true;
+  }
+  changed_.notify_all();
+}
+
+std::size_t FileStream::WaitFor(std::size_t end) {
+  std::size_t ready = ready_.load(std::memory_order_acquire);
+  if (ready >= end) return ready;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return done_ || ready_.load(std::memory_order_acquire) >= end; });
+  return ready_.load(std::memory_order_acquire);
+}
+
+std::string FileStream::Why() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
+}
+
+bool FileStream::Finish(bool whole, std::string& error) {
+  if (!whole) stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (whole && !error_.empty()) {
+    error = error_;
+    return false;
+  }
   return true;
 }
 
@@ -187,6 +266,16 @@ void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
     n -= static_cast<std::size_t>(k);
     written_ += static_cast<std::uint64_t>(k);
   }
+#ifdef SYNC_FILE_RANGE_WRITE
+  // Start writing what is complete to disk while the rest is still being made,
+  // so that the flush at the end has little left to wait for.
+  constexpr std::uint64_t kStep = std::uint64_t{8} << 20;
+  if (written_ - started_ >= kStep) {
+    ::sync_file_range(fd_, static_cast<off_t>(started_), static_cast<off_t>(written_ - started_),
+                      SYNC_FILE_RANGE_WRITE);
+    started_ = written_;
+  }
+#endif
 }
 
 void AtomicFile::Commit() {

@@ -2,13 +2,19 @@
 // output that replaces its target only once everything was written and flushed.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <filesystem>
 #include <optional>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "jww/archive_reader.h"
 #include "jww/archive_writer.h"
 
 namespace tessaly {
@@ -28,6 +34,58 @@ class UniqueFd {
 
 // Reads a whole regular file. On failure answers false and says why.
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string& error);
+
+// A whole regular file read into memory by a second thread, so that parsing can
+// start on the first bytes while the rest is still being read.
+class FileStream : public ByteSource {
+ public:
+  // `chunk`: how much one read takes (smaller in tests, to exercise the waiting).
+  explicit FileStream(std::size_t chunk = std::size_t{4} << 20) : chunk_(chunk) {}
+  ~FileStream() override;
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  // Opens the file and starts reading it; false with the reason when it cannot.
+  bool Open(const std::filesystem::path& path, std::string& error);
+  // The whole file's room; it fills from the start (see WaitFor).
+  std::span<const std::uint8_t> bytes() const { return {buffer_.get(), size_}; }
+  std::size_t WaitFor(std::size_t end) override;
+  std::string Why() const override;
+  // Ends the reading. With `whole`, waits for all of it and answers false with
+  // the reason when the file could not be read whole or changed its size
+  // meanwhile; otherwise stops it.
+  bool Finish(bool whole, std::string& error);
+
+ private:
+  void Run();
+
+  std::size_t chunk_;
+  int fd_ = -1;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t size_ = 0;
+  std::atomic<std::size_t> ready_{0};
+  std::atomic<bool> stop_{false};
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  bool done_ = false;  // under mutex_
+  std::string error_;  // under mutex_
+  std::thread thread_;
+};
+
+// Loads a file with `parse` (bool(ArchiveReader&)) while it is being read.
+template <typename ParseFn>
+bool LoadStreamed(const std::filesystem::path& path, std::string& error, ParseFn&& parse) {
+  FileStream stream;
+  if (!stream.Open(path, error)) return false;
+  ArchiveReader r(stream.bytes(), stream);
+  bool ok = parse(r);
+  std::string why;
+  if (!stream.Finish(ok, why) && ok) {
+    error = why;
+    ok = false;
+  }
+  return ok;
+}
 
 // True when the file is a regular file whose first bytes are `signature`. Never
 // waits on a named pipe or a device.
@@ -56,6 +114,7 @@ class AtomicFile : public ByteSink {
   std::filesystem::path temp_;
   int fd_ = -1;
   std::uint64_t written_ = 0;
+  std::uint64_t started_ = 0;  // written up to here is on its way to disk
 };
 
 // Writes `write`'s bytes to `target` through an AtomicFile. On failure answers
@@ -79,13 +138,6 @@ bool SaveAtomically(const std::filesystem::path& target, std::string& error, Wri
 // Makes every AtomicFile fail once this many bytes have been written to it, to
 // test what a failure half way leaves behind. Tests only.
 void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes);
-
-// Asks the system to back a large, not yet touched block of memory with huge
-// pages, which makes filling it at once (as a read does) much cheaper. A hint
-// only: nothing happens where the system does not offer it or the block is
-// small. Not for arrays that fill bit by bit: there the system may stop to make
-// room for huge pages more often than it gains.
-void AdviseHugePages(const void* data, std::size_t bytes);
 
 // Flushes a file's or a folder's contents to disk.
 bool SyncPath(const std::filesystem::path& path);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "jww/archive_reader.h"
@@ -56,16 +57,20 @@ void TJwwData::Clear() {
 
 bool TJwwData::Load(const fs::path& path) {
   Clear();
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(path, bytes, error_)) return false;
-  return LoadFromMemory(bytes);
+  return LoadStreamed(path, error_, [this](ArchiveReader& r) { return Parse(r); });
 }
 
 bool TJwwData::LoadFromMemory(std::span<const std::uint8_t> bytes) {
   Clear();
   ArchiveReader r(bytes);
+  return Parse(r);
+}
+
+bool TJwwData::Parse(ArchiveReader& r) {
   try {
-    if (bytes.size() < 8 || std::string_view(reinterpret_cast<const char*>(bytes.data()), 8) != kSignature) {
+    ArchiveReader peek = r;
+    if (peek.remaining() < kSignature.size() ||
+        std::memcmp(peek.bytes(kSignature.size()).data(), kSignature.data(), kSignature.size()) != 0) {
       error_ = "not a JWW drawing";
       return false;
     }

@@ -46,6 +46,7 @@ class TJwwData : public TJwwHeaderData, public TEntityLists {
   TBoundImages& Images() { return images_; }
 
  private:
+  bool Parse(ArchiveReader& r);
   void ReadImages(ArchiveReader& r);
   void WriteImages(ArchiveWriter& w);
 

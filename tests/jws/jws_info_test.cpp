@@ -19,9 +19,9 @@ std::string Info(const std::filesystem::path& file, const test::TempDir& dir, bo
 
 TEST(JwsInfo, DescribesAFigure) {
   test::TempDir dir;
-  test::FigureSpec spec;
-  spec.blockNumber = 5;
-  test::WriteFile(dir / "a.jws", test::BuildFigure(spec));
+  test::FigureSpec figure;
+  figure.blockNumber = 5;
+  test::WriteFile(dir / "a.jws", test::BuildFigure(figure));
   const std::string name = (dir / "a.jws").string();
   EXPECT_EQ(Info(dir / "a.jws", dir, true),
             name +
