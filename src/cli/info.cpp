@@ -70,9 +70,12 @@ bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& w
   if (!TJwwData::IsJwwFile(path)) {
     if (TJwsData::IsJwsFile(path)) return PrintFigure(path, out);
     std::error_code ec;
-    out << name << ": "
-        << (std::filesystem::exists(path, ec) ? "not a JWW drawing or JWS figure" : "no such file")
-        << "\n";
+    const auto status = std::filesystem::status(path, ec);
+    const char* why = !std::filesystem::exists(status)         ? "no such file"
+                      : std::filesystem::is_directory(status)  ? "is a folder"
+                      : !std::filesystem::is_regular_file(status) ? "not a regular file"
+                                                                  : "not a JWW drawing or JWS figure";
+    out << name << ": " << why << "\n";
     return false;
   }
   TBoundImages images(workDir);

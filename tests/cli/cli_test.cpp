@@ -188,7 +188,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "would both be backed up to out/part._JWS"},
         UsageCase{"Version", {"--version"}, 0, "tessaly-cli 0.1.0"},
         UsageCase{"Info", {"--info", "plan.jww"}, 0, "plan.jww: JWW drawing, version 600"},
-        UsageCase{"InfoOfABadFile", {"--info", "bad.jww"}, 1, "bad.jww"}),
+        UsageCase{"InfoOfABadFile", {"--info", "bad.jww"}, 1, "bad.jww"},
+        UsageCase{"InfoOfAFolder", {"--info", "c"}, 1, "c: is a folder"},
+        UsageCase{"InfoOfAMissingFile", {"--info", "missing.jww"}, 1, "missing.jww: no such file"},
+        UsageCase{
+            "InfoOfAnotherFile", {"--info", "notes.txt"}, 1, "notes.txt: not a JWW drawing or JWS figure"}),
     [](const testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.name); });
 
 TEST_F(Cli, SameBackupInOneFolder) {
