@@ -170,6 +170,17 @@ void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntity
     }
     tags.CountObject();
   }
+  // Give back the room reserved for kinds the list does not hold.
+  auto release = [](auto& array) {
+    if (array.empty()) array = {};
+  };
+  release(list.Lines);
+  release(list.Arcs);
+  release(list.Points);
+  release(list.Texts);
+  release(list.Dimensions);
+  release(list.Solids);
+  release(list.Blocks);
 }
 
 }  // namespace
