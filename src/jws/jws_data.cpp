@@ -1,6 +1,5 @@
 #include "jws/jws_data.h"
 
-#include <cstring>
 #include <vector>
 
 #include "jww/archive_reader.h"
@@ -80,9 +79,7 @@ bool TJwsData::LoadFromMemory(std::span<const std::uint8_t> bytes) {
 bool TJwsData::Parse(ArchiveReader& r) {
   bool ok = true;
   try {
-    ArchiveReader peek = r;
-    if (peek.remaining() < kSignature.size() ||
-        std::memcmp(peek.bytes(kSignature.size()).data(), kSignature.data(), kSignature.size()) != 0) {
+    if (!r.startsWith(kSignature)) {
       error_ = "not a JWS figure";
       ok = false;
     } else {

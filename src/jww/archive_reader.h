@@ -13,6 +13,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "text/jstring.h"
 
@@ -72,6 +73,13 @@ class ArchiveReader {
   JString rawString();
   // rawString with control characters and a trailing lone lead byte dropped.
   JString string();
+
+  // True when the next bytes are `prefix`; the position does not move.
+  bool startsWith(std::string_view prefix) const {
+    if (remaining() < prefix.size()) return false;
+    Require(prefix.size());
+    return std::memcmp(data_.data() + pos_, prefix.data(), prefix.size()) == 0;
+  }
 
   // A list length: uint16, or 0xFFFF followed by uint32.
   std::uint32_t count();

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "jww/archive_reader.h"
@@ -68,9 +67,7 @@ bool TJwwData::LoadFromMemory(std::span<const std::uint8_t> bytes) {
 
 bool TJwwData::Parse(ArchiveReader& r) {
   try {
-    ArchiveReader peek = r;
-    if (peek.remaining() < kSignature.size() ||
-        std::memcmp(peek.bytes(kSignature.size()).data(), kSignature.data(), kSignature.size()) != 0) {
+    if (!r.startsWith(kSignature)) {
       error_ = "not a JWW drawing";
       return false;
     }
