@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <functional>
 #include <system_error>
+#include <vector>
 
 #include "app/file_copy.h"
 #include "jws/jws_data.h"
@@ -33,6 +34,60 @@ std::string SignatureFailure(const fs::path& source, const FormatPipeline& forma
   ::close(fd);
   return "not a " + std::string(format.Noun());
 }
+
+// Why a file that is to be replaced cannot be, or empty when it can be or does
+// not exist yet (`exists` says which). A link counts as the file it points to.
+std::string Unreplaceable(const fs::path& p, const char* role, bool& exists) {
+  struct stat st {};
+  exists = ::stat(p.c_str(), &st) == 0;
+  const std::string what = std::string(role) + " " + p.string();
+  if (!exists) return errno == ENOENT ? "" : "cannot examine " + what + ": " + ErrnoText(errno);
+  if (S_ISDIR(st.st_mode)) return what + " is a folder";
+  if (!S_ISREG(st.st_mode)) return what + " is not a regular file";
+  // Root may write anyway; a file marked read-only is left as it is.
+  if ((st.st_mode & 0222) == 0) return what + " is read-only";
+  return {};
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  struct stat sa {}, sb {};
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// The folders made for a file's target, removed again (when still empty) unless
+// the file was put in place.
+class NewFolders {
+ public:
+  NewFolders() = default;
+  ~NewFolders() {
+    std::error_code ec;
+    for (auto it = made_.rbegin(); it != made_.rend(); ++it) fs::remove(*it, ec);
+  }
+  NewFolders(const NewFolders&) = delete;
+  NewFolders& operator=(const NewFolders&) = delete;
+
+  bool Make(const fs::path& folder, std::string& error) {
+    std::vector<fs::path> missing;
+    std::error_code ec;
+    for (fs::path p = folder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
+      missing.push_back(p);
+      if (p == p.parent_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+      if (!fs::create_directory(*it, ec) && ec) {
+        error = "cannot create the folder " + it->string() + ": " + ec.message();
+        return false;
+      }
+      made_.push_back(*it);
+    }
+    return true;
+  }
+  void Keep() { made_.clear(); }
+
+ private:
+  std::vector<fs::path> made_;
+};
 
 // Runs a clean-up when the scope ends, however it ends.
 class CleanUpGuard {
@@ -82,7 +137,7 @@ std::vector<ConvertItem> ItemsFor(const std::vector<fs::path>& files, const fs::
   return items;
 }
 
-Converter::Converter() {
+Converter::Converter(SinkFilter filter) : filter_(std::move(filter)) {
   using JwwPipeline = DocumentPipeline<TJwwData>;
   AddPipeline(std::make_unique<JwwPipeline>(
       JwwPipeline::Format{".JWW", "._JWW", "JWW drawing", &TJwwData::IsJwwFile,
@@ -224,41 +279,53 @@ FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, 
       return fail(why);
     }
 
-    if (item.createDestination && !item.destination.empty()) {
-      std::error_code ec;
-      fs::create_directories(item.destination, ec);
-      if (ec)
-        return fail("cannot create the folder " + item.destination.string() + ": " + ec.message());
+    // Converting a file in its own folder a second time would back up the
+    // converted file over the backup of the original.
+    if (SameFile(item.source, r.target) && !HasDimensions(format->Lists())) {
+      r.outcome = FileOutcome::kNothingToDissolve;
+      return r;
     }
-    struct stat ts {};
-    const bool exists = ::stat(r.target.c_str(), &ts) == 0;
-    if (!exists && errno != ENOENT)
-      return fail("cannot examine " + r.target.string() + ": " + ErrnoText(errno));
-    if (exists && !S_ISREG(ts.st_mode))
-      return fail("the target " + r.target.string() + " is not a regular file");
+    bool exists = false;
+    std::string why = Unreplaceable(r.target, "the target", exists);
+    if (!why.empty()) return fail(why);
+    fs::path backup;
     if (exists) {
-      struct stat ss {};
-      const bool itself =
-          ::stat(item.source.c_str(), &ss) == 0 && ss.st_dev == ts.st_dev && ss.st_ino == ts.st_ino;
-      // Converting a file in its own folder a second time would back up the
-      // converted file over the backup of the original.
-      if (itself && !HasDimensions(format->Lists())) {
-        r.outcome = FileOutcome::kNothingToDissolve;
-        return r;
-      }
-      const fs::path backup = BackupFor(item);
+      backup = BackupFor(item);
+      bool backupExists = false;
+      why = Unreplaceable(backup, "the backup", backupExists);
+      if (!why.empty()) return fail(why);
       frontEnd.ShowStatus(BackingUpStatus(position + 1, count, r.target));
-      std::string why;
-      if (!CopyFileWithDate(r.target, backup, why)) return fail("cannot make the backup: " + why);
-      r.backup = backup;
     }
-
     frontEnd.ShowStatus(ConvertingStatus(position + 1, count, item.source));
     const DissolveResult d = format->Dissolve(drawReferencePoints);
-    if (!format->Save(r.target)) return fail(format->Error());
+
+    // Declared before the files, so that folders made for them go after them.
+    NewFolders folders;
+    if (item.createDestination && !item.destination.empty() && !folders.Make(item.destination, why))
+      return fail(why);
+    AtomicFile out(r.target);
+    {
+      std::unique_ptr<ByteSink> filtered = filter_ ? filter_(out, out.Target()) : nullptr;
+      format->Write(filtered ? *filtered : out);
+    }
+    out.Finish();
+    std::unique_ptr<AtomicFile> copy;
+    if (exists) {
+      copy = PrepareCopy(r.target, backup, /*keepTime=*/true, why, filter_);
+      if (!copy) return fail("cannot make the backup: " + why);
+    }
+    // Nothing on disk has changed up to here.
+    if (copy) {
+      copy->Commit();
+      r.backup = backup;
+    }
+    out.Commit();
+    folders.Keep();
     r.written = true;
     r.dimensions = d.dimensions;
     r.outcome = d.dimensions > 0 ? FileOutcome::kConverted : FileOutcome::kNothingToDissolve;
+  } catch (const WriteError& e) {
+    return fail(e.what());
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   }

@@ -18,6 +18,7 @@
 #include "app/working_folder.h"
 #include "dissolve/dissolve.h"
 #include "jww/entity_list.h"
+#include "jww/file_io.h"
 #include "jww/images.h"
 
 namespace tessaly {
@@ -40,13 +41,13 @@ class FormatPipeline {
   virtual bool Load(const std::filesystem::path& path) = 0;
   virtual TEntityLists& Lists() = 0;
   virtual DissolveResult Dissolve(bool drawReferencePoints) = 0;
-  // Writes the document in the version it was read with.
-  virtual bool Save(const std::filesystem::path& target) = 0;
+  // Writes the document in the version it was read with; throws WriteError.
+  virtual void Write(ByteSink& sink) = 0;
   virtual void Clear() = 0;
   virtual std::string Error() const = 0;
 };
 
-// The pipeline of a document class with the usual members: Load, Save(path,
+// The pipeline of a document class with the usual members: Load, Write(sink,
 // version), Version, Clear, Error, and a static signature check. Each class
 // writes the version it is given by its own rules (a figure read as 300 is
 // written as 351, say).
@@ -75,9 +76,7 @@ class DocumentPipeline final : public FormatPipeline {
   DissolveResult Dissolve(bool drawReferencePoints) override {
     return format_.dissolve(doc_, drawReferencePoints);
   }
-  bool Save(const std::filesystem::path& target) override {
-    return doc_.Save(target, doc_.Version());
-  }
+  void Write(ByteSink& sink) override { doc_.Write(sink, doc_.Version()); }
   void Clear() override { doc_.Clear(); }
   std::string Error() const override { return doc_.Error(); }
 
@@ -162,8 +161,9 @@ std::string UpperExtension(const std::filesystem::path& path);
 
 class Converter {
  public:
-  // Takes JWW drawings (".jww") and JWS figures (".jws").
-  Converter();
+  // Takes JWW drawings (".jww") and JWS figures (".jws"). `filter`, when set, is
+  // put in front of every file the run writes.
+  explicit Converter(SinkFilter filter = {});
   ~Converter();
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
@@ -183,7 +183,13 @@ class Converter {
   // source's format; empty when the source is not convertible.
   std::filesystem::path BackupFor(const ConvertItem& item) const;
 
-  // Converts the items in order. A working folder of its own holds the images
+  // Converts the items in order. For each file: the signature check and the
+  // load; every check that can be made before writing (the target and the
+  // backup are regular files that may be replaced); the dissolve; the whole
+  // output written beside the target and flushed; then, when the target exists,
+  // its backup copy, written beside the backup and flushed; only then the backup
+  // and the output are renamed into place. A failure before the renames leaves
+  // every file as it was and no new one. A working folder of its own holds the images
   // of the drawing being converted (figures embed none); it exists for the run
   // only. A run never starts inside another one (the summary says `refused`).
   RunSummary ConvertFiles(std::vector<ConvertItem> items, bool drawReferencePoints,
@@ -201,6 +207,7 @@ class Converter {
   WorkingFolder work_;
   std::string workError_;
   std::vector<std::unique_ptr<FormatPipeline>> pipelines_;
+  SinkFilter filter_;
   bool running_ = false;
 };
 

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <vector>
 
-#include "jww/file_io.h"
 
 namespace tessaly {
 namespace fs = std::filesystem;
@@ -33,48 +32,62 @@ void DeleteWorkFile(const TBoundImages& images, const std::string& fsName) {
   if (::lstat(p.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(p.c_str());
 }
 
-bool Copy(const fs::path& source, const fs::path& dest, std::string& error,
-          struct stat* sourceStat) {
+}  // namespace
+
+std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
+                                        std::string& error, const SinkFilter& filter) {
   UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (in.get() < 0) {
     error = "cannot open " + source.string() + ": " + ErrnoText(errno);
-    return false;
+    return nullptr;
   }
   struct stat st {};
   if (::fstat(in.get(), &st) != 0) {
     error = "cannot read " + source.string() + ": " + ErrnoText(errno);
-    return false;
+    return nullptr;
   }
   if (!S_ISREG(st.st_mode)) {
     error = source.string() + " is not a regular file";
-    return false;
+    return nullptr;
   }
-  if (sourceStat) *sourceStat = st;
   try {
-    AtomicFile out(dest);
+    auto out = std::make_unique<AtomicFile>(dest);
+    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
+    ByteSink& sink = filtered ? *filtered : *out;
     std::vector<std::uint8_t> buf(std::size_t{1} << 18);
     while (true) {
       ssize_t n = ::read(in.get(), buf.data(), buf.size());
       if (n < 0) {
         if (errno == EINTR) continue;
         error = "cannot read " + source.string() + ": " + ErrnoText(errno);
-        return false;  // the temporary file goes with `out`
+        return nullptr;  // the temporary file goes with `out`
       }
       if (n == 0) break;
-      out.Write(buf.data(), static_cast<std::size_t>(n));
+      sink.Write(buf.data(), static_cast<std::size_t>(n));
     }
-    out.Commit();
+    // A backup is left writable, whatever mode an older one had.
+    out->MakeWritable();
+    if (keepTime) out->SetModificationTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    out->Finish();
+    return out;
   } catch (const WriteError& e) {
-    error = "cannot write " + dest.string() + ": " + e.what();
-    return false;
+    error = e.what();
   } catch (const std::bad_alloc&) {
     error = "out of memory";
-    return false;
   }
-  // A backup is left writable, whatever mode an older one had.
-  struct stat ds {};
-  if (::stat(dest.c_str(), &ds) == 0 && (ds.st_mode & S_IWUSR) == 0) {
-    ::chmod(dest.c_str(), (ds.st_mode & 07777) | S_IWUSR);
+  return nullptr;
+}
+
+namespace {
+
+bool CopyNow(const fs::path& source, const fs::path& dest, bool keepTime, std::string& error) {
+  std::unique_ptr<AtomicFile> copy = PrepareCopy(source, dest, keepTime, error);
+  if (!copy) return false;
+  try {
+    copy->Commit();
+  } catch (const WriteError& e) {
+    error = e.what();
+    return false;
   }
   return true;
 }
@@ -82,15 +95,11 @@ bool Copy(const fs::path& source, const fs::path& dest, std::string& error,
 }  // namespace
 
 bool CopyFileData(const fs::path& source, const fs::path& dest, std::string& error) {
-  return Copy(source, dest, error, nullptr);
+  return CopyNow(source, dest, false, error);
 }
 
 bool CopyFileWithDate(const fs::path& source, const fs::path& dest, std::string& error) {
-  struct stat st {};
-  if (!Copy(source, dest, error, &st)) return false;
-  const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
-  if (::utimensat(AT_FDCWD, dest.c_str(), times, 0) == 0) SyncPath(dest);
-  return true;
+  return CopyNow(source, dest, true, error);
 }
 
 void DeleteCompressedWorkFiles(const TBoundImages& images) {

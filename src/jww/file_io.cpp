@@ -200,11 +200,12 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   struct stat st {};
   bool exists = ::stat(target_.c_str(), &st) == 0;
   if (exists) {
-    if (!S_ISREG(st.st_mode)) throw WriteError("the target is not a regular file");
+    if (S_ISDIR(st.st_mode)) throw WriteError(target_.string() + " is a folder");
+    if (!S_ISREG(st.st_mode)) throw WriteError(target_.string() + " is not a regular file");
     // Root would be allowed to write anyway; a file marked read-only stays as it is.
-    if ((st.st_mode & 0222) == 0) throw WriteError("the target is read-only");
+    if ((st.st_mode & 0222) == 0) throw WriteError(target_.string() + " is read-only");
   } else if (errno != ENOENT) {
-    throw WriteError("cannot examine the target: " + ErrnoText(errno));
+    throw WriteError("cannot examine " + target_.string() + ": " + ErrnoText(errno));
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
@@ -251,16 +252,16 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
-  if (fd_ < 0) throw WriteError("write after the file was closed");
+  if (fd_ < 0 || finished_) throw WriteError("write after the file was closed");
   const std::int64_t failAfter = gFailAfter.load();
   if (failAfter >= 0 && written_ + n > static_cast<std::uint64_t>(failAfter)) {
-    throw WriteError("write failed: " + ErrnoText(EIO) + " (injected)");
+    throw WriteError("cannot write " + target_.string() + ": " + ErrnoText(EIO) + " (injected)");
   }
   while (n > 0) {
     ssize_t k = ::write(fd_, data, n);
     if (k < 0) {
       if (errno == EINTR) continue;
-      throw WriteError("write failed: " + ErrnoText(errno));
+      throw WriteError("cannot write " + target_.string() + ": " + ErrnoText(errno));
     }
     data += k;
     n -= static_cast<std::size_t>(k);
@@ -278,14 +279,40 @@ void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
 #endif
 }
 
-void AtomicFile::Commit() {
-  if (fd_ < 0) throw WriteError("commit after the file was closed");
-  if (::fsync(fd_) != 0) throw WriteError("cannot flush to disk: " + ErrnoText(errno));
+void AtomicFile::SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds) {
+  if (fd_ < 0 || finished_) throw WriteError("the file was closed");
+  const struct timespec times[2] = {{0, UTIME_OMIT},
+                                    {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
+  if (::futimens(fd_, times) != 0)
+    throw WriteError("cannot set the time of " + target_.string() + ": " + ErrnoText(errno));
+}
+
+void AtomicFile::MakeWritable() {
+  if (fd_ < 0 || finished_) throw WriteError("the file was closed");
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || ((st.st_mode & S_IWUSR) == 0 &&
+                                 ::fchmod(fd_, (st.st_mode & 07777) | S_IWUSR) != 0)) {
+    throw WriteError("cannot make " + target_.string() + " writable: " + ErrnoText(errno));
+  }
+}
+
+void AtomicFile::Finish() {
+  if (finished_) return;
+  if (fd_ < 0) throw WriteError("the file was closed");
+  if (::fsync(fd_) != 0)
+    throw WriteError("cannot flush " + target_.string() + " to disk: " + ErrnoText(errno));
   int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) throw WriteError("cannot close: " + ErrnoText(errno));
+  // A file system may report a full disk only when the file is closed.
+  if (::close(fd) != 0) throw WriteError("cannot write " + target_.string() + ": " + ErrnoText(errno));
+  finished_ = true;
+}
+
+void AtomicFile::Commit() {
+  Finish();
+  if (temp_.empty()) throw WriteError("the file was already put in place");
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    throw WriteError("cannot replace the target: " + ErrnoText(errno));
+    throw WriteError("cannot replace " + target_.string() + ": " + ErrnoText(errno));
   }
   temp_.clear();
   fs::path dir = target_.parent_path();

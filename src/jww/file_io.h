@@ -9,6 +9,7 @@
 #include <mutex>
 #include <thread>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <new>
 #include <string>
@@ -91,12 +92,14 @@ bool LoadStreamed(const std::filesystem::path& path, std::string& error, ParseFn
 // waits on a named pipe or a device.
 bool FileStartsWith(const std::filesystem::path& path, std::string_view signature);
 
-// Writes to a temporary file beside the target; Commit flushes it to disk and
-// renames it over the target, then flushes the folder. Until then the target
-// keeps its contents, and a writer destroyed without Commit removes its
-// temporary file. A target that is a symbolic link is replaced at the file it
-// points to; the replaced file keeps its permission bits. A target whose write
-// bits are all clear is refused, as is one that is not a regular file.
+// Writes to a temporary file beside the target. Finish flushes it to disk and
+// closes it; Commit then renames it over the target and flushes the folder. Until
+// Commit the target keeps its contents, and a writer destroyed without Commit
+// removes its temporary file, so a run can prepare several files and put them in
+// place only when all of them were written. A target that is a symbolic link is
+// replaced at the file it points to; the replaced file keeps its permission bits.
+// A target whose write bits are all clear is refused, as is one that is not a
+// regular file.
 class AtomicFile : public ByteSink {
  public:
   explicit AtomicFile(const std::filesystem::path& target);  // throws WriteError
@@ -105,7 +108,15 @@ class AtomicFile : public ByteSink {
   AtomicFile& operator=(const AtomicFile&) = delete;
 
   void Write(const std::uint8_t* data, std::size_t n) override;  // throws WriteError
-  void Commit();                                                  // throws WriteError
+  // The modification time the file gets (seconds and nanoseconds since 1970).
+  void SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds);  // throws WriteError
+  // At least the owner may write the file once it is in place.
+  void MakeWritable();  // throws WriteError
+  void Finish();        // throws WriteError
+  void Commit();        // Finish when not done yet; throws WriteError
+
+  // The file that Commit replaces (a link resolved).
+  const std::filesystem::path& Target() const { return target_; }
 
  private:
   void Discard();
@@ -113,9 +124,25 @@ class AtomicFile : public ByteSink {
   std::filesystem::path target_;
   std::filesystem::path temp_;
   int fd_ = -1;
+  bool finished_ = false;
   std::uint64_t written_ = 0;
   std::uint64_t started_ = 0;  // written up to here is on its way to disk
 };
+
+// A sink that hands everything on to another one.
+class ForwardingSink : public ByteSink {
+ public:
+  explicit ForwardingSink(ByteSink& next) : next_(next) {}
+  void Write(const std::uint8_t* data, std::size_t n) override { next_.Write(data, n); }
+
+ protected:
+  ByteSink& next_;
+};
+
+// Puts a sink in front of each file a run writes (the converted file, or the
+// backup of the target); tests give one that fails. Null: none.
+using SinkFilter = std::function<std::unique_ptr<ByteSink>(ByteSink& file,
+                                                           const std::filesystem::path& target)>;
 
 // Writes `write`'s bytes to `target` through an AtomicFile. On failure answers
 // false with the reason; the target is then as it was.

@@ -2,10 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "app/recorder.h"
@@ -230,68 +233,146 @@ const FormatCase kFormats[] = {
      [](const fs::path& p, int n) { test::figure::MakeFigure(p, n); }},
 };
 
+// A sink that fails once `limit` bytes have gone through it, as a full disk does.
+class FailingSink : public ForwardingSink {
+ public:
+  FailingSink(ByteSink& next, fs::path target, std::uint64_t limit)
+      : ForwardingSink(next), target_(std::move(target)), limit_(limit) {}
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    if (written_ + n > limit_) {
+      throw WriteError("cannot write " + target_.string() + ": No space left on device (injected)");
+    }
+    written_ += n;
+    next_.Write(data, n);
+  }
+
+ private:
+  fs::path target_;
+  std::uint64_t limit_;
+  std::uint64_t written_ = 0;
+};
+
+// A small file system mounted on a folder for one test, where the system lets
+// the test mount one (root).
+class SmallFileSystem {
+ public:
+  SmallFileSystem(const fs::path& at, std::uint64_t pages) : at_(at) {
+    const std::string options = "size=" + std::to_string(pages * 4) + "k";
+    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
+    if (!mounted_) why_ = std::string("cannot mount a small file system: ") + std::strerror(errno);
+  }
+  ~SmallFileSystem() {
+    if (mounted_) ::umount(at_.c_str());
+  }
+  bool mounted() const { return mounted_; }
+  const std::string& why() const { return why_; }
+
+ private:
+  fs::path at_;
+  bool mounted_ = false;
+  std::string why_;
+};
+
+std::uint64_t Pages(std::uint64_t bytes) { return (bytes + 4095) / 4096; }
+
+enum class Full { kNo, kDuringOutput, kDuringBackup };
+
 struct FailureCase {
   const char* name;
-  // src/<source> holds a file of the format, out/ is empty.
+  // src/<source> holds a file of the format; out/ is empty.
   std::function<void(const TempDir&, const FormatCase&)> setUp;
   const char* reason;  // found in the reason given; null: the format's notA
-  bool backupMade;     // out/<backup> is a copy of out/<source>
-  std::optional<std::uint64_t> failAfter = std::nullopt;
+  // An injected full disk: the output, or the backup copy, fails after this many bytes.
+  std::optional<std::uint64_t> outputFailsAfter = std::nullopt;
+  std::optional<std::uint64_t> backupFailsAfter = std::nullopt;
+  // out/ is a file system that fills up (it holds an old target and an old backup).
+  Full full = Full::kNo;
 };
+
+void OldFilesOfSize(const TempDir& d, const FormatCase& f, std::size_t targetSize) {
+  WriteFile(d / "out" / f.source, std::string(targetSize, 't'));
+  WriteFile(d / "out" / f.backup, "the backup of the original");
+}
+
+void OldFiles(const TempDir& d, const FormatCase& f) { OldFilesOfSize(d, f, 3000); }
 
 const std::vector<FailureCase>& FailureCases() {
   using F = FormatCase;
   static const std::vector<FailureCase> cases = {
       {"BadSignature",
        [](const TempDir& d, const F& f) { WriteFile(d / "src" / f.source, f.badSignature); },
-       nullptr, false},
+       nullptr},
       {"MissingSource", [](const TempDir& d, const F& f) { fs::remove(d / "src" / f.source); },
-       "no such file", false},
+       "no such file"},
       {"SourceIsAFolder",
        [](const TempDir& d, const F& f) {
          fs::remove(d / "src" / f.source);
          fs::create_directory(d / "src" / f.source);
        },
-       "is a folder", false},
+       "is a folder"},
       {"TruncatedWithATarget",
        [](const TempDir& d, const F& f) {
          const std::string bytes = ReadFile(d / "src" / f.source);
          WriteFile(d / "src" / f.source, bytes.substr(0, bytes.size() / 2));
-         WriteFile(d / "out" / f.source, "the only copy");
+         OldFiles(d, f);
        },
-       "truncated", false},
+       "truncated"},
       {"TargetIsAFolder",
        [](const TempDir& d, const F& f) { fs::create_directory(d / "out" / f.source); },
-       "not a regular file", false},
-      {"OldReadOnlyBackup",
+       "is a folder"},
+      {"BackupIsAFolder",
        [](const TempDir& d, const F& f) {
          WriteFile(d / "out" / f.source, "the target");
-         WriteFile(d / "out" / f.backup, "the backup of the original");
+         fs::create_directory(d / "out" / f.backup);
+       },
+       "is a folder"},
+      {"OldReadOnlyBackup",
+       [](const TempDir& d, const F& f) {
+         OldFiles(d, f);
          ::chmod((d / "out" / f.backup).c_str(), 0444);
        },
-       "backup", false},
+       "is read-only"},
       {"ReadOnlyTarget",
        [](const TempDir& d, const F& f) {
          WriteFile(d / "out" / f.source, "a read-only target");
          ::chmod((d / "out" / f.source).c_str(), 0444);
        },
-       "read-only", true},
-      {"WriteFailsHalfWay", [](const TempDir&, const F&) {}, "injected", false, 300},
-      {"WriteFailsHalfWayWithATarget",
+       "is read-only"},
+      {"ReadOnlyTargetWithAnOlderBackup",
        [](const TempDir& d, const F& f) {
-         WriteFile(d / "out" / f.source, std::string(1000, 't'));
+         OldFiles(d, f);
+         ::chmod((d / "out" / f.source).c_str(), 0444);
        },
-       "injected", false, 300},
-      {"WriteFailsHalfWayAfterTheBackup",
-       [](const TempDir& d, const F& f) { WriteFile(d / "out" / f.source, "a short target"); },
-       "injected", true, 1000},
+       "is read-only"},
+      {"OutputFailsAtOnce", [](const TempDir&, const F&) {}, "injected", 0},
+      {"OutputFailsHalfWay", [](const TempDir&, const F&) {}, "injected", 300},
+      {"OutputFailsHalfWayWithOldFiles", OldFiles, "injected", 1000},
+      {"OutputFailsAtItsLastByteWithOldFiles", OldFiles, "injected", 1499},
+      {"BackupFailsAtOnce", OldFiles, "injected", std::nullopt, 0},
+      {"BackupFailsHalfWay", OldFiles, "injected", std::nullopt, 1500},
+      {"DiskFillsDuringTheOutput", OldFiles, "No space left on device", std::nullopt, std::nullopt,
+       Full::kDuringOutput},
+      {"DiskFillsDuringTheBackup",
+       [](const TempDir& d, const F& f) { OldFilesOfSize(d, f, 40000); },
+       "No space left on device", std::nullopt, std::nullopt, Full::kDuringBackup},
   };
   return cases;
+}
+
+// The bytes a conversion of `source` writes.
+std::uint64_t OutputSize(const fs::path& source) {
+  TempDir out;
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({source}, out.path()), true, rec);
+  return fs::file_size(out / source.filename().string());
 }
 
 // Case c of format f is parameter c * 2 + f.
 class ConvertFailure : public testing::TestWithParam<int> {};
 
+// After a failed file, every file that existed is byte-identical, the old
+// backup included, and no file (temporary, backup or folder) is left.
 TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
   const FailureCase& c = FailureCases()[static_cast<std::size_t>(GetParam() / 2)];
   const FormatCase& f = kFormats[GetParam() % 2];
@@ -299,33 +380,41 @@ TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
   TempDir dir;
   fs::create_directories(dir / "src");
   fs::create_directories(dir / "out");
-  f.make(dir / "src" / f.source, 2);
-  // The injected failures fall inside the output.
-  ASSERT_GT(fs::file_size(dir / "src" / f.source), 1500u);
+  f.make(dir / "src" / f.source, 40);
+  const std::uint64_t output = OutputSize(dir / "src" / f.source);
+  // The injected failures fall inside the output and the backup.
+  ASSERT_GT(output, 1500u);
+  std::optional<SmallFileSystem> small;
+  if (c.full != Full::kNo) {
+    // Room for the old files and half the output, or for them, the output and
+    // half the backup copy.
+    const std::uint64_t old = Pages(c.full == Full::kDuringBackup ? 40000 : 3000) + 1;
+    small.emplace(dir / "out", c.full == Full::kDuringOutput
+                                   ? old + Pages(output) / 2
+                                   : old + Pages(output) + Pages(40000) / 2);
+    if (!small->mounted()) GTEST_SKIP() << small->why() << "; the injected failures cover this";
+  }
   c.setUp(dir, f);
-  auto expected = Snapshot(dir.path());
+  const auto expected = Snapshot(dir.path());
 
-  Converter converter;
+  const fs::path target = dir / "out" / f.source;
+  Converter converter([&](ByteSink& file, const fs::path& to) -> std::unique_ptr<ByteSink> {
+    const auto& limit = to == target ? c.outputFailsAfter : c.backupFailsAfter;
+    if (!limit) return nullptr;
+    return std::make_unique<FailingSink>(file, to, *limit);
+  });
   Recorder rec;
-  SetWriteFailureAfterForTesting(c.failAfter);
   const RunSummary s =
       converter.ConvertFiles(ItemsFor({dir / "src" / f.source}, dir / "out"), true, rec);
-  SetWriteFailureAfterForTesting(std::nullopt);
 
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
   const std::string reason = c.reason ? c.reason : f.notA;
   EXPECT_NE(rec.results[0].reason.find(reason), std::string::npos) << rec.results[0].reason;
   EXPECT_FALSE(rec.results[0].written);
+  EXPECT_TRUE(rec.results[0].backup.empty());
   EXPECT_EQ(s.failed, 1u);
-  if (c.backupMade) {
-    EXPECT_EQ(rec.results[0].backup, dir / "out" / f.backup);
-    expected.emplace_back(std::string("out/") + f.backup, ReadFile(dir / "out" / f.source));
-    std::sort(expected.begin(), expected.end());
-  } else {
-    EXPECT_TRUE(rec.results[0].backup.empty());
-  }
-  EXPECT_TRUE(SameFiles(expected, Snapshot(dir.path())));  // no temporary file either
+  EXPECT_TRUE(SameFiles(expected, Snapshot(dir.path())));  // no new file either
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConvertFailure,
@@ -335,6 +424,20 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConvertFailure,
                                       FailureCases()[static_cast<std::size_t>(p.param / 2)].name) +
                                   kFormats[p.param % 2].tag;
                          });
+
+TEST(ConvertFailure, TheReasonNamesTheFileThatCausedIt) {
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  MakeDrawing(dir / "plan.jww", 1);
+  WriteFile(dir / "out" / "plan.jww", "x");
+  ::chmod((dir / "out" / "plan.jww").c_str(), 0444);
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({dir / "plan.jww"}, dir / "out"), true, rec);
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].reason, "the target " + (dir / "out" / "plan.jww").string() +
+                                       " is read-only");
+}
 
 TEST(ConvertFailure, UnreadableSource) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads anyway";
@@ -372,7 +475,7 @@ TEST(ConvertFailure, TargetFolderWithoutWritePermission) {
   ::chmod((dir / "out").c_str(), 0755);
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
-  EXPECT_NE(rec.results[0].reason.find("backup"), std::string::npos) << rec.results[0].reason;
+  EXPECT_NE(rec.results[0].reason.find("cannot create a file in"), std::string::npos) << rec.results[0].reason;
   EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
 }
 
