@@ -55,7 +55,7 @@ class StopSignals {
 
 void Usage(std::ostream& out) {
   out << "usage: tessaly-cli [options] FILE|FOLDER...\n"
-         "       tessaly-cli --info FILE...\n"
+         "       tessaly-cli --info FILE|FOLDER...\n"
          "\n"
          "Dissolves the dimensions of JWW drawings (.jww) and JWS figures (.jws)\n"
          "into lines, texts and points. Each FILE is converted; a FOLDER converts\n"
@@ -67,14 +67,17 @@ void Usage(std::ostream& out) {
          "  -o, --output-dir DIR     write the converted files into DIR (which must\n"
          "                           exist); a folder's subfolders are made under DIR\n"
          "  --no-reference-points    no temporary points at SXF reference points\n"
-         "  --info                   print a summary of each file, convert nothing\n"
+         "  --info                   print a summary of each file (a FOLDER: of every\n"
+         "                           drawing and figure below it), convert nothing\n"
          "  -q, --quiet              print failures only\n"
          "  -h, --help               show this help\n"
          "  --version                show the version\n"
          "\n"
          "Exit status: 0 when every file was converted, had nothing to dissolve or\n"
          "was skipped; 1 when any failed; 2 for a usage error (nothing converted);\n"
-         "130 after Ctrl-C, which stops before the next file.\n";
+         "130 after Ctrl-C, which stops before the next file.\n"
+         "With --info: 0 when every file was summarised, 1 when any could not be\n"
+         "read, 2 for a usage error.\n";
 }
 
 struct Options {
@@ -82,6 +85,7 @@ struct Options {
   bool quiet = false;
   bool referencePoints = true;
   std::optional<fs::path> outputDir;
+  std::string conversionOption;  // the last option given that only a conversion takes
   std::vector<std::string> inputs;
 };
 
@@ -107,22 +111,29 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
       o.quiet = true;
     } else if (a == "--no-reference-points") {
       o.referencePoints = false;
+      o.conversionOption = a;
     } else if (a == "-o" || a == "--output-dir") {
-      if (i + 1 == args.size()) {
-        err << "tessaly-cli: " << a << " needs a folder\n";
+      if (i + 1 == args.size() || args[i + 1].empty()) {
+        err << "tessaly-cli: " << a << " needs a folder name\n";
         return 2;
       }
       o.outputDir = args[++i];
+      o.conversionOption = a;
     } else if (a.rfind("--output-dir=", 0) == 0) {
+      if (a.size() == 13) {
+        err << "tessaly-cli: --output-dir needs a folder name\n";
+        return 2;
+      }
       o.outputDir = a.substr(13);
+      o.conversionOption = "--output-dir";
     } else {
       err << "tessaly-cli: unknown option " << a << "\n";
       Usage(err);
       return 2;
     }
   }
-  if (o.outputDir && o.outputDir->empty()) {
-    err << "tessaly-cli: the output folder is empty\n";
+  if (o.info && !o.conversionOption.empty()) {
+    err << "tessaly-cli: " << o.conversionOption << " is an option of a conversion; --info converts nothing\n";
     return 2;
   }
   if (o.inputs.empty()) {
@@ -131,22 +142,6 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
     return 2;
   }
   return std::nullopt;
-}
-
-int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
-  StopSignals signals;
-  WorkingFolder work;
-  std::string why;
-  if (!work.Create(why)) {
-    err << "tessaly-cli: " << why << "\n";
-    return 1;
-  }
-  int status = 0;
-  for (const auto& f : o.inputs) {
-    if (gSignal != 0) return 128 + gSignal;
-    if (!PrintInfo(f, work.Path(), out)) status = 1;
-  }
-  return status;
 }
 
 struct FileId {
@@ -185,6 +180,7 @@ struct Failure {
 struct Plan {
   std::vector<ConvertItem> items;
   std::vector<Failure> failures;
+  std::vector<fs::path> emptyFolders;  // named folders with nothing to take below them
 };
 
 class Walker {
@@ -208,7 +204,9 @@ class Walker {
       return;
     }
     if (fs::is_directory(st)) {
+      const std::size_t before = plan_.items.size();
       Folder(p, fs::path());
+      if (plan_.items.size() == before) plan_.emptyFolders.push_back(p);
       return;
     }
     ConvertItem item{p, {}, false};
@@ -270,9 +268,16 @@ bool CheckClashes(const Converter& converter, const Plan& plan, std::ostream& er
     const fs::path target = Converter::TargetFor(item);
     auto [t, newTarget] = targets.emplace(FileKey(target), i);
     if (!newTarget) {
-      err << "tessaly-cli: " << plan.items[t->second].source.string() << " and "
-          << item.source.string() << " would both be written to " << target.string()
-          << "; nothing converted\n";
+      const fs::path& first = plan.items[t->second].source;
+      err << "tessaly-cli: ";
+      if (FileKey(first) == FileKey(item.source)) {
+        err << first.string() << " is named twice";
+        if (first != item.source) err << " (also as " << item.source.string() << ")";
+      } else {
+        err << first.string() << " and " << item.source.string() << " would both be written to "
+            << target.string();
+      }
+      err << "; nothing converted\n";
       return false;
     }
     const fs::path backup = converter.BackupFor(item);
@@ -379,11 +384,50 @@ class CliFrontEnd : public ConvertFrontEnd {
   std::size_t columns_ = 80;
 };
 
+void SayEmptyFolders(const Converter& converter, const Plan& plan, std::ostream& err) {
+  std::string kinds;
+  for (const char* ext : {".jww", ".jws"}) {
+    if (!converter.IsConvertible(std::string("x") + ext)) continue;
+    kinds += (kinds.empty() ? "" : " or ") + std::string(ext);
+  }
+  for (const auto& f : plan.emptyFolders)
+    err << "tessaly-cli: no " << kinds << " drawings found in " << f.string() << "\n";
+}
+
+int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
+  StopSignals signals;
+  WorkingFolder work;
+  std::string why;
+  if (!work.Create(why)) {
+    err << "tessaly-cli: " << why << "\n";
+    return 1;
+  }
+  Converter converter;
+  int status = 0;
+  for (const auto& input : o.inputs) {
+    Plan plan;
+    Walker walker(converter, o, plan);
+    walker.Input(input);
+    for (const auto& f : plan.failures) {
+      err << f.path.string() << ": " << f.reason << "\n";
+      status = 1;
+    }
+    SayEmptyFolders(converter, plan, err);
+    for (const auto& item : plan.items) {
+      if (gSignal != 0) return 128 + gSignal;
+      if (!PrintInfo(item.source, work.Path(), out, err)) status = 1;
+    }
+  }
+  return status;
+}
+
 int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool progress) {
   if (o.outputDir) {
     std::error_code ec;
-    if (!fs::is_directory(*o.outputDir, ec)) {
-      err << "tessaly-cli: the output folder " << o.outputDir->string() << " does not exist\n";
+    const fs::file_status st = fs::status(*o.outputDir, ec);
+    if (!fs::is_directory(st)) {
+      err << "tessaly-cli: the output folder " << o.outputDir->string()
+          << (fs::exists(st) ? " is not a folder" : " does not exist") << "\n";
       return 2;
     }
   }
@@ -396,6 +440,7 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
 
   CliFrontEnd frontEnd(o, out, err, progress);
   for (const auto& f : plan.failures) frontEnd.Fail(f.path.string(), f.reason);
+  SayEmptyFolders(converter, plan, err);
   const RunSummary s = converter.ConvertFiles(plan.items, o.referencePoints, frontEnd);
   frontEnd.ClearProgress();
 

@@ -22,14 +22,21 @@ struct Counts {
   }
 };
 
+// "1 line", "2 lines".
+std::string Counted(long long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 std::string Describe(const Counts& c) {
+  static const char* kWord[] = {"",     "line",      "arc",   "point",
+                                "text", "dimension", "solid", "block insertion"};
   static const char* kWords[] = {"",      "lines",      "arcs",   "points",
                                  "texts", "dimensions", "solids", "block insertions"};
-  std::string s = std::to_string(c.total) + " entities";
+  std::string s = Counted(c.total, "entity", "entities");
   std::string parts;
   for (int k = kLine; k <= kBlock; ++k) {
     if (c.kinds[k] == 0) continue;
-    parts += (parts.empty() ? "" : ", ") + std::to_string(c.kinds[k]) + " " + kWords[k];
+    parts += (parts.empty() ? "" : ", ") + Counted(c.kinds[k], kWord[k], kWords[k]);
   }
   if (!parts.empty()) s += " (" + parts + ")";
   return s;
@@ -50,11 +57,11 @@ void PrintLists(const Doc& doc, std::ostream& out) {
       << " in block definitions)\n";
 }
 
-bool PrintFigure(const std::filesystem::path& path, std::ostream& out) {
+bool PrintFigure(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
   const std::string name = path.string();
   TJwsData doc;
   if (!doc.Load(path)) {
-    out << name << ": " << doc.Error() << "\n";
+    err << name << ": " << doc.Error() << "\n";
     return false;
   }
   out << name << ": JWS figure, version " << doc.Version() << "\n";
@@ -65,23 +72,23 @@ bool PrintFigure(const std::filesystem::path& path, std::ostream& out) {
 }  // namespace
 
 bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir,
-               std::ostream& out) {
+               std::ostream& out, std::ostream& err) {
   const std::string name = path.string();
   if (!TJwwData::IsJwwFile(path)) {
-    if (TJwsData::IsJwsFile(path)) return PrintFigure(path, out);
+    if (TJwsData::IsJwsFile(path)) return PrintFigure(path, out, err);
     std::error_code ec;
     const auto status = std::filesystem::status(path, ec);
     const char* why = !std::filesystem::exists(status)         ? "no such file"
                       : std::filesystem::is_directory(status)  ? "is a folder"
                       : !std::filesystem::is_regular_file(status) ? "not a regular file"
                                                                   : "not a JWW drawing or JWS figure";
-    out << name << ": " << why << "\n";
+    err << name << ": " << why << "\n";
     return false;
   }
   TBoundImages images(workDir);
   TJwwData doc(images);
   if (!doc.Load(path)) {
-    out << name << ": " << doc.Error() << "\n";
+    err << name << ": " << doc.Error() << "\n";
     return false;
   }
   out << name << ": JWW drawing, version " << doc.Version() << "\n";
@@ -90,7 +97,7 @@ bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& w
   if (doc.Version() >= 700) {
     out << "  embedded images: " << images.Entries.size() << "\n";
     for (const auto& img : images.Entries) {
-      out << "    " << ToDisplay(img.name) << " (" << img.size << " bytes)\n";
+      out << "    " << ToDisplay(img.name) << " (" << Counted(img.size, "byte", "bytes") << ")\n";
     }
   }
   return true;

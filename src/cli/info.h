@@ -6,9 +6,9 @@
 
 namespace tessaly::cli {
 
-// Prints the summary of one file; answers false (after one line saying why) when
-// it cannot be read.
+// Prints the summary of one file on `out`; answers false after one line on
+// `err` saying why when it cannot be read.
 bool PrintInfo(const std::filesystem::path& path, const std::filesystem::path& workDir,
-               std::ostream& out);
+               std::ostream& out, std::ostream& err);
 
 }  // namespace tessaly::cli

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <sstream>
@@ -159,11 +160,22 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-o", "missing", "plan.jww"},
                   2,
                   "the output folder missing does not exist"},
-        UsageCase{"OutputDirIsAFile", {"--output-dir=notes.txt", "plan.jww"}, 2, "does not exist"},
-        UsageCase{
-            "SamePathTwice", {"plan.jww", "plan.jww"}, 2, "would both be written to plan.jww"},
-        UsageCase{"SameFileTwice", {"plan.jww", "./plan.jww"}, 2, "would both be written to"},
-        UsageCase{"SameFileInAFolder", {"plan.jww", "."}, 2, "would both be written to"},
+        UsageCase{"OutputDirIsAFile",
+                  {"--output-dir=notes.txt", "plan.jww"},
+                  2,
+                  "the output folder notes.txt is not a folder"},
+        UsageCase{"EmptyOutputDir", {"-o", "", "plan.jww"}, 2, "-o needs a folder name"},
+        UsageCase{"EmptyOutputDirOption", {"--output-dir=", "plan.jww"}, 2,
+                  "--output-dir needs a folder name"},
+        UsageCase{"SamePathTwice",
+                  {"plan.jww", "plan.jww"},
+                  2,
+                  "tessaly-cli: plan.jww is named twice; nothing converted"},
+        UsageCase{"SameFileTwice", {"plan.jww", "./plan.jww"}, 2,
+                  "plan.jww is named twice (also as ./plan.jww)"},
+        UsageCase{"SameFileInAFolder", {"plan.jww", "."}, 2,
+                  "plan.jww is named twice (also as ./plan.jww)"},
+        UsageCase{"FolderWithoutDrawings", {"out"}, 0, "no .jww or .jws drawings found in out\n"},
         UsageCase{"SameTargetInTheOutputDir",
                   {"-o", "out", "a/plan.jww", "b/plan.jww"},
                   2,
@@ -181,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"HelpMentionsFigures", {"--help"}, 0, "JWS figures (.jws)"},
         UsageCase{"NotAFigure", {"bad.jws"}, 1, "bad.jws: failed: not a JWS figure"},
         UsageCase{"DrawingNamedAsAFigure", {"drawing.jws"}, 1, "drawing.jws: failed: not a JWS figure"},
-        UsageCase{"SameFigureTwice", {"part.jws", "./part.jws"}, 2, "would both be written to"},
+        UsageCase{"SameFigureTwice", {"part.jws", "./part.jws"}, 2, "part.jws is named twice"},
         UsageCase{"SameFigureBackup",
                   {"-o", "out", "part.jws", "c/part.JWS"},
                   2,
@@ -189,11 +201,27 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"Version", {"--version"}, 0, "tessaly-cli 0.1.0"},
         UsageCase{"Info", {"--info", "plan.jww"}, 0, "plan.jww: JWW drawing, version 600"},
         UsageCase{"InfoOfABadFile", {"--info", "bad.jww"}, 1, "bad.jww"},
-        UsageCase{"InfoOfAFolder", {"--info", "c"}, 1, "c: is a folder"},
+        UsageCase{"InfoOfAFolder", {"--info", "c"}, 0, "c/part.JWS: JWS figure, version 600"},
+        UsageCase{"InfoOfAFolderWithoutDrawings", {"--info", "out"}, 0,
+                  "no .jww or .jws drawings found in out"},
+        UsageCase{"InfoWithAnOutputDir", {"--info", "-o", "out", "plan.jww"}, 2,
+                  "-o is an option of a conversion; --info converts nothing"},
+        UsageCase{"InfoWithoutReferencePoints", {"--no-reference-points", "--info", "plan.jww"}, 2,
+                  "--no-reference-points is an option of a conversion"},
         UsageCase{"InfoOfAMissingFile", {"--info", "missing.jww"}, 1, "missing.jww: no such file"},
         UsageCase{
             "InfoOfAnotherFile", {"--info", "notes.txt"}, 1, "notes.txt: not a JWW drawing or JWS figure"}),
     [](const testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.name); });
+
+TEST_F(Cli, InfoPrintsSummariesOnTheOutputAndFailuresOnTheErrorOutput) {
+  Drawing("plan.jww", 0);
+  WriteFile("bad.jww", "JwwData.");
+  const Result r = Run({"--info", "bad.jww", "plan.jww"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("plan.jww: JWW drawing, version 600\n", 0), 0u) << r.out;
+  EXPECT_EQ(r.err.rfind("bad.jww: truncated at byte offset 8", 0), 0u) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
 
 TEST_F(Cli, SameBackupInOneFolder) {
   Drawing("plan.jww", 1);

@@ -11,10 +11,12 @@
 namespace tessaly {
 namespace {
 
+// The summary, or the failure; a failure goes to the error output alone.
 std::string Info(const std::filesystem::path& file, const test::TempDir& dir, bool expectOk) {
-  std::ostringstream out;
-  EXPECT_EQ(cli::PrintInfo(file, dir / "work", out), expectOk) << out.str();
-  return out.str();
+  std::ostringstream out, err;
+  EXPECT_EQ(cli::PrintInfo(file, dir / "work", out, err), expectOk) << out.str() << err.str();
+  EXPECT_EQ((expectOk ? err : out).str(), "");
+  return expectOk ? out.str() : err.str();
 }
 
 TEST(JwsInfo, DescribesAFigure) {
@@ -26,8 +28,8 @@ TEST(JwsInfo, DescribesAFigure) {
   EXPECT_EQ(Info(dir / "a.jws", dir, true),
             name +
                 ": JWS figure, version 600\n"
-                "  main list: 4 entities (1 lines, 1 texts, 1 dimensions, 1 block insertions)\n"
-                "  block definitions: 1 used / 1 in all, holding 2 entities (1 lines, 1 texts)\n"
+                "  main list: 4 entities (1 line, 1 text, 1 dimension, 1 block insertion)\n"
+                "  block definitions: 1 used / 1 in all, holding 2 entities (1 line, 1 text)\n"
                 "  dimensions: 1 (1 in the main list, 0 in block definitions)\n");
 }
 
