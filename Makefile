@@ -57,14 +57,16 @@ demo: configure
 test: test-plain test-asan
 
 test-plain: build
-	ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure
+	@status=0; ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
+	  tools/skip_reasons.sh $(BUILD); exit $$status
 
-# AddressSanitizer and UndefinedBehaviorSanitizer over the core's tests.
+# AddressSanitizer and UndefinedBehaviorSanitizer over every test program.
 test-asan:
 	cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON \
 	  -DTESSALY_WERROR=$(WERROR)
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure
+	@status=0; ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
+	  tools/skip_reasons.sh $(ASAN_BUILD); exit $$status
 
 bench: build
 	bench/run_bench.sh $(BUILD)
