@@ -1,6 +1,6 @@
 #include "examples.h"
 
-#include "app/working_folder.h"
+#include "io/working_folder.h"
 #include "generate.h"
 #include "jws/jws_data.h"
 #include "jww/images.h"

@@ -11,7 +11,7 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "jww/file_io.h"
+#include "io/files.h"
 #include "jww/header.h"
 #include "jww/images.h"
 

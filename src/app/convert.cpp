@@ -1,17 +1,13 @@
 #include "app/convert.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <functional>
 #include <system_error>
 #include <vector>
 
 #include "app/file_copy.h"
 #include "jws/jws_data.h"
-#include "jww/file_io.h"
+#include "io/file_state.h"
+#include "io/files.h"
 #include "jww/jww_data.h"
 
 namespace tessaly {
@@ -24,35 +20,34 @@ std::string Counted(std::size_t i, std::size_t n) {
 
 // Why a file that its extension gives to a format failed the signature check.
 std::string SignatureFailure(const fs::path& source, const FormatPipeline& format) {
-  struct stat st {};
-  if (::stat(source.c_str(), &st) != 0) {
-    return errno == ENOENT ? "no such file" : "cannot examine the file: " + ErrnoText(errno);
+  const FileState st = Inspect(source);
+  switch (st.kind) {
+    case FileState::kMissing: return "no such file";
+    case FileState::kUnknown: return "cannot examine the file: " + st.error;
+    case FileState::kFolder: return "is a folder";
+    case FileState::kOther: return "not a regular file";
+    case FileState::kRegular: break;
   }
-  if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
-  int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return "cannot open: " + ErrnoText(errno);
-  ::close(fd);
+  std::string why;
+  if (!CanOpenForReading(source, why)) return "cannot open: " + why;
   return "not a " + std::string(format.Noun());
 }
 
 // Why a file that is to be replaced cannot be, or empty when it can be or does
 // not exist yet (`exists` says which). A link counts as the file it points to.
 std::string Unreplaceable(const fs::path& p, const char* role, bool& exists) {
-  struct stat st {};
-  exists = ::stat(p.c_str(), &st) == 0;
+  const FileState st = Inspect(p);
+  exists = st.exists();
   const std::string what = std::string(role) + " " + p.string();
-  if (!exists) return errno == ENOENT ? "" : "cannot examine " + what + ": " + ErrnoText(errno);
-  if (S_ISDIR(st.st_mode)) return what + " is a folder";
-  if (!S_ISREG(st.st_mode)) return what + " is not a regular file";
+  switch (st.kind) {
+    case FileState::kMissing: return {};
+    case FileState::kUnknown: return "cannot examine " + what + ": " + st.error;
+    case FileState::kFolder: return what + " is a folder";
+    case FileState::kOther: return what + " is not a regular file";
+    case FileState::kRegular: break;
+  }
   // Root may write anyway; a file marked read-only is left as it is.
-  if ((st.st_mode & 0222) == 0) return what + " is read-only";
-  return {};
-}
-
-bool SameFile(const fs::path& a, const fs::path& b) {
-  struct stat sa {}, sb {};
-  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return st.readOnly ? what + " is read-only" : std::string();
 }
 
 // The folders made for a file's target, removed again (when still empty) unless
@@ -138,14 +133,8 @@ std::vector<ConvertItem> ItemsFor(const std::vector<fs::path>& files, const fs::
 }
 
 Converter::Converter(SinkFilter filter) : filter_(std::move(filter)) {
-  using JwwPipeline = DocumentPipeline<TJwwData>;
-  AddPipeline(std::make_unique<JwwPipeline>(
-      JwwPipeline::Format{".JWW", "._JWW", "JWW drawing", &TJwwData::IsJwwFile,
-                          &DissolveDimensions},
-      images_));
-  using JwsPipeline = DocumentPipeline<TJwsData>;
-  AddPipeline(std::make_unique<JwsPipeline>(JwsPipeline::Format{
-      ".JWS", "._JWS", "JWS figure", &TJwsData::IsJwsFile, &DissolveJwsDimensions}));
+  AddPipeline(std::make_unique<DocumentPipeline<TJwwData>>(images_));
+  AddPipeline(std::make_unique<DocumentPipeline<TJwsData>>());
 }
 
 Converter::~Converter() = default;
@@ -169,6 +158,12 @@ std::string Converter::FormatNames() const {
     names += pipelines_[i]->Extension().substr(1);
   }
   return names;
+}
+
+std::vector<std::string_view> Converter::Extensions() const {
+  std::vector<std::string_view> v;
+  for (const auto& p : pipelines_) v.push_back(p->Extension());
+  return v;
 }
 
 fs::path Converter::TargetFor(const ConvertItem& item) {

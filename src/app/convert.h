@@ -15,10 +15,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/working_folder.h"
 #include "dissolve/dissolve.h"
-#include "jww/entity_list.h"
-#include "jww/file_io.h"
+#include "entities/entity_list.h"
+#include "io/files.h"
+#include "io/working_folder.h"
 #include "jww/images.h"
 
 namespace tessaly {
@@ -47,34 +47,26 @@ class FormatPipeline {
   virtual std::string Error() const = 0;
 };
 
-// The pipeline of a document class with the usual members: Load, Write(sink,
-// version), Version, Clear, Error, and a static signature check. Each class
-// writes the version it is given by its own rules (a figure read as 300 is
-// written as 351, say).
+// The pipeline of a document class: its format type says the extensions and
+// the noun, the document reads, writes (in the version it was read with, by
+// its format's rules: a figure read as 300 is written as 351, say) and clears.
 template <typename Doc>
 class DocumentPipeline final : public FormatPipeline {
  public:
-  struct Format {
-    std::string_view extension;
-    std::string_view backupExtension;
-    std::string_view noun;
-    bool (*isFile)(const std::filesystem::path&);
-    DissolveResult (*dissolve)(TEntityLists&, bool) = &DissolveDimensions;
-  };
+  using Format = typename Doc::FormatType;
 
   // `args` construct the document.
   template <typename... Args>
-  explicit DocumentPipeline(Format format, Args&&... args)
-      : format_(format), doc_(std::forward<Args>(args)...) {}
+  explicit DocumentPipeline(Args&&... args) : doc_(std::forward<Args>(args)...) {}
 
-  std::string_view Extension() const override { return format_.extension; }
-  std::string_view BackupExtension() const override { return format_.backupExtension; }
-  std::string_view Noun() const override { return format_.noun; }
-  bool IsFile(const std::filesystem::path& path) override { return format_.isFile(path); }
+  std::string_view Extension() const override { return Format::kExtension; }
+  std::string_view BackupExtension() const override { return Format::kBackupExtension; }
+  std::string_view Noun() const override { return Format::kNoun; }
+  bool IsFile(const std::filesystem::path& path) override { return Doc::IsFile(path); }
   bool Load(const std::filesystem::path& path) override { return doc_.Load(path); }
   TEntityLists& Lists() override { return doc_; }
   DissolveResult Dissolve(bool drawReferencePoints) override {
-    return format_.dissolve(doc_, drawReferencePoints);
+    return DissolveDimensions(doc_, drawReferencePoints);
   }
   void Write(ByteSink& sink) override { doc_.Write(sink, doc_.Version()); }
   void Clear() override { doc_.Clear(); }
@@ -83,7 +75,6 @@ class DocumentPipeline final : public FormatPipeline {
   Doc& Document() { return doc_; }
 
  private:
-  Format format_;
   Doc doc_;
 };
 
@@ -177,6 +168,8 @@ class Converter {
   }
   // "JWW" or "JWW or JWS": the formats taken, for messages.
   std::string FormatNames() const;
+  // The upper-cased extensions taken (".JWW", ".JWS").
+  std::vector<std::string_view> Extensions() const;
 
   static std::filesystem::path TargetFor(const ConvertItem& item);
   // The target with its extension replaced by the backup extension of the

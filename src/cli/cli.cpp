@@ -1,57 +1,20 @@
 #include "cli/cli.h"
 
-#include <signal.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
-#include <map>
 #include <optional>
 
 #include "app/convert.h"
-#include "app/working_folder.h"
-#include "cli/info.h"
+#include "app/plan.h"
+#include "app/summary.h"
+#include "io/console.h"
+#include "io/working_folder.h"
 
 namespace tessaly::cli {
 namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kVersion = "0.1.0";
-
-volatile std::sig_atomic_t gSignal = 0;
-std::function<void(const FileResult&)> gAfterFileHook;
-
-extern "C" void OnStopSignal(int signo) {
-  gSignal = signo;
-}
-
-// Ctrl-C and SIGTERM ask the run to stop before the next file; the file being
-// written is finished, and the working folder is removed on the way out.
-class StopSignals {
- public:
-  StopSignals() {
-    gSignal = 0;
-    struct sigaction sa {};
-    sa.sa_handler = OnStopSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, &oldInt_);
-    sigaction(SIGTERM, &sa, &oldTerm_);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &oldInt_, nullptr);
-    sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  struct sigaction oldInt_ {};
-  struct sigaction oldTerm_ {};
-};
 
 void Usage(std::ostream& out) {
   out << "usage: tessaly-cli [options] FILE|FOLDER...\n"
@@ -144,154 +107,6 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
   return std::nullopt;
 }
 
-struct FileId {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  bool valid = false;
-  bool operator==(const FileId& o) const {
-    return valid && o.valid && dev == o.dev && ino == o.ino;
-  }
-};
-
-FileId IdOf(const fs::path& p) {
-  struct stat st {};
-  if (::stat(p.c_str(), &st) != 0) return {};
-  return {st.st_dev, st.st_ino, true};
-}
-
-// Two paths with the same key name the same file: an existing file by its
-// identity, a file still to be made by its resolved path.
-std::string FileKey(const fs::path& p) {
-  const FileId id = IdOf(p);
-  if (id.valid) return "i" + std::to_string(id.dev) + ":" + std::to_string(id.ino);
-  std::error_code ec;
-  fs::path full = fs::weakly_canonical(fs::absolute(p, ec), ec);
-  if (ec) full = fs::absolute(p, ec).lexically_normal();
-  return "p" + full.string();
-}
-
-struct Failure {
-  fs::path path;
-  std::string reason;
-};
-
-// What the command line names: the files to convert, and the inputs that
-// failed before anything was read.
-struct Plan {
-  std::vector<ConvertItem> items;
-  std::vector<Failure> failures;
-  std::vector<fs::path> emptyFolders;  // named folders with nothing to take below them
-};
-
-class Walker {
- public:
-  Walker(const Converter& converter, const Options& o, Plan& plan)
-      : converter_(converter), options_(o), plan_(plan) {
-    if (o.outputDir) outputId_ = IdOf(*o.outputDir);
-  }
-
-  void Input(const std::string& arg) {
-    const fs::path p(arg);
-    std::error_code ec;
-    const fs::file_status st = fs::status(p, ec);
-    if (!fs::exists(st)) {
-      std::error_code lec;
-      const bool dangling = fs::is_symlink(fs::symlink_status(p, lec));
-      plan_.failures.push_back(
-          {p, dangling ? "a link to nothing"
-                       : (ec && ec != std::errc::no_such_file_or_directory ? ec.message()
-                                                                           : "no such file")});
-      return;
-    }
-    if (fs::is_directory(st)) {
-      const std::size_t before = plan_.items.size();
-      Folder(p, fs::path());
-      if (plan_.items.size() == before) plan_.emptyFolders.push_back(p);
-      return;
-    }
-    ConvertItem item{p, {}, false};
-    if (options_.outputDir) item.destination = *options_.outputDir;
-    plan_.items.push_back(std::move(item));
-  }
-
- private:
-  // Takes the regular files below a folder whose extension a format takes, in
-  // name order; links are not followed and other files are passed over.
-  void Folder(const fs::path& folder, const fs::path& relative) {
-    std::vector<fs::directory_entry> entries;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-      entries.push_back(*it);
-    if (ec) {
-      plan_.failures.push_back({folder, "cannot read the folder: " + ec.message()});
-      return;
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const fs::directory_entry& a, const fs::directory_entry& b) {
-                return a.path() < b.path();
-              });
-    for (const auto& e : entries) {
-      const fs::file_status st = e.symlink_status(ec);
-      if (ec) {
-        plan_.failures.push_back({e.path(), ec.message()});
-        continue;
-      }
-      if (fs::is_directory(st)) {
-        // The output folder inside a converted folder holds our own results.
-        if (outputId_.valid && IdOf(e.path()) == outputId_) continue;
-        Folder(e.path(), relative / e.path().filename());
-      } else if (fs::is_regular_file(st) && converter_.IsConvertible(e.path())) {
-        ConvertItem item{e.path(), {}, false};
-        if (options_.outputDir) {
-          item.destination =
-              relative.empty() ? *options_.outputDir : *options_.outputDir / relative;
-          item.createDestination = !relative.empty();
-        }
-        plan_.items.push_back(std::move(item));
-      }
-    }
-  }
-
-  const Converter& converter_;
-  const Options& options_;
-  Plan& plan_;
-  FileId outputId_;
-};
-
-// Two inputs must never write the same target or the same backup: the second
-// would overwrite the first's result, or the backup of the original.
-bool CheckClashes(const Converter& converter, const Plan& plan, std::ostream& err) {
-  std::map<std::string, std::size_t> targets, backups;
-  for (std::size_t i = 0; i < plan.items.size(); ++i) {
-    const ConvertItem& item = plan.items[i];
-    if (!converter.IsConvertible(item.source)) continue;
-    const fs::path target = Converter::TargetFor(item);
-    auto [t, newTarget] = targets.emplace(FileKey(target), i);
-    if (!newTarget) {
-      const fs::path& first = plan.items[t->second].source;
-      err << "tessaly-cli: ";
-      if (FileKey(first) == FileKey(item.source)) {
-        err << first.string() << " is named twice";
-        if (first != item.source) err << " (also as " << item.source.string() << ")";
-      } else {
-        err << first.string() << " and " << item.source.string() << " would both be written to "
-            << target.string();
-      }
-      err << "; nothing converted\n";
-      return false;
-    }
-    const fs::path backup = converter.BackupFor(item);
-    auto [b, newBackup] = backups.emplace(FileKey(backup), i);
-    if (!newBackup) {
-      err << "tessaly-cli: " << plan.items[b->second].source.string() << " and "
-          << item.source.string() << " would both be backed up to " << backup.string()
-          << "; nothing converted\n";
-      return false;
-    }
-  }
-  return true;
-}
-
 std::string Plural(std::int64_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
@@ -313,11 +128,11 @@ std::string FitColumns(const std::string& s, std::size_t columns) {
 
 class CliFrontEnd : public ConvertFrontEnd {
  public:
-  CliFrontEnd(const Options& o, std::ostream& out, std::ostream& err, bool progress)
-      : options_(o), out_(out), err_(err), progress_(progress && !o.quiet) {
-    struct winsize ws {};
-    if (progress_ && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 10)
-      columns_ = ws.ws_col;
+  CliFrontEnd(const Options& o, std::ostream& out, std::ostream& err, bool progress,
+              const StopRequests& stop, const RunHooks& hooks)
+      : options_(o), out_(out), err_(err), progress_(progress && !o.quiet), stop_(stop),
+        hooks_(hooks) {
+    if (progress_) columns_ = ErrorOutputColumns(columns_);
   }
 
   void ShowStatus(const std::string&) override {}
@@ -348,10 +163,10 @@ class CliFrontEnd : public ConvertFrontEnd {
         Fail(src, r.reason);
         break;
     }
-    if (gAfterFileHook) gAfterFileHook(r);
+    if (hooks_.afterFile) hooks_.afterFile(r);
   }
 
-  bool StopRequested() override { return gSignal != 0; }
+  bool StopRequested() override { return stop_.Requested(); }
 
   void Fail(const std::string& what, const std::string& why) {
     ClearProgress();
@@ -380,22 +195,18 @@ class CliFrontEnd : public ConvertFrontEnd {
   std::ostream& out_;
   std::ostream& err_;
   bool progress_;
+  const StopRequests& stop_;
+  const RunHooks& hooks_;
   bool shown_ = false;
   std::size_t columns_ = 80;
 };
 
 void SayEmptyFolders(const Converter& converter, const Plan& plan, std::ostream& err) {
-  std::string kinds;
-  for (const char* ext : {".jww", ".jws"}) {
-    if (!converter.IsConvertible(std::string("x") + ext)) continue;
-    kinds += (kinds.empty() ? "" : " or ") + std::string(ext);
-  }
-  for (const auto& f : plan.emptyFolders)
-    err << "tessaly-cli: no " << kinds << " drawings found in " << f.string() << "\n";
+  for (const auto& note : EmptyFolderNotes(converter, plan)) err << "tessaly-cli: " << note << "\n";
 }
 
 int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
-  StopSignals signals;
+  StopRequests stop;
   WorkingFolder work;
   std::string why;
   if (!work.Create(why)) {
@@ -405,23 +216,22 @@ int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
   Converter converter;
   int status = 0;
   for (const auto& input : o.inputs) {
-    Plan plan;
-    Walker walker(converter, o, plan);
-    walker.Input(input);
+    const Plan plan = MakePlan(converter, {input}, std::nullopt);
     for (const auto& f : plan.failures) {
       err << f.path.string() << ": " << f.reason << "\n";
       status = 1;
     }
     SayEmptyFolders(converter, plan, err);
     for (const auto& item : plan.items) {
-      if (gSignal != 0) return 128 + gSignal;
-      if (!PrintInfo(item.source, work.Path(), out, err)) status = 1;
+      if (stop.Requested()) return stop.ExitStatus();
+      if (!PrintSummary(item.source, work.Path(), out, err)) status = 1;
     }
   }
   return status;
 }
 
-int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool progress) {
+int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool progress,
+               const RunHooks& hooks) {
   if (o.outputDir) {
     std::error_code ec;
     const fs::file_status st = fs::status(*o.outputDir, ec);
@@ -431,14 +241,15 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
       return 2;
     }
   }
-  StopSignals signals;
+  StopRequests stop;
   Converter converter;
-  Plan plan;
-  Walker walker(converter, o, plan);
-  for (const auto& a : o.inputs) walker.Input(a);
-  if (!CheckClashes(converter, plan, err)) return 2;
+  const Plan plan = MakePlan(converter, o.inputs, o.outputDir);
+  if (const std::string clash = FindClash(converter, plan); !clash.empty()) {
+    err << "tessaly-cli: " << clash << "; nothing converted\n";
+    return 2;
+  }
 
-  CliFrontEnd frontEnd(o, out, err, progress);
+  CliFrontEnd frontEnd(o, out, err, progress, stop, hooks);
   for (const auto& f : plan.failures) frontEnd.Fail(f.path.string(), f.reason);
   SayEmptyFolders(converter, plan, err);
   const RunSummary s = converter.ConvertFiles(plan.items, o.referencePoints, frontEnd);
@@ -456,25 +267,21 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
     out << line << "\n";
   }
   if (s.stopped) {
-    err << "tessaly-cli: " << (gSignal == SIGTERM ? "terminated" : "interrupted")
-        << ", stopped before " << Plural(static_cast<std::int64_t>(s.files - s.Done()), "file")
-        << "\n";
-    return 128 + (gSignal != 0 ? gSignal : SIGINT);
+    err << "tessaly-cli: " << stop.Word() << ", stopped before "
+        << Plural(static_cast<std::int64_t>(s.files - s.Done()), "file") << "\n";
+    return stop.ExitStatus();
   }
   return failed > 0 ? 1 : 0;
 }
 
 }  // namespace
 
-void SetAfterFileHookForTesting(std::function<void(const FileResult&)> hook) {
-  gAfterFileHook = std::move(hook);
-}
-
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress,
+        const RunHooks& hooks) {
   Options o;
   if (auto status = Parse(args, o, out, err)) return *status;
   if (o.info) return RunInfo(o, out, err);
-  return RunConvert(o, out, err, progress);
+  return RunConvert(o, out, err, progress, hooks);
 }
 
 }  // namespace tessaly::cli

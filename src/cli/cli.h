@@ -12,15 +12,18 @@ struct FileResult;
 
 namespace tessaly::cli {
 
+// What tests may ask of a run.
+struct RunHooks {
+  // Called after each file's result is printed.
+  std::function<void(const FileResult&)> afterFile;
+};
+
 // args excludes the program name. Answers the exit status: 0 when every file
 // was converted, had nothing to dissolve or was skipped, 1 when any failed, 2
 // for a usage error (nothing is converted then), 128 + the signal number after
 // Ctrl-C (SIGINT, 130) or SIGTERM, which end the run before the next file.
 // With `progress` a progress line is kept on `err` (meant for a terminal).
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool progress = false);
-
-// Called after each file's result is printed. Tests only.
-void SetAfterFileHookForTesting(std::function<void(const FileResult&)> hook);
+        bool progress = false, const RunHooks& hooks = {});
 
 }  // namespace tessaly::cli

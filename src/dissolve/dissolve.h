@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "jww/entity_list.h"
+#include "entities/entity_list.h"
 
 namespace tessaly {
 
@@ -37,13 +37,9 @@ struct DissolveResult {
 // the dimension records stay in their array.
 DissolveResult DissolveList(TEntityList& list, bool drawReferencePoints);
 
-// The main list first, then every block definition in order.
+// The main list first, then every block definition in order. Drawings and
+// figures hold the same lists and records, so this is the dissolve of both.
 DissolveResult DissolveDimensions(TEntityLists& doc, bool drawReferencePoints);
-
-// Figures hold the same lists and records as drawings.
-inline DissolveResult DissolveJwsDimensions(TEntityLists& doc, bool drawReferencePoints) {
-  return DissolveDimensions(doc, drawReferencePoints);
-}
 
 // True when the document still lists a dimension, in the main list or in a
 // block definition.

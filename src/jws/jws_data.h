@@ -10,9 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "jww/archive_writer.h"
-#include "jww/entity_list.h"
-#include "jww/header.h"
+#include "entities/document.h"
+#include "entities/records.h"
 
 namespace tessaly {
 
@@ -34,47 +33,62 @@ struct TJwsHeader {
   std::array<double, 10> HeaderReals2{};
 };
 
-class TJwsData : public TEntityLists {
- public:
+// Everything the header of a figure holds.
+struct TJwsHeaderData {
+  TJwsHeader Header;
+  // Only the scale of each layer group is stored in a figure.
+  std::array<TEntJwwLayerGroup, 16> LayerGroups{};
+};
+
+// What figures have of their own: the 452-byte header, texts and font names
+// kept whole, a class-name buffer of 200 bytes, the "%temp%" of a leading
+// "^@BM%temp%" dropped from text entities on writing, and two version rules.
+// Nothing follows the block definitions.
+struct JwsFormat {
   static constexpr std::string_view kSignature = "JwsData";
+  static constexpr std::string_view kNoun = "JWS figure";
+  static constexpr std::string_view kExtension = ".JWS";
+  static constexpr std::string_view kBackupExtension = "._JWS";
   static constexpr std::size_t kHeaderSize = 452;
   static constexpr std::size_t kFillerSize = 193;
   // Longest class name a figure's reader takes (the size of its name buffer).
   static constexpr std::size_t kClassNameLimit = 200;
 
-  TJwsHeader Header;
-  // Only the scale of each layer group is stored in a figure.
-  std::array<TEntJwwLayerGroup, 16> LayerGroups{};
+  using Header = TJwsHeaderData;
+  using Tail = NoTail;
+
+  static void ReadHeader(ArchiveReader& r, Header& h);
+  static void WriteHeader(ArchiveWriter& w, const Header& h, std::int32_t version);
+  static std::int32_t Version(const Header& h) { return h.Header.Version; }
+  // There is no lowest version: every version is read alike, with the version
+  // deciding only the layout of the entity bodies.
+  static constexpr ReadRules ReadRulesFor(std::int32_t version) {
+    return ReadRules{version, /*textLimit=*/0, /*classNameLimit=*/kClassNameLimit};
+  }
+  static constexpr WriteRules WriteRulesFor(std::int32_t written, std::int32_t read) {
+    return WriteRules{written, read, /*rewriteTempImageRefs=*/true};
+  }
+  // 230 or lower becomes 230, exactly 300 becomes 351, every other stays.
+  static constexpr std::int32_t WrittenVersion(std::int32_t version) {
+    return version <= 230 ? 230 : version == 300 ? 351 : version;
+  }
+};
+
+extern template class TDocument<JwsFormat>;
+
+class TJwsData : public TDocument<JwsFormat> {
+ public:
+  static constexpr std::string_view kSignature = JwsFormat::kSignature;
+  static constexpr std::size_t kHeaderSize = JwsFormat::kHeaderSize;
+
+  TJwsData() = default;
 
   // True when the file is a regular file that begins with "JwsData" (whatever
   // follows).
-  static bool IsJwsFile(const std::filesystem::path& path);
-
-  // The version a figure is written with when `version` is asked for: 230 or
-  // lower becomes 230, exactly 300 becomes 351, every other stays.
-  static std::int32_t WrittenVersion(std::int32_t version);
-
-  // Clears the figure and reads the whole file. On false, Error() says why; what
-  // was read stays in the figure until the next Clear, and the block definitions
-  // in use are worked out from it all the same.
-  bool Load(const std::filesystem::path& path);
-  bool LoadFromMemory(std::span<const std::uint8_t> bytes);
-
-  // Writes the figure with WrittenVersion(version): to a temporary file beside
-  // the target, flushed and renamed over it only when everything was written.
-  bool Save(const std::filesystem::path& path, std::int32_t version);
-  // Writes the figure to a sink with WrittenVersion(version); throws WriteError.
-  void Write(ByteSink& sink, std::int32_t version) const;
-
-  void Clear();
-
-  std::int32_t Version() const { return Header.Version; }
-  const std::string& Error() const { return error_; }
-
- private:
-  bool Parse(ArchiveReader& r);
-
-  std::string error_;
+  static bool IsJwsFile(const std::filesystem::path& path) { return IsFile(path); }
+  static constexpr std::int32_t WrittenVersion(std::int32_t version) {
+    return JwsFormat::WrittenVersion(version);
+  }
 };
 
 }  // namespace tessaly

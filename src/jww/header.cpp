@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {

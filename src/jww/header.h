@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "entities/records.h"
 #include "text/jstring.h"
 
 namespace tessaly {
@@ -62,13 +63,6 @@ struct TEntJwwHeader {
     m[8] = m[9] = TEntJwwMarkJump{0, 0, 0, 0};
     return m;
   }
-};
-
-struct TEntJwwLayerGroup {
-  std::int32_t state = 0, writeLayer = 0;
-  double scale = 0;
-  std::int32_t protect = 0;
-  JString name;
 };
 
 struct TEntJwwLayer {

@@ -1,100 +1,19 @@
 #include "jww/jww_data.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <vector>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
-#include "jww/file_io.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
+#include "io/files.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
 namespace fs = std::filesystem;
-namespace {
+template class TDocument<JwwFormat>;
 
-constexpr ReadRules JwwReadRules(std::int32_t version) {
-  return ReadRules{version, /*textLimit=*/255, /*classNameLimit=*/2048};
-}
-
-// Writes a working file whole, replacing an older one of that name.
-void WriteWorkingFile(const fs::path& path, std::span<const std::uint8_t> data) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) throw WriteError("cannot create " + path.string() + ": " + ErrnoText(errno));
-  const std::uint8_t* p = data.data();
-  std::size_t n = data.size();
-  while (n > 0) {
-    ssize_t k = ::write(fd, p, n);
-    if (k < 0 && errno == EINTR) continue;
-    if (k <= 0) {
-      int err = errno;
-      ::close(fd);
-      ::unlink(path.c_str());
-      throw WriteError("cannot write " + path.string() + ": " + ErrnoText(err));
-    }
-    p += k;
-    n -= static_cast<std::size_t>(k);
-  }
-  if (::close(fd) != 0) {
-    int err = errno;
-    ::unlink(path.c_str());
-    throw WriteError("cannot write " + path.string() + ": " + ErrnoText(err));
-  }
-}
-
-}  // namespace
-
-bool TJwwData::IsJwwFile(const fs::path& path) { return FileStartsWith(path, kSignature); }
-
-void TJwwData::Clear() {
-  static_cast<TJwwHeaderData&>(*this) = TJwwHeaderData{};
-  ClearLists();
-  error_.clear();
-}
-
-bool TJwwData::Load(const fs::path& path) {
-  Clear();
-  return LoadStreamed(path, error_, [this](ArchiveReader& r) { return Parse(r); });
-}
-
-bool TJwwData::LoadFromMemory(std::span<const std::uint8_t> bytes) {
-  Clear();
-  ArchiveReader r(bytes);
-  return Parse(r);
-}
-
-bool TJwwData::Parse(ArchiveReader& r) {
-  try {
-    if (!r.startsWith(kSignature)) {
-      error_ = "not a JWW drawing";
-      return false;
-    }
-    ReadHeader(r, *this);
-  } catch (const FormatError& e) {
-    error_ = std::string(e.what()) + " (header)";
-    return false;
-  }
-  bool ok = true;
-  try {
-    ReadLists(r, JwwReadRules(Header.version));
-    if (Header.version >= 700) ReadImages(r);
-  } catch (const FormatError& e) {
-    error_ = e.what();
-    ok = false;
-  } catch (const WriteError& e) {
-    error_ = e.what();
-    ok = false;
-  } catch (const std::bad_alloc&) {
-    error_ = "out of memory";
-    ok = false;
-  }
-  BuildBlockTree();
-  return ok;
-}
-
-void TJwwData::ReadImages(ArchiveReader& r) {
+void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
+  if (version < 700) return;
   images_.Clear();
   const std::uint32_t k = r.u32();
   images_.Entries.reserve(std::min<std::size_t>(k, r.remaining() / 5));
@@ -121,7 +40,7 @@ void TJwwData::ReadImages(ArchiveReader& r) {
       if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
       // Listed before the file is made, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
-      WriteWorkingFile(images_.WorkDir() / fsName, data);
+      WriteWholeFile(images_.WorkDir() / fsName, data);
     } catch (const FormatError& e) {
       throw FormatError(e.offset(), e.what() + where);
     } catch (const WriteError& e) {
@@ -130,19 +49,8 @@ void TJwwData::ReadImages(ArchiveReader& r) {
   }
 }
 
-bool TJwwData::Save(const fs::path& path, std::int32_t version) {
-  return SaveAtomically(path, error_, [&](ByteSink& out) { Write(out, version); });
-}
-
-void TJwwData::Write(ByteSink& sink, std::int32_t version) {
-  ArchiveWriter w(sink);
-  WriteHeader(w, *this, version);
-  WriteLists(w, WriteRules{version, Header.version, false});
-  if (version >= 700) WriteImages(w);
-  w.Flush();
-}
-
-void TJwwData::WriteImages(ArchiveWriter& w) {
+void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntityLists& lists) const {
+  if (version < 700) return;
   auto& entries = images_.Entries;
   for (auto& e : entries) e.used = false;
 
@@ -174,8 +82,8 @@ void TJwwData::WriteImages(ArchiveWriter& w) {
     }
   };
   if (!entries.empty()) {
-    mark(*this);
-    for (const auto& d : BlockDefs) mark(d);
+    mark(lists);
+    for (const auto& d : lists.BlockDefs) mark(d);
   }
 
   std::uint32_t u = 0;

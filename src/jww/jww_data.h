@@ -3,55 +3,64 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <span>
-#include <string>
+#include <string_view>
 
-#include "jww/archive_writer.h"
-#include "jww/entity_list.h"
+#include "entities/document.h"
 #include "jww/header.h"
 #include "jww/images.h"
 
 namespace tessaly {
 
-class ArchiveReader;
-class ArchiveWriter;
-
-class TJwwData : public TJwwHeaderData, public TEntityLists {
- public:
+// What drawings have of their own: the header, a 255-byte limit on texts and
+// font names, and from version 700 on the embedded images after the lists.
+struct JwwFormat {
   static constexpr std::string_view kSignature = "JwwData.";
+  static constexpr std::string_view kNoun = "JWW drawing";
+  static constexpr std::string_view kExtension = ".JWW";
+  static constexpr std::string_view kBackupExtension = "._JWW";
+
+  using Header = TJwwHeaderData;
+
+  // The embedded images: extracted into the images' working folder on reading,
+  // embedded again from it on writing (those that a text still refers to).
+  class Tail {
+   public:
+    explicit Tail(TBoundImages& images) : images_(images) {}
+    void Read(ArchiveReader& r, std::int32_t version);
+    void Write(ArchiveWriter& w, std::int32_t version, const TEntityLists& lists) const;
+    TBoundImages& Images() const { return images_; }
+
+   private:
+    TBoundImages& images_;
+  };
+
+  static void ReadHeader(ArchiveReader& r, Header& h) { ::tessaly::ReadHeader(r, h); }
+  static void WriteHeader(ArchiveWriter& w, const Header& h, std::int32_t version) {
+    ::tessaly::WriteHeader(w, h, version);
+  }
+  static std::int32_t Version(const Header& h) { return h.Header.version; }
+  static constexpr ReadRules ReadRulesFor(std::int32_t version) {
+    return ReadRules{version, /*textLimit=*/255, /*classNameLimit=*/2048};
+  }
+  static constexpr WriteRules WriteRulesFor(std::int32_t written, std::int32_t read) {
+    return WriteRules{written, read, /*rewriteTempImageRefs=*/false};
+  }
+  // A drawing is written in the version asked for.
+  static constexpr std::int32_t WrittenVersion(std::int32_t version) { return version; }
+};
+
+extern template class TDocument<JwwFormat>;
+
+class TJwwData : public TDocument<JwwFormat> {
+ public:
+  static constexpr std::string_view kSignature = JwwFormat::kSignature;
 
   // The document extracts embedded images into `images`' working folder and
   // records them there; the writer embeds them again from it.
-  explicit TJwwData(TBoundImages& images) : images_(images) {}
+  explicit TJwwData(TBoundImages& images) : TDocument(images) {}
 
-  // True when the file is a regular file that begins with "JwwData.".
-  static bool IsJwwFile(const std::filesystem::path& path);
-
-  // Clears the document and reads the whole file. On false, Error() says why;
-  // what was read stays in the document until the next Clear.
-  bool Load(const std::filesystem::path& path);
-  bool LoadFromMemory(std::span<const std::uint8_t> bytes);
-
-  // Writes the drawing in `version`'s layout: to a temporary file beside the
-  // target, flushed and renamed over it only when everything was written.
-  bool Save(const std::filesystem::path& path, std::int32_t version);
-  // Writes the drawing to a sink; throws WriteError.
-  void Write(ByteSink& sink, std::int32_t version);
-
-  void Clear();
-
-  std::int32_t Version() const { return Header.version; }
-  const std::string& Error() const { return error_; }
-  TBoundImages& Images() { return images_; }
-
- private:
-  bool Parse(ArchiveReader& r);
-  void ReadImages(ArchiveReader& r);
-  void WriteImages(ArchiveWriter& w);
-
-  TBoundImages& images_;
-  std::string error_;
+  static bool IsJwwFile(const std::filesystem::path& path) { return IsFile(path); }
+  TBoundImages& Images() { return tail().Images(); }
 };
 
 }  // namespace tessaly

@@ -35,7 +35,7 @@ std::int64_t FigureDimensions(const fs::path& path) {
 std::string ConvertedBytes(const fs::path& source, bool referencePoints) {
   TJwsData doc;
   EXPECT_TRUE(doc.Load(source)) << doc.Error();
-  DissolveJwsDimensions(doc, referencePoints);
+  DissolveDimensions(doc, referencePoints);
   StringSink sink;
   doc.Write(sink, doc.Version());
   return sink.bytes;

@@ -13,9 +13,10 @@
 
 #include "app/recorder.h"
 #include "jws/sample_figure.h"
-#include "jww/file_io.h"
+#include "io/files.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -27,6 +28,7 @@ using test::ReadFile;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
+using test::FailingSink;
 using test::draw::SameFiles;
 
 // A drawing with `dimensions` dimensions in its main list and one in a block
@@ -231,25 +233,6 @@ const FormatCase kFormats[] = {
     // A drawing is not a figure.
     {"Jws", "a.jws", "a._JWS", "not a JWS figure", "JwwData. is a drawing's signature",
      [](const fs::path& p, int n) { test::figure::MakeFigure(p, n); }},
-};
-
-// A sink that fails once `limit` bytes have gone through it, as a full disk does.
-class FailingSink : public ForwardingSink {
- public:
-  FailingSink(ByteSink& next, fs::path target, std::uint64_t limit)
-      : ForwardingSink(next), target_(std::move(target)), limit_(limit) {}
-  void Write(const std::uint8_t* data, std::size_t n) override {
-    if (written_ + n > limit_) {
-      throw WriteError("cannot write " + target_.string() + ": No space left on device (injected)");
-    }
-    written_ += n;
-    next_.Write(data, n);
-  }
-
- private:
-  fs::path target_;
-  std::uint64_t limit_;
-  std::uint64_t written_ = 0;
 };
 
 // A small file system mounted on a folder for one test, where the system lets

@@ -5,8 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "jww/file_io.h"
+#include "io/files.h"
 #include "support/drawing_builder.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -40,13 +41,27 @@ void SetMtime(const fs::path& p, time_t sec, long nsec) {
   ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), t, 0), 0);
 }
 
+// Copies and puts the copy in place at once, as the backup of a run does.
+bool Copy(const fs::path& source, const fs::path& dest, bool keepTime, std::string& why,
+          const SinkFilter& filter = {}) {
+  std::unique_ptr<AtomicFile> copy = PrepareCopy(source, dest, keepTime, why, filter);
+  if (!copy) return false;
+  try {
+    copy->Commit();
+  } catch (const WriteError& e) {
+    why = e.what();
+    return false;
+  }
+  return true;
+}
+
 TEST(CopyFileData, CopiesEveryByte) {
   for (std::size_t n :
        {std::size_t{0}, std::size_t{1}, std::size_t{4096}, std::size_t{(1 << 18) + 3}}) {
     TempDir dir;
     WriteFile(dir / "a", Bytes(n));
     std::string why;
-    ASSERT_TRUE(CopyFileData(dir / "a", dir / "b", why)) << why;
+    ASSERT_TRUE(Copy(dir / "a", dir / "b", false, why)) << why;
     EXPECT_EQ(ReadFile(dir / "b"), Bytes(n)) << n;
     EXPECT_EQ(Snapshot(dir.path()).size(), 2u);  // no temporary file left
   }
@@ -60,7 +75,7 @@ TEST(CopyFileWithDate, KeepsTheModificationTimeAndLeavesTheBackupWritable) {
   WriteFile(dir / "plan._JWW", "an older backup, longer than the drawing");
   ::chmod((dir / "plan._JWW").c_str(), 0640);
   std::string why;
-  ASSERT_TRUE(CopyFileWithDate(dir / "plan.jww", dir / "plan._JWW", why)) << why;
+  ASSERT_TRUE(Copy(dir / "plan.jww", dir / "plan._JWW", true, why)) << why;
   EXPECT_EQ(ReadFile(dir / "plan._JWW"), "drawing");
   const struct timespec t = MtimeOf(dir / "plan._JWW");
   EXPECT_EQ(t.tv_sec, 1'000'000'000);
@@ -75,7 +90,7 @@ TEST(CopyFileWithDate, ANewBackupOfAReadOnlyFileIsWritable) {
   WriteFile(dir / "plan.jww", "drawing");
   ::chmod((dir / "plan.jww").c_str(), 0444);
   std::string why;
-  ASSERT_TRUE(CopyFileWithDate(dir / "plan.jww", dir / "plan._JWW", why)) << why;
+  ASSERT_TRUE(Copy(dir / "plan.jww", dir / "plan._JWW", true, why)) << why;
   EXPECT_NE(ModeOf(dir / "plan._JWW") & S_IWUSR, 0u);
 }
 
@@ -107,7 +122,7 @@ TEST(CopyFileData, FailuresLeaveEverythingAsItWas) {
     c.setUp(dir);
     const auto before = Snapshot(dir.path());
     std::string why;
-    EXPECT_FALSE(CopyFileWithDate(dir / c.source, dir / c.dest, why)) << c.name;
+    EXPECT_FALSE(Copy(dir / c.source, dir / c.dest, true, why)) << c.name;
     EXPECT_FALSE(why.empty()) << c.name;
     EXPECT_TRUE(test::draw::SameFiles(before, Snapshot(dir.path()))) << c.name;
   }
@@ -118,10 +133,10 @@ TEST(CopyFileData, AWriteFailingHalfWayLeavesTheOldBackup) {
   WriteFile(dir / "a", Bytes(100000));
   WriteFile(dir / "b", "old backup");
   const auto before = Snapshot(dir.path());
-  SetWriteFailureAfterForTesting(50000);
   std::string why;
-  const bool ok = CopyFileData(dir / "a", dir / "b", why);
-  SetWriteFailureAfterForTesting(std::nullopt);
+  const bool ok = Copy(dir / "a", dir / "b", false, why, [](ByteSink& file, const fs::path& to) {
+    return std::make_unique<test::FailingSink>(file, to, 50000);
+  });
   EXPECT_FALSE(ok);
   EXPECT_NE(why.find("injected"), std::string::npos) << why;
   EXPECT_TRUE(test::draw::SameFiles(before, Snapshot(dir.path())));
@@ -134,7 +149,7 @@ TEST(CopyFileData, AFolderWithoutWritePermission) {
   WriteFile(dir / "a", "x");
   ::chmod((dir / "ro").c_str(), 0555);
   std::string why;
-  EXPECT_FALSE(CopyFileData(dir / "a", dir / "ro" / "b", why));
+  EXPECT_FALSE(Copy(dir / "a", dir / "ro" / "b", false, why));
   EXPECT_TRUE(fs::is_empty(dir / "ro"));
 }
 

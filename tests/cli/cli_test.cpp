@@ -31,16 +31,16 @@ class Cli : public testing::Test {
   Cli() : old_(fs::current_path()) { fs::current_path(dir_.path()); }
   ~Cli() override {
     fs::current_path(old_);
-    cli::SetAfterFileHookForTesting(nullptr);
   }
 
   struct Result {
     int status;
     std::string out, err;
   };
-  Result Run(const std::vector<std::string>& args, bool progress = false) {
+  Result Run(const std::vector<std::string>& args, bool progress = false,
+             const cli::RunHooks& hooks = {}) {
     std::ostringstream out, err;
-    const int status = cli::Run(args, out, err, progress);
+    const int status = cli::Run(args, out, err, progress, hooks);
     return {status, out.str(), err.str()};
   }
 
@@ -410,8 +410,9 @@ TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
   const char* old = std::getenv("TMPDIR");
   const std::string saved = old ? old : "";
   ::setenv("TMPDIR", (dir_.path() / "tmp").c_str(), 1);
-  cli::SetAfterFileHookForTesting([](const FileResult&) { std::raise(SIGINT); });
-  const Result r = Run({"-o", "out", "a.jww", "b.jww"});
+  cli::RunHooks hooks;
+  hooks.afterFile = [](const FileResult&) { std::raise(SIGINT); };
+  const Result r = Run({"-o", "out", "a.jww", "b.jww"}, false, hooks);
   if (old) {
     ::setenv("TMPDIR", saved.c_str(), 1);
   } else {
@@ -429,7 +430,6 @@ TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
   EXPECT_EQ(r.err, "tessaly-cli: interrupted, stopped before 1 file\n");
   EXPECT_TRUE(fs::is_empty("tmp"));  // the working folder is gone
   // The handler is given back: the next run starts afresh.
-  cli::SetAfterFileHookForTesting(nullptr);
   EXPECT_EQ(Run({"-o", "out", "b.jww"}).status, 0);
 }
 

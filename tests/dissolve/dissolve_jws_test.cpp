@@ -149,7 +149,7 @@ TEST_P(JwsDissolveGolden, FigureReadDissolvedAndWrittenSpeltOut) {
     TJwsData doc = Loaded(test::BuildFigure(in));
     ASSERT_EQ(doc.Dimensions.size(), 1u);
 
-    const DissolveResult r = DissolveJwsDimensions(doc, referencePoints);
+    const DissolveResult r = DissolveDimensions(doc, referencePoints);
     EXPECT_EQ(r.dimensions, 1);
     EXPECT_EQ(doc.DimensionCount, 0);
 
@@ -338,7 +338,7 @@ TEST(JwsDissolve, EveryCaseInTheMainListAndInADefinition) {
     mainWithInsertion.index.insert(mainWithInsertion.index.begin() + mainEntries - 1,
                                    TEntJwwIndex{kBlock, 0});
 
-    const DissolveResult r = DissolveJwsDimensions(doc, referencePoints);
+    const DissolveResult r = DissolveDimensions(doc, referencePoints);
     const auto n = static_cast<std::int64_t>(DimCases().size());
     EXPECT_EQ(r.dimensions, 2 * n);
     // Each list held its dimensions, two ordinary entities and a point.
@@ -375,7 +375,7 @@ TEST(JwsDissolve, ALongValueGivesATextThatOwnsTheWholeString) {
   TEntJwwSunpo d = Dimension(1, JString(std::string(299, 'a') + "\x95\x5C"), 1);
   d.text.fontName = JString(std::string(256, 'f'));
   Add(doc, d);
-  DissolveJwsDimensions(doc, false);
+  DissolveDimensions(doc, false);
   ASSERT_EQ(doc.TextCount(), 1);
   const TEntJwwMoji made = doc.Texts[0];
   EXPECT_EQ(made.text.bytes.size(), 301u);
@@ -407,7 +407,7 @@ TEST(JwsDissolve, DefinitionsOnlyLeaveTheMainListAsItWas) {
   Add(leaf, Dimension(3, JString("30"), 1));
   const std::vector<TEntJwwIndex> mainIndex = doc.EntityIndex;
 
-  const DissolveResult r = DissolveJwsDimensions(doc, true);
+  const DissolveResult r = DissolveDimensions(doc, true);
   EXPECT_EQ(r.dimensions, 3);
   EXPECT_EQ(doc.EntityIndex, mainIndex);
   EXPECT_EQ(doc.LineCount(), 1);
@@ -466,7 +466,7 @@ TEST(JwsDissolve, ReferencePointsExactlyWithTheOption) {
     d.point3.isTemporary = 0;
     d.point4.isTemporary = 5;
     Add(doc, d);
-    DissolveJwsDimensions(doc, option);
+    DissolveDimensions(doc, option);
     // Through the file, so that what is written is what is checked.
     TJwsData again = Loaded(figure::FigureBytes(doc, 600));
     ASSERT_EQ(again.PointCount(), option ? 4 : 2);
@@ -486,9 +486,9 @@ TEST(JwsDissolve, ReferencePointsExactlyWithTheOption) {
 TEST(JwsDissolve, ASecondDissolveChangesNothing) {
   TJwsData doc;
   figure::SampleFigure(doc, 700, 5);
-  EXPECT_EQ(DissolveJwsDimensions(doc, true).dimensions, 6);
+  EXPECT_EQ(DissolveDimensions(doc, true).dimensions, 6);
   const std::string once = figure::FigureBytes(doc, 700);
-  const DissolveResult r = DissolveJwsDimensions(doc, true);
+  const DissolveResult r = DissolveDimensions(doc, true);
   EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
   EXPECT_EQ(figure::FigureBytes(doc, 700), once);
 }
@@ -509,7 +509,7 @@ TEST_P(JwsDissolveCorpus, WithoutDimensionsWritesWhatAPlainSaveWrites) {
   for (bool option : {false, true}) {
     ASSERT_TRUE(doc.Load(path)) << doc.Error();
     ASSERT_FALSE(HasDimensions(doc));
-    const DissolveResult r = DissolveJwsDimensions(doc, option);
+    const DissolveResult r = DissolveDimensions(doc, option);
     EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
     StringSink after;
     doc.Write(after, doc.Version());

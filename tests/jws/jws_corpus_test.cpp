@@ -8,7 +8,7 @@
 
 #include "jws/figure_bytes.h"
 #include "jws/jws_data.h"
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {

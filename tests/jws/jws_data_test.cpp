@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "jws/figure_bytes.h"
-#include "jww/archive_writer.h"
-#include "jww/file_io.h"
+#include "archive/writer.h"
+#include "io/files.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -373,11 +374,9 @@ TEST(JwsFiles, FailedSaveLeavesTheTargetAndNoTemporaryFile) {
   test::WriteFile(dir / "old.jws", "previous contents");
   const auto before = test::Snapshot(dir.path());
 
-  SetWriteFailureAfterForTesting(100);
-  const bool saved = doc.Save(dir / "old.jws", 600);
-  SetWriteFailureAfterForTesting(std::nullopt);
-  EXPECT_FALSE(saved);
-  EXPECT_FALSE(doc.Error().empty());
+  std::string error;
+  EXPECT_FALSE(test::SaveFailingAfter(doc, dir / "old.jws", 600, 100, error));
+  EXPECT_FALSE(error.empty());
   EXPECT_EQ(test::Snapshot(dir.path()), before);
 
   std::filesystem::create_directory(dir / "folder.jws");

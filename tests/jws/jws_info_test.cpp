@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "cli/info.h"
+#include "app/summary.h"
 #include "jws/figure_bytes.h"
 #include "support/temp_dir.h"
 
@@ -14,7 +14,7 @@ namespace {
 // The summary, or the failure; a failure goes to the error output alone.
 std::string Info(const std::filesystem::path& file, const test::TempDir& dir, bool expectOk) {
   std::ostringstream out, err;
-  EXPECT_EQ(cli::PrintInfo(file, dir / "work", out, err), expectOk) << out.str() << err.str();
+  EXPECT_EQ(PrintSummary(file, dir / "work", out, err), expectOk) << out.str() << err.str();
   EXPECT_EQ((expectOk ? err : out).str(), "");
   return expectOk ? out.str() : err.str();
 }

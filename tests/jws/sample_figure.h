@@ -8,7 +8,7 @@
 #include <string>
 
 #include "jws/jws_data.h"
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "support/drawing_builder.h"
 
 namespace tessaly::test::figure {

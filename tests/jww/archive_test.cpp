@@ -2,12 +2,12 @@
 // bytes, and what the writer makes of the value.
 #include <gtest/gtest.h>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
-#include "jww/file_io.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
+#include "io/files.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
-#include "jww/records.h"
+#include "entities/records.h"
 #include "support/byte_builder.h"
 #include "support/temp_dir.h"
 

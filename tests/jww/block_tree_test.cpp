@@ -2,9 +2,9 @@
 // insertions, and the numbers the definitions are written under.
 #include <gtest/gtest.h>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
-#include "jww/entity_list.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
+#include "entities/entity_list.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/temp_dir.h"

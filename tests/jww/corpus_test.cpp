@@ -7,7 +7,7 @@
 #include <cctype>
 #include <map>
 
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/temp_dir.h"

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "jww/archive_reader.h"
-#include "jww/file_io.h"
+#include "archive/reader.h"
+#include "io/files.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {

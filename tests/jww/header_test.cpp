@@ -3,7 +3,7 @@
 // walker of the layout table (jww_test_util), not with the reader's own code.
 #include <gtest/gtest.h>
 
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/byte_builder.h"

@@ -5,7 +5,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/temp_dir.h"

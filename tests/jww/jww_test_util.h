@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "jww/entity_list.h"
+#include "entities/entity_list.h"
 #include "jww/jww_data.h"
 #include "support/byte_builder.h"
 

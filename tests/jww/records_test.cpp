@@ -1,10 +1,10 @@
 // Entity bodies: golden bytes both ways, and the writer's rules for the common part.
-#include "jww/records.h"
+#include "entities/records.h"
 
 #include <gtest/gtest.h>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
 #include "jww/jww_test_util.h"
 #include "support/byte_builder.h"
 

@@ -2,7 +2,7 @@
 // at the same version to the same bytes.
 #include <gtest/gtest.h>
 
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/temp_dir.h"

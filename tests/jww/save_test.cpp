@@ -4,9 +4,10 @@
 
 #include <filesystem>
 
-#include "jww/file_io.h"
+#include "io/files.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace tessaly::test {
@@ -14,12 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using Files = std::vector<std::pair<std::string, std::string>>;
-
-// Clears the injected failure whatever the test's outcome.
-struct FailureAfter {
-  explicit FailureAfter(std::uint64_t bytes) { SetWriteFailureAfterForTesting(bytes); }
-  ~FailureAfter() { SetWriteFailureAfterForTesting(std::nullopt); }
-};
 
 class Save : public ::testing::Test {
  protected:
@@ -49,12 +44,12 @@ TEST_F(Save, AFailureHalfWayLeavesTheOldTargetAndNoTemporaryFile) {
   WriteFile(Out("t.jww"), "old contents");
   for (std::uint64_t after :
        {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{built.bytes.size() - 1}}) {
-    FailureAfter failure(after);
-    EXPECT_FALSE(doc.Save(Out("t.jww"), 600)) << after;
-    EXPECT_NE(doc.Error().find("injected"), std::string::npos) << doc.Error();
+    std::string error;
+    EXPECT_FALSE(SaveFailingAfter(doc, Out("t.jww"), 600, after, error)) << after;
+    EXPECT_NE(error.find("injected"), std::string::npos) << error;
     EXPECT_EQ(Folder(), (Files{{"t.jww", "old contents"}})) << after;
     // A new target is not created either.
-    EXPECT_FALSE(doc.Save(Out("n.jww"), 600));
+    EXPECT_FALSE(SaveFailingAfter(doc, Out("n.jww"), 600, after, error));
     EXPECT_EQ(Folder(), (Files{{"t.jww", "old contents"}})) << after;
   }
   // With the failure gone, the same save succeeds.

@@ -4,9 +4,9 @@
 // the model back too.
 #include <gtest/gtest.h>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
-#include "jww/entity_list.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
+#include "entities/entity_list.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/byte_builder.h"

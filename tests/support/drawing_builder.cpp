@@ -3,7 +3,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "support/temp_dir.h"
 
 namespace tessaly::test::draw {

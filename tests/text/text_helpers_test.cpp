@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "text/display.h"
+#include "app/display.h"
 
 namespace tessaly {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "examples.h"
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {

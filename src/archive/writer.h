@@ -5,33 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "io/bytes.h"
 #include "text/jstring.h"
 
 namespace tessaly {
-
-// Where the bytes go. Write throws WriteError on any failure.
-class ByteSink {
- public:
-  virtual ~ByteSink() = default;
-  virtual void Write(const std::uint8_t* data, std::size_t n) = 0;
-};
-
-class WriteError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-class StringSink : public ByteSink {
- public:
-  void Write(const std::uint8_t* data, std::size_t n) override {
-    bytes.append(reinterpret_cast<const char*>(data), n);
-  }
-  std::string bytes;
-};
 
 class ArchiveWriter {
  public:

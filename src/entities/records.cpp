@@ -1,9 +1,9 @@
-#include "jww/records.h"
+#include "entities/records.h"
 
 #include <cstring>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {

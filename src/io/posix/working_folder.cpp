@@ -1,4 +1,4 @@
-#include "app/working_folder.h"
+#include "io/working_folder.h"
 
 #include <stdlib.h>
 

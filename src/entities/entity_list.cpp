@@ -1,11 +1,11 @@
-#include "jww/entity_list.h"
+#include "entities/entity_list.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
+#include "archive/reader.h"
+#include "archive/writer.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {

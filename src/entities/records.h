@@ -93,6 +93,14 @@ struct TEntJwwBlock {
   std::int32_t blockNumber = 0;
 };
 
+// A layer group of the header: drawings store it whole, figures only its scale.
+struct TEntJwwLayerGroup {
+  std::int32_t state = 0, writeLayer = 0;
+  double scale = 0;
+  std::int32_t protect = 0;
+  JString name;
+};
+
 struct TEntJwwIndex {
   std::int32_t kind = kEmpty;
   std::int32_t index = 0;

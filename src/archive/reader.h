@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "io/bytes.h"
 #include "text/jstring.h"
 
 namespace tessaly {
@@ -27,17 +28,6 @@ class FormatError : public std::runtime_error {
 
  private:
   std::size_t offset_;
-};
-
-// Bytes that arrive while they are parsed (a file still being read).
-class ByteSource {
- public:
-  virtual ~ByteSource() = default;
-  // Waits until the first `end` bytes are there and answers how many are; fewer
-  // than `end` when no more will come.
-  virtual std::size_t WaitFor(std::size_t end) = 0;
-  // Why no more bytes come.
-  virtual std::string Why() const = 0;
 };
 
 class ArchiveReader {

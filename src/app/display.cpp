@@ -1,9 +1,8 @@
-#include "text/display.h"
-
-#include <iconv.h>
+#include "app/display.h"
 
 #include <cstdio>
 
+#include "io/code_page.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -14,33 +13,6 @@ std::string Escape(unsigned value, bool unit) {
   std::snprintf(buf, sizeof buf, unit ? "\\u%04X" : "\\x%02X", value);
   return buf;
 }
-
-// Converts one Shift-JIS character (one or two bytes) with the C library's code
-// page 932 table; answers false when it does not convert.
-class Cp932 {
- public:
-  Cp932() : cd_(iconv_open("UTF-8", "CP932")) {}
-  ~Cp932() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  Cp932(const Cp932&) = delete;
-  Cp932& operator=(const Cp932&) = delete;
-
-  bool Convert(const char* in, std::size_t n, std::string& out) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    char buf[8];
-    char* src = const_cast<char*>(in);
-    char* dst = buf;
-    std::size_t inLeft = n, outLeft = sizeof buf;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(cd_, &src, &inLeft, &dst, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0) return false;
-    out.append(buf, static_cast<std::size_t>(dst - buf));
-    return true;
-  }
-
- private:
-  iconv_t cd_;
-};
 
 }  // namespace
 
@@ -67,7 +39,6 @@ std::string ToDisplay(const JString& text) {
     }
     return out;
   }
-  static thread_local Cp932 cp932;
   const std::string& s = text.bytes;
   for (std::size_t i = 0; i < s.size();) {
     auto b = static_cast<unsigned char>(s[i]);
@@ -76,7 +47,7 @@ std::string ToDisplay(const JString& text) {
       out += Escape(b, false);
     } else if (b < 0x80) {
       out.push_back(static_cast<char>(b));
-    } else if (!cp932.Convert(s.data() + i, n, out)) {
+    } else if (!AppendCp932AsUtf8(s.data() + i, n, out)) {
       for (std::size_t k = 0; k < n; ++k) out += Escape(static_cast<unsigned char>(s[i + k]), false);
     }
     i += n;

@@ -10,13 +10,12 @@
 #include <thread>
 #include <filesystem>
 #include <functional>
-#include <optional>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "jww/archive_reader.h"
-#include "jww/archive_writer.h"
+#include "io/bytes.h"
 
 namespace tessaly {
 
@@ -73,20 +72,8 @@ class FileStream : public ByteSource {
   std::thread thread_;
 };
 
-// Loads a file with `parse` (bool(ArchiveReader&)) while it is being read.
-template <typename ParseFn>
-bool LoadStreamed(const std::filesystem::path& path, std::string& error, ParseFn&& parse) {
-  FileStream stream;
-  if (!stream.Open(path, error)) return false;
-  ArchiveReader r(stream.bytes(), stream);
-  bool ok = parse(r);
-  std::string why;
-  if (!stream.Finish(ok, why) && ok) {
-    error = why;
-    ok = false;
-  }
-  return ok;
-}
+// True when the file can be opened for reading; otherwise says why.
+bool CanOpenForReading(const std::filesystem::path& path, std::string& why);
 
 // True when the file is a regular file whose first bytes are `signature`. Never
 // waits on a named pipe or a device.
@@ -129,16 +116,6 @@ class AtomicFile : public ByteSink {
   std::uint64_t started_ = 0;  // written up to here is on its way to disk
 };
 
-// A sink that hands everything on to another one.
-class ForwardingSink : public ByteSink {
- public:
-  explicit ForwardingSink(ByteSink& next) : next_(next) {}
-  void Write(const std::uint8_t* data, std::size_t n) override { next_.Write(data, n); }
-
- protected:
-  ByteSink& next_;
-};
-
 // Puts a sink in front of each file a run writes (the converted file, or the
 // backup of the target); tests give one that fails. Null: none.
 using SinkFilter = std::function<std::unique_ptr<ByteSink>(ByteSink& file,
@@ -162,9 +139,25 @@ bool SaveAtomically(const std::filesystem::path& target, std::string& error, Wri
   return false;
 }
 
-// Makes every AtomicFile fail once this many bytes have been written to it, to
-// test what a failure half way leaves behind. Tests only.
-void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes);
+// A copy of a whole regular file into a temporary file beside the destination,
+// flushed to disk and left writable, that is not yet in place: Commit on the
+// answer renames it over the destination. Until then, and whenever the copy
+// fails, the destination keeps its contents; a copy that is never committed
+// leaves no file. A destination whose write bits are all clear (an old read-only
+// backup) is refused, also for a user whom the system would let write it. With
+// `keepTime` the copy takes the source's modification time. `filter`, when set,
+// is put in front of the destination. Answers null with the reason on failure.
+std::unique_ptr<AtomicFile> PrepareCopy(const std::filesystem::path& source,
+                                        const std::filesystem::path& dest, bool keepTime,
+                                        std::string& error, const SinkFilter& filter = {});
+
+// Writes a whole file, replacing an older file of that name but never following
+// a link, readable by its owner only; on failure removes what it wrote and
+// throws WriteError.
+void WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> data);
+
+// Deletes a file unless it is a folder; failures are ignored.
+void RemoveFileQuietly(const std::filesystem::path& path);
 
 // Flushes a file's or a folder's contents to disk.
 bool SyncPath(const std::filesystem::path& path);

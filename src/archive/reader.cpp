@@ -1,4 +1,4 @@
-#include "jww/archive_reader.h"
+#include "archive/reader.h"
 
 #include "text/text_helpers.h"
 

@@ -1,4 +1,4 @@
-#include "jww/archive_writer.h"
+#include "archive/writer.h"
 
 #include "text/text_helpers.h"
 

@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "jww/records.h"
+#include "entities/records.h"
 
 namespace tessaly {
 

@@ -1,4 +1,4 @@
-#include "jww/file_io.h"
+#include "io/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,21 +12,11 @@
 
 namespace tessaly {
 namespace fs = std::filesystem;
-namespace {
-
-std::atomic<std::int64_t> gFailAfter{-1};
-
-}  // namespace
-
 UniqueFd::~UniqueFd() {
   if (fd_ >= 0) ::close(fd_);
 }
 
 std::string ErrnoText(int err) { return std::strerror(err); }
-
-void SetWriteFailureAfterForTesting(std::optional<std::uint64_t> bytes) {
-  gFailAfter = bytes ? static_cast<std::int64_t>(*bytes) : -1;
-}
 
 bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
   out.clear();
@@ -164,6 +154,12 @@ bool FileStream::Finish(bool whole, std::string& error) {
   return true;
 }
 
+bool CanOpenForReading(const fs::path& path, std::string& why) {
+  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (fd.get() < 0) why = ErrnoText(errno);
+  return fd.get() >= 0;
+}
+
 bool FileStartsWith(const fs::path& path, std::string_view signature) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return false;
@@ -253,10 +249,6 @@ void AtomicFile::Discard() {
 
 void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
   if (fd_ < 0 || finished_) throw WriteError("write after the file was closed");
-  const std::int64_t failAfter = gFailAfter.load();
-  if (failAfter >= 0 && written_ + n > static_cast<std::uint64_t>(failAfter)) {
-    throw WriteError("cannot write " + target_.string() + ": " + ErrnoText(EIO) + " (injected)");
-  }
   while (n > 0) {
     ssize_t k = ::write(fd_, data, n);
     if (k < 0) {
@@ -317,6 +309,79 @@ void AtomicFile::Commit() {
   temp_.clear();
   fs::path dir = target_.parent_path();
   SyncPath(dir.empty() ? fs::path(".") : dir);
+}
+
+std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
+                                        std::string& error, const SinkFilter& filter) {
+  UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (in.get() < 0) {
+    error = "cannot open " + source.string() + ": " + ErrnoText(errno);
+    return nullptr;
+  }
+  struct stat st {};
+  if (::fstat(in.get(), &st) != 0) {
+    error = "cannot read " + source.string() + ": " + ErrnoText(errno);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = source.string() + " is not a regular file";
+    return nullptr;
+  }
+  try {
+    auto out = std::make_unique<AtomicFile>(dest);
+    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
+    ByteSink& sink = filtered ? *filtered : *out;
+    std::vector<std::uint8_t> buf(std::size_t{1} << 18);
+    while (true) {
+      ssize_t n = ::read(in.get(), buf.data(), buf.size());
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        error = "cannot read " + source.string() + ": " + ErrnoText(errno);
+        return nullptr;  // the temporary file goes with `out`
+      }
+      if (n == 0) break;
+      sink.Write(buf.data(), static_cast<std::size_t>(n));
+    }
+    // A backup is left writable, whatever mode an older one had.
+    out->MakeWritable();
+    if (keepTime) out->SetModificationTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    out->Finish();
+    return out;
+  } catch (const WriteError& e) {
+    error = e.what();
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  return nullptr;
+}
+
+void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) throw WriteError("cannot create " + path.string() + ": " + ErrnoText(errno));
+  const std::uint8_t* p = data.data();
+  std::size_t n = data.size();
+  while (n > 0) {
+    ssize_t k = ::write(fd, p, n);
+    if (k < 0 && errno == EINTR) continue;
+    if (k <= 0) {
+      int err = errno;
+      ::close(fd);
+      ::unlink(path.c_str());
+      throw WriteError("cannot write " + path.string() + ": " + ErrnoText(err));
+    }
+    p += k;
+    n -= static_cast<std::size_t>(k);
+  }
+  if (::close(fd) != 0) {
+    int err = errno;
+    ::unlink(path.c_str());
+    throw WriteError("cannot write " + path.string() + ": " + ErrnoText(err));
+  }
+}
+
+void RemoveFileQuietly(const fs::path& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(path.c_str());
 }
 
 }  // namespace tessaly

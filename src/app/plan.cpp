@@ -1,0 +1,113 @@
+#include "app/plan.h"
+
+#include <algorithm>
+#include <map>
+#include <system_error>
+
+#include "io/file_state.h"
+
+namespace tessaly {
+namespace fs = std::filesystem;
+
+PlanWalker::PlanWalker(const Converter& converter, std::optional<fs::path> outputDir, Plan& plan)
+    : converter_(converter), outputDir_(std::move(outputDir)), plan_(plan) {
+  if (outputDir_ && Inspect(*outputDir_).exists()) outputKey_ = FileKey(*outputDir_);
+}
+
+void PlanWalker::Input(const fs::path& p) {
+  const FileState st = Inspect(p);
+  if (st.kind == FileState::kUnknown) {
+    plan_.failures.push_back({p, st.error});
+    return;
+  }
+  if (!st.exists()) {
+    plan_.failures.push_back({p, InspectLink(p).exists() ? "a link to nothing" : "no such file"});
+    return;
+  }
+  if (st.kind == FileState::kFolder) {
+    const std::size_t before = plan_.items.size();
+    Folder(p, fs::path());
+    if (plan_.items.size() == before) plan_.emptyFolders.push_back(p);
+    return;
+  }
+  plan_.items.push_back({p, outputDir_ ? *outputDir_ : fs::path(), false});
+}
+
+void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
+  std::vector<fs::path> entries;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    entries.push_back(it->path());
+  if (ec) {
+    plan_.failures.push_back({folder, "cannot read the folder: " + ec.message()});
+    return;
+  }
+  std::sort(entries.begin(), entries.end());
+  for (const auto& e : entries) {
+    const FileState st = InspectLink(e);
+    if (st.kind == FileState::kUnknown) {
+      plan_.failures.push_back({e, st.error});
+    } else if (st.kind == FileState::kFolder) {
+      // The output folder inside a converted folder holds our own results.
+      if (!outputKey_.empty() && FileKey(e) == outputKey_) continue;
+      Folder(e, relative / e.filename());
+    } else if (st.kind == FileState::kRegular && converter_.IsConvertible(e)) {
+      ConvertItem item{e, {}, false};
+      if (outputDir_) {
+        item.destination = relative.empty() ? *outputDir_ : *outputDir_ / relative;
+        item.createDestination = !relative.empty();
+      }
+      plan_.items.push_back(std::move(item));
+    }
+  }
+}
+
+Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs,
+              const std::optional<fs::path>& outputDir) {
+  Plan plan;
+  PlanWalker walker(converter, outputDir, plan);
+  for (const auto& a : inputs) walker.Input(a);
+  return plan;
+}
+
+std::string FindClash(const Converter& converter, const Plan& plan) {
+  std::map<std::string, std::size_t> targets, backups;
+  for (std::size_t i = 0; i < plan.items.size(); ++i) {
+    const ConvertItem& item = plan.items[i];
+    if (!converter.IsConvertible(item.source)) continue;
+    const fs::path target = Converter::TargetFor(item);
+    auto [t, newTarget] = targets.emplace(FileKey(target), i);
+    if (!newTarget) {
+      const fs::path& first = plan.items[t->second].source;
+      if (FileKey(first) == FileKey(item.source)) {
+        std::string s = first.string() + " is named twice";
+        if (first != item.source) s += " (also as " + item.source.string() + ")";
+        return s;
+      }
+      return first.string() + " and " + item.source.string() + " would both be written to " +
+             target.string();
+    }
+    const fs::path backup = converter.BackupFor(item);
+    auto [b, newBackup] = backups.emplace(FileKey(backup), i);
+    if (!newBackup) {
+      return plan.items[b->second].source.string() + " and " + item.source.string() +
+             " would both be backed up to " + backup.string();
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan& plan) {
+  std::string kinds;
+  for (const auto& ext : converter.Extensions()) {
+    std::string lower(ext);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    kinds += (kinds.empty() ? "" : " or ") + lower;
+  }
+  std::vector<std::string> notes;
+  for (const auto& f : plan.emptyFolders)
+    notes.push_back("no " + kinds + " drawings found in " + f.string());
+  return notes;
+}
+
+}  // namespace tessaly

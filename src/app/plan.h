@@ -1,0 +1,59 @@
+// What a run is asked to convert, worked out before anything is read: the files
+// named and the drawings below the folders named, each with its destination,
+// and the checks that no two of them would write the same file.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/convert.h"
+
+namespace tessaly {
+
+struct PlanFailure {
+  std::filesystem::path path;
+  std::string reason;
+};
+
+struct Plan {
+  std::vector<ConvertItem> items;
+  std::vector<PlanFailure> failures;                // inputs that fail before anything is read
+  std::vector<std::filesystem::path> emptyFolders;  // folders named with nothing to take below them
+};
+
+// Adds what one input names to a plan. A file is taken as it is named (the run
+// skips or refuses what no format takes); a folder gives the regular files below
+// it whose extension a format takes, in name order, links not followed. With an
+// output folder each file goes there, a folder's subfolders made again under it
+// (the output folder itself is passed over when it lies inside the folder).
+class PlanWalker {
+ public:
+  PlanWalker(const Converter& converter, std::optional<std::filesystem::path> outputDir,
+             Plan& plan);
+
+  void Input(const std::filesystem::path& input);
+
+ private:
+  void Folder(const std::filesystem::path& folder, const std::filesystem::path& relative);
+
+  const Converter& converter_;
+  std::optional<std::filesystem::path> outputDir_;
+  std::string outputKey_;
+  Plan& plan_;
+};
+
+Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs,
+              const std::optional<std::filesystem::path>& outputDir);
+
+// Two items must never write the same target or the same backup: the second
+// would overwrite the first's result, or the backup of the original. Answers
+// what clashes (a file named twice, two files written to one target, or backed
+// up to one backup), or empty when nothing does.
+std::string FindClash(const Converter& converter, const Plan& plan);
+
+// "no .jww or .jws drawings found in DIR" for each folder with none.
+std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan& plan);
+
+}  // namespace tessaly

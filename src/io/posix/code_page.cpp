@@ -1,0 +1,42 @@
+#include "io/code_page.h"
+
+#include <iconv.h>
+
+namespace tessaly {
+namespace {
+
+// The C library's converter, opened once per thread.
+class Cp932 {
+ public:
+  Cp932() : cd_(iconv_open("UTF-8", "CP932")) {}
+  ~Cp932() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Cp932(const Cp932&) = delete;
+  Cp932& operator=(const Cp932&) = delete;
+
+  bool Convert(const char* in, std::size_t n, std::string& out) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    char buf[8];
+    char* src = const_cast<char*>(in);
+    char* dst = buf;
+    std::size_t inLeft = n, outLeft = sizeof buf;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    if (iconv(cd_, &src, &inLeft, &dst, &outLeft) == static_cast<std::size_t>(-1) || inLeft != 0)
+      return false;
+    out.append(buf, static_cast<std::size_t>(dst - buf));
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+}  // namespace
+
+bool AppendCp932AsUtf8(const char* character, std::size_t n, std::string& out) {
+  static thread_local Cp932 cp932;
+  return cp932.Convert(character, n, out);
+}
+
+}  // namespace tessaly

@@ -1,0 +1,49 @@
+#include "io/console.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <csignal>
+
+namespace tessaly {
+namespace {
+
+volatile std::sig_atomic_t gSignal = 0;
+struct sigaction gOldInt {};
+struct sigaction gOldTerm {};
+
+extern "C" void OnStopSignal(int signo) { gSignal = signo; }
+
+}  // namespace
+
+bool ErrorOutputIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
+
+std::size_t ErrorOutputColumns(std::size_t fallback) {
+  struct winsize ws {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 10) return ws.ws_col;
+  return fallback;
+}
+
+StopRequests::StopRequests() {
+  gSignal = 0;
+  struct sigaction sa {};
+  sa.sa_handler = OnStopSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &sa, &gOldInt);
+  sigaction(SIGTERM, &sa, &gOldTerm);
+}
+
+StopRequests::~StopRequests() {
+  sigaction(SIGINT, &gOldInt, nullptr);
+  sigaction(SIGTERM, &gOldTerm, nullptr);
+}
+
+bool StopRequests::Requested() const { return gSignal != 0; }
+
+int StopRequests::ExitStatus() const { return 128 + (gSignal != 0 ? gSignal : SIGINT); }
+
+const char* StopRequests::Word() const { return gSignal == SIGTERM ? "terminated" : "interrupted"; }
+
+}  // namespace tessaly

@@ -1,0 +1,43 @@
+// A sink that fails part way, as a full disk does, and saving through one.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "io/bytes.h"
+#include "io/files.h"
+
+namespace tessaly::test {
+
+// Fails once `limit` bytes have gone through it.
+class FailingSink : public ForwardingSink {
+ public:
+  FailingSink(ByteSink& next, std::filesystem::path target, std::uint64_t limit)
+      : ForwardingSink(next), target_(std::move(target)), limit_(limit) {}
+  void Write(const std::uint8_t* data, std::size_t n) override {
+    if (written_ + n > limit_) {
+      throw WriteError("cannot write " + target_.string() + ": No space left on device (injected)");
+    }
+    written_ += n;
+    next_.Write(data, n);
+  }
+
+ private:
+  std::filesystem::path target_;
+  std::uint64_t limit_;
+  std::uint64_t written_ = 0;
+};
+
+// Saves a document as its Save does, through a sink that fails after `limit`
+// bytes.
+template <typename Doc>
+bool SaveFailingAfter(const Doc& doc, const std::filesystem::path& path, std::int32_t version,
+                      std::uint64_t limit, std::string& error) {
+  return SaveAtomically(path, error, [&](ByteSink& out) {
+    FailingSink failing(out, path, limit);
+    doc.Write(failing, version);
+  });
+}
+
+}  // namespace tessaly::test
