@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/working_folder.h"
+#include "io/working_folder.h"
 #include "generate.h"
-#include "jww/file_io.h"
+#include "io/files.h"
 
 namespace {
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <string>
 
-#include "app/working_folder.h"
+#include "io/working_folder.h"
 #include "jws/jws_data.h"
 #include "jww/images.h"
 #include "jww/jww_data.h"

@@ -1,8 +1,5 @@
 #include "generate.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -399,8 +396,12 @@ void StartDrawing(TJwwData& doc, const Style& s, JString memo) {
 void FinishDrawing(TEntityLists& doc) {
   // Number the definitions as they will be written, and the insertions with them.
   doc.BuildBlockTree();
+  const BlockNumberIndex index(doc.BlockDefs);
   auto renumber = [&](TEntityList& list) {
-    for (auto& b : list.Blocks) b.blockNumber = doc.MapBlockNumber(b.blockNumber);
+    for (auto& b : list.Blocks) {
+      const std::int32_t def = index.Find(b.blockNumber);
+      b.blockNumber = def < 0 ? 0 : doc.BlockDefs[static_cast<std::size_t>(def)].newNumber;
+    }
   };
   renumber(doc);
   for (auto& d : doc.BlockDefs) renumber(d);
@@ -848,46 +849,30 @@ void BuildLargeFigure(TJwsData& fig, const LargeOptions& o) {
 }
 
 namespace {
+
+// Generated files are written without the flush to disk of a conversion: they
+// are test and benchmark inputs, made again at will.
 class FileSink : public ByteSink {
  public:
-  explicit FileSink(const fs::path& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw WriteError("cannot create " + path.string() + ": " + ErrnoText(errno));
+  explicit FileSink(const fs::path& path) : path_(path), out_(path, std::ios::binary | std::ios::trunc) {
+    if (!out_) throw WriteError("cannot create " + path.string());
   }
-  ~FileSink() override {
-    if (fd_ >= 0) {
-      ::close(fd_);
-      ::unlink(path_.c_str());
-    }
-  }
-  FileSink(const FileSink&) = delete;
-  FileSink& operator=(const FileSink&) = delete;
-
   void Write(const std::uint8_t* data, std::size_t n) override {
-    while (n > 0) {
-      const ssize_t k = ::write(fd_, data, n);
-      if (k < 0 && errno == EINTR) continue;
-      if (k <= 0) throw WriteError("cannot write " + path_.string() + ": " + ErrnoText(errno));
-      data += k;
-      n -= static_cast<std::size_t>(k);
-    }
+    out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));
+    if (!out_) throw WriteError("cannot write " + path_.string());
   }
   void Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) {
-      ::unlink(path_.c_str());
-      throw WriteError("cannot write " + path_.string() + ": " + ErrnoText(errno));
-    }
+    out_.close();
+    if (!out_) throw WriteError("cannot write " + path_.string());
   }
 
  private:
   fs::path path_;
-  int fd_ = -1;
+  std::ofstream out_;
 };
 
 template <typename Doc>
-bool WriteTo(Doc& doc, const fs::path& path, std::string& error) {
+bool WriteTo(const Doc& doc, const fs::path& path, std::string& error) {
   try {
     FileSink sink(path);
     doc.Write(sink, doc.Version());
@@ -896,8 +881,11 @@ bool WriteTo(Doc& doc, const fs::path& path, std::string& error) {
   } catch (const WriteError& e) {
     error = e.what();
   }
+  std::error_code ec;
+  fs::remove(path, ec);
   return false;
 }
+
 }  // namespace
 
 bool WriteDrawing(TJwwData& doc, const fs::path& path, std::string& error) {

@@ -185,10 +185,6 @@ void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntity
 
 }  // namespace
 
-std::string_view ClassName(std::int32_t kind) {
-  return kind >= kLine && kind <= kBlockDefKind ? kClassNames[kind] : std::string_view();
-}
-
 std::int64_t TEntityList::CountSum() const {
   return std::int64_t{LineCount()} + ArcCount() + PointCount() + TextCount() + DimensionCount +
          SolidCount() + BlockCount();
@@ -246,74 +242,13 @@ void TEntityLists::ReadLists(ArchiveReader& r, const ReadRules& rules) {
   }
 }
 
-void TEntityLists::BuildBlockTree() {
-  BlockTree.clear();
-  UsedBlockDefCount = 0;
-  for (auto& d : BlockDefs) {
-    d.used = false;
-    d.newNumber = -1;
-  }
-  std::unordered_map<std::int32_t, std::int32_t> first;
-  first.reserve(BlockDefs.size());
-  for (std::size_t i = 0; i < BlockDefs.size(); ++i) first.emplace(BlockDefs[i].number, static_cast<std::int32_t>(i));
-
-  // Each definition's insertions are expanded the first time it is reached only:
-  // a definition that inserts itself would otherwise never end, and nesting would
-  // double at every level. Later entries for it stay without children; the used
-  // marks are the same either way.
-  std::vector<bool> expanded(BlockDefs.size(), false);
-  auto append = [&](const TEntJwwBlock& b, std::int32_t depth, std::int32_t parent) {
-    TEntJwwBlockTree t;
-    t.common = b.common;
-    t.depth = depth;
-    t.parent = parent;
-    t.blockNumber = b.blockNumber;
-    auto it = first.find(b.blockNumber);
-    if (it != first.end()) {
-      t.defIndex = it->second;
-      t.name = BlockDefs[it->second].name;
-      BlockDefs[it->second].used = true;
-    }
-    BlockTree.push_back(std::move(t));
-  };
-  for (const auto& b : Blocks) append(b, 0, -1);
-  for (std::size_t pos = 0; pos < BlockTree.size(); ++pos) {
-    const std::int32_t def = BlockTree[pos].defIndex;
-    if (def < 0 || expanded[def]) continue;
-    expanded[def] = true;
-    const std::int32_t depth = BlockTree[pos].depth + 1;
-    for (const auto& b : BlockDefs[def].Blocks) append(b, depth, static_cast<std::int32_t>(pos));
-  }
-
-  // Used definitions are numbered 0, 1, 2, ... in order; the others continue the
-  // numbering, so that every definition written has a number of its own.
-  std::int32_t next = 0;
-  for (auto& d : BlockDefs) {
-    if (d.used) d.newNumber = next++;
-  }
-  UsedBlockDefCount = next;
-  for (auto& d : BlockDefs) {
-    if (!d.used) d.newNumber = next++;
-  }
-}
-
-std::int32_t TEntityLists::MapBlockNumber(std::int32_t number) const {
-  for (const auto& d : BlockDefs) {
-    if (d.number == number) return d.newNumber;
-  }
-  return 0;
-}
-
 namespace {
 
 // The writer's side of the class-tag scheme.
 class ListWriter {
  public:
   ListWriter(ArchiveWriter& w, const WriteRules& rules, const TEntityLists& lists)
-      : w_(w), rules_(rules), lists_(lists) {
-    numbers_.reserve(lists.BlockDefs.size());
-    for (const auto& d : lists.BlockDefs) numbers_.emplace(d.number, d.newNumber);
-  }
+      : w_(w), rules_(rules), lists_(lists), numbers_(lists.BlockDefs) {}
 
   void Tag(std::int32_t kind) {
     if (slots_[kind] == 0) {
@@ -325,8 +260,8 @@ class ListWriter {
   }
 
   std::int32_t Mapped(std::int32_t number) const {
-    auto it = numbers_.find(number);
-    return it == numbers_.end() ? 0 : it->second;
+    const std::int32_t def = numbers_.Find(number);
+    return def < 0 ? 0 : lists_.BlockDefs[static_cast<std::size_t>(def)].newNumber;
   }
 
   // The length a list is announced with: the sum of its counts and six for each
@@ -438,7 +373,7 @@ class ListWriter {
   ArchiveWriter& w_;
   const WriteRules& rules_;
   const TEntityLists& lists_;
-  std::unordered_map<std::int32_t, std::int32_t> numbers_;  // first definition's number -> newNumber
+  BlockNumberIndex numbers_;
   std::uint32_t counter_ = 1;
   std::uint32_t slots_[9] = {};
 };

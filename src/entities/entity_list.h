@@ -5,7 +5,7 @@
 
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "entities/records.h"
@@ -56,13 +56,27 @@ struct TEntJwwBlockDef : TEntityList {
 };
 using TEntJwwBlockDef2 = TEntJwwBlockDef;
 
+// One insertion reached from the main list, with its place in the nesting: the
+// main list's insertions at depth 0, then the insertions inside the definitions
+// they reach. Its name is that of its definition (BlockTreeName).
 struct TEntJwwBlockTree {
   TEntJwwCommon common;
   std::int32_t depth = 0;
   std::int32_t parent = -1;
   std::int32_t blockNumber = 0;
-  std::int32_t defIndex = -1;
-  JString name;
+  std::int32_t defIndex = -1;  // the first definition of that number, or -1
+};
+
+// The first block definition of each number, found by binary search: a file
+// cannot make the look-up slow by choosing its numbers.
+class BlockNumberIndex {
+ public:
+  explicit BlockNumberIndex(const std::vector<TEntJwwBlockDef>& defs);
+  // The index of the first definition with that number, or -1.
+  std::int32_t Find(std::int32_t number) const;
+
+ private:
+  std::vector<std::pair<std::int32_t, std::int32_t>> byNumber_;  // number, definition
 };
 
 // The main list, the definitions and what the post-load step derives from them.
@@ -78,15 +92,13 @@ struct TEntityLists : TEntityList {
   void ReadLists(ArchiveReader& r, const ReadRules& rules);
   // Fills BlockTree, `used`, `newNumber` and UsedBlockDefCount.
   void BuildBlockTree();
-  // The number a definition or an insertion naming `number` is written under.
-  std::int32_t MapBlockNumber(std::int32_t number) const;
+  // The name of the definition an entry of the block tree reaches (empty when
+  // it reaches none).
+  const JString& BlockTreeName(std::size_t entry) const;
   // Writes the main list and then the definitions. Throws WriteError.
   void WriteLists(ArchiveWriter& w, const WriteRules& rules) const;
 
   void ClearLists();
 };
-
-// The class names of the format, by kind (index 8: block definitions).
-std::string_view ClassName(std::int32_t kind);
 
 }  // namespace tessaly

@@ -9,6 +9,7 @@
 #include "jws/figure_bytes.h"
 #include "jws/jws_data.h"
 #include "archive/writer.h"
+#include "support/drawing_builder.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -28,7 +29,7 @@ void ExpectInsertionsMapped(const TEntityList& before, const TEntityList& after,
                             const TJwsData& doc) {
   ASSERT_EQ(before.Blocks.size(), after.Blocks.size());
   for (std::size_t i = 0; i < before.Blocks.size(); ++i) {
-    EXPECT_EQ(after.Blocks[i].blockNumber, doc.MapBlockNumber(before.Blocks[i].blockNumber));
+    EXPECT_EQ(after.Blocks[i].blockNumber, test::draw::WrittenNumber(doc, before.Blocks[i].blockNumber));
   }
 }
 
@@ -46,7 +47,7 @@ void ExpectOnlyRenumbered(TJwsData& doc, const std::string& in, const std::strin
   ASSERT_TRUE(again.LoadFromMemory(test::AsBytes(out))) << again.Error();
   ASSERT_EQ(again.BlockDefCount(), doc.BlockDefCount());
   for (std::size_t i = 0; i < doc.BlockDefs.size(); ++i) {
-    EXPECT_EQ(again.BlockDefs[i].number, doc.MapBlockNumber(doc.BlockDefs[i].number));
+    EXPECT_EQ(again.BlockDefs[i].number, test::draw::WrittenNumber(doc, doc.BlockDefs[i].number));
     ExpectInsertionsMapped(doc.BlockDefs[i], again.BlockDefs[i], doc);
   }
   ExpectInsertionsMapped(doc, again, doc);

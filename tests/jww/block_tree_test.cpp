@@ -7,6 +7,7 @@
 #include "entities/entity_list.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
+#include "support/drawing_builder.h"
 #include "support/temp_dir.h"
 
 namespace tessaly::test {
@@ -44,7 +45,7 @@ TEST(BlockTree, EmptyDrawing) {
   l.BuildBlockTree();
   EXPECT_EQ(l.BlockTreeCount(), 0);
   EXPECT_EQ(l.UsedBlockDefCount, 0);
-  EXPECT_EQ(l.MapBlockNumber(0), 0);
+  EXPECT_EQ(draw::WrittenNumber(l, 0), 0);
 }
 
 TEST(BlockTree, NestedDefinitionsAreUsedAndNumberedInDefinitionOrder) {
@@ -64,17 +65,17 @@ TEST(BlockTree, NestedDefinitionsAreUsedAndNumberedInDefinitionOrder) {
     EXPECT_EQ(top.parent, -1);
     EXPECT_EQ(top.blockNumber, 10);
     EXPECT_EQ(top.defIndex, innerFirst ? 1 : 0);
-    EXPECT_EQ(top.name, Sjis("A"));
+    EXPECT_EQ(l.BlockTreeName(0), Sjis("A"));
     EXPECT_EQ(top.common.group, 3);  // copied from the insertion
     const TEntJwwBlockTree& inner = l.BlockTree[1];
     EXPECT_EQ(inner.depth, 1);
     EXPECT_EQ(inner.parent, 0);
     EXPECT_EQ(inner.blockNumber, 20);
-    EXPECT_EQ(inner.name, Sjis("B"));
+    EXPECT_EQ(l.BlockTreeName(1), Sjis("B"));
     EXPECT_EQ(inner.common.group, 7);
     // A comes first: A 0, B 1; B first: B 0, A 1.
-    EXPECT_EQ(l.MapBlockNumber(10), innerFirst ? 1 : 0);
-    EXPECT_EQ(l.MapBlockNumber(20), innerFirst ? 0 : 1);
+    EXPECT_EQ(draw::WrittenNumber(l, 10), innerFirst ? 1 : 0);
+    EXPECT_EQ(draw::WrittenNumber(l, 20), innerFirst ? 0 : 1);
   }
 }
 
@@ -86,13 +87,13 @@ TEST(BlockTree, AnInsertionOfNoDefinitionMarksNothing) {
   l.BuildBlockTree();
   ASSERT_EQ(l.BlockTreeCount(), 1);
   EXPECT_EQ(l.BlockTree[0].defIndex, -1);
-  EXPECT_TRUE(l.BlockTree[0].name.empty());
+  EXPECT_TRUE(l.BlockTreeName(0).empty());
   EXPECT_EQ(Used(l), (std::vector<bool>{false, false}));
   EXPECT_EQ(l.UsedBlockDefCount, 0);
   // Unused definitions are numbered on from the used ones (none here).
   EXPECT_EQ(NewNumbers(l), (std::vector<std::int32_t>{0, 1}));
-  EXPECT_EQ(l.MapBlockNumber(99), 0);
-  EXPECT_EQ(l.MapBlockNumber(2), 1);
+  EXPECT_EQ(draw::WrittenNumber(l, 99), 0);
+  EXPECT_EQ(draw::WrittenNumber(l, 2), 1);
 }
 
 TEST(BlockTree, NoInsertionAtAllStillNumbersTheDefinitions) {
@@ -105,7 +106,7 @@ TEST(BlockTree, NoInsertionAtAllStillNumbersTheDefinitions) {
   EXPECT_EQ(l.BlockTreeCount(), 0);
   EXPECT_EQ(l.UsedBlockDefCount, 0);
   EXPECT_EQ(NewNumbers(l), (std::vector<std::int32_t>{0, 1, 2}));
-  EXPECT_EQ(l.MapBlockNumber(5), 2);
+  EXPECT_EQ(draw::WrittenNumber(l, 5), 2);
 }
 
 TEST(BlockTree, UsedGoesThroughTheFirstDefinitionOfANumber) {
@@ -123,9 +124,9 @@ TEST(BlockTree, UsedGoesThroughTheFirstDefinitionOfANumber) {
   // Used first in definition order (first #3, #8), then the others in order.
   EXPECT_EQ(NewNumbers(l), (std::vector<std::int32_t>{0, 2, 3, 1}));
   EXPECT_EQ(l.UsedBlockDefCount, 2);
-  EXPECT_EQ(l.MapBlockNumber(3), 0);
-  EXPECT_EQ(l.MapBlockNumber(4), 3);
-  EXPECT_EQ(l.BlockTree[1].name, Sjis("first"));
+  EXPECT_EQ(draw::WrittenNumber(l, 3), 0);
+  EXPECT_EQ(draw::WrittenNumber(l, 4), 3);
+  EXPECT_EQ(l.BlockTreeName(1), Sjis("first"));
   // Running the step again gives the same result.
   l.BuildBlockTree();
   EXPECT_EQ(NewNumbers(l), (std::vector<std::int32_t>{0, 2, 3, 1}));

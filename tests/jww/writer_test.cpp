@@ -10,6 +10,7 @@
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/byte_builder.h"
+#include "support/drawing_builder.h"
 #include "support/temp_dir.h"
 
 namespace tessaly::test {
@@ -104,7 +105,7 @@ TEST(WriterTags, ClassIndicesBeyond0x7FFEUseTheLongReference) {
   EXPECT_EQ(back.EntityIndex.back(), (TEntJwwIndex{kText, 1}));
 }
 
-TEST(WriterBlocks, NumbersGoThroughMapBlockNumber) {
+TEST(WriterBlocks, NumbersGoThroughTheFirstDefinitionOfTheNumber) {
   // Definitions: #7 (inserts #5), #9 (reached by nothing), #5, #7 again.
   // The main list inserts #7 and #4 (no such definition).
   TEntityLists m;
@@ -124,10 +125,10 @@ TEST(WriterBlocks, NumbersGoThroughMapBlockNumber) {
   Add(m.BlockDefs[0], TEntJwwBlock{kC, 0, 0, 1, 1, 0, 5});
   m.BuildBlockTree();
   EXPECT_EQ(m.UsedBlockDefCount, 2);
-  EXPECT_EQ(m.MapBlockNumber(7), 0);
-  EXPECT_EQ(m.MapBlockNumber(5), 1);
-  EXPECT_EQ(m.MapBlockNumber(9), 2);  // unused definitions continue the numbering
-  EXPECT_EQ(m.MapBlockNumber(4), 0);  // no such definition
+  EXPECT_EQ(draw::WrittenNumber(m, 7), 0);
+  EXPECT_EQ(draw::WrittenNumber(m, 5), 1);
+  EXPECT_EQ(draw::WrittenNumber(m, 9), 2);  // unused definitions continue the numbering
+  EXPECT_EQ(draw::WrittenNumber(m, 4), 0);  // no such definition
   EXPECT_EQ(m.BlockDefs[3].newNumber, 3);
 
   const CommonBytes c{0, 1, 1, 0, 0, 0, 0};

@@ -78,4 +78,11 @@ bool Same(const TEntJwwMoji& a, const TEntJwwMoji& b);
 testing::AssertionResult SameFiles(const std::vector<std::pair<std::string, std::string>>& expected,
                                    const std::vector<std::pair<std::string, std::string>>& actual);
 
+// The number a definition or an insertion naming `number` is written under:
+// that of the first definition of the number, 0 when there is none.
+inline std::int32_t WrittenNumber(const TEntityLists& l, std::int32_t number) {
+  const std::int32_t def = BlockNumberIndex(l.BlockDefs).Find(number);
+  return def < 0 ? 0 : l.BlockDefs[static_cast<std::size_t>(def)].newNumber;
+}
+
 }  // namespace tessaly::test::draw
