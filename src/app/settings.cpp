@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::string_view kFullWidthSpace = "\xE3\x80\x80";  // U+3000
 
-std::string Identity(const std::string& s) { return s; }
+std::string Identity(const std::string& s) {
+  return s;
+}
 
 // The text without spaces, full-width spaces and control characters, ASCII
 // upper-cased. Multi-byte UTF-8 sequences never contain bytes below 0x80, so
@@ -44,7 +46,12 @@ std::string OneLine(const std::string& text) {
 
 bool TextToBool(std::string_view text) {
   static constexpr std::string_view kTrue[] = {
-      "T", "TR", "TRU", "TRUE", "1", "ON",
+      "T",
+      "TR",
+      "TRU",
+      "TRUE",
+      "1",
+      "ON",
       "\xEF\xBC\x91",  // full-width one
       "\xE2\x97\x8B",  // white circle
       "\xE7\x9C\x9F",  // "true"
@@ -57,7 +64,9 @@ bool TextToBool(std::string_view text) {
   return false;
 }
 
-std::string BoolToText(bool value) { return value ? "1" : "0"; }
+std::string BoolToText(bool value) {
+  return value ? "1" : "0";
+}
 
 std::int32_t TextToInt(std::string_view text) {
   if (text.empty()) return 0;

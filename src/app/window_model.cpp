@@ -93,8 +93,9 @@ void WindowModel::ShowLines() {
 void WindowModel::FormShow(const std::vector<std::string>& args) {
   converting_ = false;
   abortRequested_ = false;
-  settings_ = LoadSettings(platform_.SettingsFile(), PathText(platform_.DefaultFolder()),
-                           [this](const std::string& s) { return platform_.FromSystemCodePage(s); });
+  settings_ =
+      LoadSettings(platform_.SettingsFile(), PathText(platform_.DefaultFolder()),
+                   [this](const std::string& s) { return platform_.FromSystemCodePage(s); });
   view_->PlaceWindows(settings_);
   view_->ShowChoices();
   lines_.clear();
@@ -190,7 +191,9 @@ void WindowModel::Button4Click() {
   if (view_->AskConfirm(kConfirm)) ConvertFiles();
 }
 
-void WindowModel::Button5Click() { view_->CloseMainWindow(); }
+void WindowModel::Button5Click() {
+  view_->CloseMainWindow();
+}
 
 void WindowModel::ListBox1DblClick(std::optional<std::size_t> focused) {
   if (lines_.empty() || !focused || *focused >= lines_.size()) return;
@@ -324,7 +327,9 @@ void WindowModel::ConvertFiles() {
   exitStatus_ = failed_ > 0 || stopped ? 1 : 0;
 }
 
-void WindowModel::ShowStatus(const std::string& text) { view_->ShowStatus(text); }
+void WindowModel::ShowStatus(const std::string& text) {
+  view_->ShowStatus(text);
+}
 
 void WindowModel::FileStarted(const fs::path& source, std::size_t, std::size_t) {
   view_->AppendLog(PathText(source));
@@ -338,6 +343,8 @@ void WindowModel::FileFinished(const FileResult& r) {
   view_->ShowProgress(r.position + 1, r.count);
 }
 
-void WindowModel::ProcessEvents() { view_->ProcessEvents(); }
+void WindowModel::ProcessEvents() {
+  view_->ProcessEvents();
+}
 
 }  // namespace tessaly

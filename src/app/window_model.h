@@ -88,11 +88,11 @@ class WindowModel final : public ConvertFrontEnd {
 
   bool AcceptsDrops() const { return !converting_; }
   void DropFiles(const std::vector<std::string>& paths);
-  void Button1Click();  // browse for the destination folder
-  void Button2Click();  // add files
+  void Button1Click();                                          // browse for the destination folder
+  void Button2Click();                                          // add files
   void Button3Click(const std::vector<std::size_t>& selected);  // delete them
-  void Button4Click();  // convert
-  void Button5Click();  // close
+  void Button4Click();                                          // convert
+  void Button5Click();                                          // close
   void ListBox1DblClick(std::optional<std::size_t> focused);
   // Esc, pressed at any moment of a run, stops it before the next file.
   void EscPressed();

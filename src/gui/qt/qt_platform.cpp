@@ -39,8 +39,7 @@ std::filesystem::path QtPlatform::SettingsFile() {
 #ifdef _WIN32
   // Beside the program, named after it: X.exe keeps its settings in X.dat.
   const QFileInfo exe(QCoreApplication::applicationFilePath());
-  return P(exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() +
-           QStringLiteral(".dat"));
+  return P(exe.absolutePath() + QLatin1Char('/') + exe.completeBaseName() + QStringLiteral(".dat"));
 #else
   // The program's folder is not writable here; the user's configuration
   // folder is. A relative XDG_CONFIG_HOME is to be ignored.

@@ -26,8 +26,12 @@
 namespace tessaly::gui {
 namespace {
 
-QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-std::string S(const QString& text) { return text.toStdString(); }
+QString Q(const std::string& utf8) {
+  return QString::fromStdString(utf8);
+}
+std::string S(const QString& text) {
+  return text.toStdString();
+}
 
 template <typename W>
 W* Make(QWidget* parent, const char* name, const QString& caption = {}) {
@@ -49,10 +53,10 @@ QStringList OpenDialogFilters() {
 QFont JapaneseUiFont(int pixelSize) {
   static const QString family = [] {
     const QStringList preferred = {
-        QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"),
-        QStringLiteral("IPAGothic"),     QStringLiteral("IPAexGothic"),
+        QStringLiteral("ＭＳ ゴシック"),    QStringLiteral("MS Gothic"),
+        QStringLiteral("IPAGothic"),        QStringLiteral("IPAexGothic"),
         QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans Mono CJK JP"),
-        QStringLiteral("VL Gothic"),     QStringLiteral("TakaoGothic"),
+        QStringLiteral("VL Gothic"),        QStringLiteral("TakaoGothic"),
     };
     for (const auto& f : preferred) {
       if (QFontDatabase::hasFamily(f)) return f;
@@ -110,7 +114,8 @@ TForm1::TForm1(WindowModel& model) : model_(model) {
   RadioButton1->setGeometry(12, 20, 110, 20);
   RadioButton2 = Make<QRadioButton>(GroupBox1, "RadioButton2", QStringLiteral("マイドキュメント"));
   RadioButton2->setGeometry(124, 20, 132, 20);
-  RadioButton3 = Make<QRadioButton>(GroupBox1, "RadioButton3", QStringLiteral("元ファイルのフォルダ"));
+  RadioButton3 =
+      Make<QRadioButton>(GroupBox1, "RadioButton3", QStringLiteral("元ファイルのフォルダ"));
   RadioButton3->setGeometry(258, 20, 156, 20);
   RadioButton4 = Make<QRadioButton>(GroupBox1, "RadioButton4", QStringLiteral("指定フォルダ"));
   RadioButton4->setGeometry(12, 46, 110, 20);
@@ -260,7 +265,10 @@ class QtView::EscFilter : public QObject {
 };
 
 QtView::QtView(WindowModel& model, DialogHooks hooks)
-    : model_(model), hooks_(std::move(hooks)), form1_(model), form2_(model),
+    : model_(model),
+      hooks_(std::move(hooks)),
+      form1_(model),
+      form2_(model),
       esc_(new EscFilter(model)) {
   model_.Attach(*this);
   QCoreApplication::instance()->installEventFilter(esc_);
@@ -314,7 +322,9 @@ void QtView::ShowRunning(bool running) {
   form1_.Button4->setEnabled(!running);
 }
 
-void QtView::FocusAddButton() { form1_.Button2->setFocus(Qt::OtherFocusReason); }
+void QtView::FocusAddButton() {
+  form1_.Button2->setFocus(Qt::OtherFocusReason);
+}
 
 void QtView::PlaceWindows(const Settings& s) {
   form1_.move(s.form1Left, s.form1Top);
@@ -331,7 +341,9 @@ void QtView::ReadWindows(Settings& s) {
   s.form2Height = form2_.height();
 }
 
-void QtView::CloseMainWindow() { form1_.close(); }
+void QtView::CloseMainWindow() {
+  form1_.close();
+}
 
 void QtView::ShowProgressWindow() {
   form2_.ListBox1->clear();
@@ -353,9 +365,13 @@ void QtView::ShowProgress(std::size_t done, std::size_t total) {
   form2_.ProgressBar1->setValue(static_cast<int>(total == 0 ? 1 : done));
 }
 
-void QtView::CloseProgressWindow() { form2_.hide(); }
+void QtView::CloseProgressWindow() {
+  form2_.hide();
+}
 
-void QtView::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtView::ProcessEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 std::vector<std::string> QtView::AskFilesToAdd(const std::string& startFolder) {
   std::vector<std::string> files;

@@ -1,16 +1,14 @@
 // The Qt view's wiring: the real windows, found by object name, driven
 // offscreen. What the model does with the actions is tested with the model.
-#include <QButtonGroup>
+#include "gui/qt/qt_view.h"
+
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -18,7 +16,6 @@
 #include <memory>
 
 #include "app/window_model.h"
-#include "gui/qt/qt_view.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
@@ -27,7 +24,9 @@ namespace tessaly::gui {
 namespace {
 namespace fs = std::filesystem;
 
-QString Q(const fs::path& p) { return QString::fromStdString(PathText(p)); }
+QString Q(const fs::path& p) {
+  return QString::fromStdString(PathText(p));
+}
 
 struct FakePlatform : PlatformService {
   fs::path root;
@@ -36,10 +35,7 @@ struct FakePlatform : PlatformService {
   fs::path DocumentsFolder() override { return root / "Documents"; }
   fs::path DefaultFolder() override { return root; }
   fs::path SettingsFile() override { return root / "tessaly.dat"; }
-  bool OpenWithAssociatedProgram(const fs::path& f) override {
-    opened.push_back(f);
-    return true;
-  }
+  bool OpenWithAssociatedProgram(const fs::path& f) override { return opened.push_back(f), true; }
 };
 
 // The windows over a model, with dialogs that answer at once.
@@ -53,23 +49,13 @@ struct Fixture {
   bool confirm = true;
   std::unique_ptr<QtView> view;
 
-  explicit Fixture(std::vector<std::string> args = {}, const char* settings = nullptr) {
+  explicit Fixture(std::vector<std::string> args = {}) {
     platform.root = dir.path();
     fs::create_directories(dir / "Desktop");
-    if (settings) test::WriteFile(platform.SettingsFile(), settings);
-    DialogHooks hooks;
-    hooks.openFiles = [this](QWidget*, const QString& start) {
-      asked << "open " + start;
-      return filesToAdd;
-    };
-    hooks.folder = [this](QWidget*, const QString& start) {
-      asked << "folder " + start;
-      return folder;
-    };
-    hooks.confirm = [this](QWidget*, const QString& question) {
-      asked << question;
-      return confirm;
-    };
+    DialogHooks hooks{
+        [this](QWidget*, const QString& s) { return asked << "open " + s, filesToAdd; },
+        [this](QWidget*, const QString& s) { return asked << "folder " + s, folder; },
+        [this](QWidget*, const QString& q) { return asked << q, confirm; }};
     view = std::make_unique<QtView>(model, hooks);
     view->Start(args);
   }
@@ -142,10 +128,9 @@ class QtViewTest : public QObject {
       QCOMPARE(w->property(c.property).toString(), c.caption);
       QVERIFY2(w->isVisible(), c.name);
     }
-    QVERIFY(f1.findChild<QListWidget*>(QStringLiteral("ListBox1")));
-    QVERIFY(f1.findChild<QStatusBar*>(QStringLiteral("StatusBar1")));
-    QVERIFY(f1.RadioButton1->isChecked());
-    QVERIFY(f1.CheckBox1->isChecked());
+    QVERIFY(f1.findChild<QListWidget*>(QStringLiteral("ListBox1")) &&
+            f1.findChild<QStatusBar*>(QStringLiteral("StatusBar1")));
+    QVERIFY(f1.RadioButton1->isChecked() && f1.CheckBox1->isChecked());
     QCOMPARE(f1.font().pixelSize(), 13);
     QCOMPARE(f1.Button4->font().pixelSize(), 16);
     QCOMPARE(f1.Button1->font().pixelSize(), 11);
@@ -156,11 +141,9 @@ class QtViewTest : public QObject {
     QCOMPARE(f2.windowTitle(), QStringLiteral("変換処理"));
     QCOMPARE(f2.size(), QSize(416, 219));
     QCOMPARE(f2.pos(), QPoint(194, 107));
-    QVERIFY(f2.findChild<QListWidget*>(QStringLiteral("ListBox1")));
+    QVERIFY(f2.findChild<QListWidget*>(QStringLiteral("ListBox1")) && !f2.isVisible());
     QVERIFY(f2.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))
                 ->findChild<QProgressBar*>(QStringLiteral("ProgressBar1")));
-    QVERIFY(!f2.isVisible());
-    QCOMPARE(OpenDialogFilters().size(), 3);
   }
 
   void eachControlReachesTheModel() {
@@ -202,22 +185,20 @@ class QtViewTest : public QObject {
     QTest::mouseDClick(f1.ListBox1->viewport(), Qt::LeftButton, {}, item.center());
     QCOMPARE(fx.platform.opened, std::vector<fs::path>{a});
 
+    // A drop is taken after an accepted drag-enter; what is no drawing is not.
+    const fs::path d = fx.Drawing("D.JwW", 0);
+    QVERIFY(Drop(f1, {QUrl::fromLocalFile(Q(d)), QUrl::fromLocalFile(Q(fx.dir / "c.txt")),
+                      QUrl(QStringLiteral("https://example.invalid/x.jww"))}));
+    QCOMPARE(fx.Lines(f1.ListBox1), (QStringList{Q(a), Q(d)}));
+
     f1.Button5->click();
     QVERIFY(!f1.isVisible());
     QVERIFY(fs::exists(fx.platform.SettingsFile()));
   }
 
-  void aDropIsTakenAfterAnAcceptedDragEnter() {
-    Fixture fx;
-    const fs::path a = fx.Drawing("A.JwW", 0);
-    test::WriteFile(fx.dir / "notes.txt", "x");
-    QVERIFY(Drop(fx.f1(), {QUrl::fromLocalFile(Q(a)), QUrl::fromLocalFile(Q(fx.dir / "notes.txt")),
-                           QUrl(QStringLiteral("https://example.invalid/x.jww"))}));
-    QCOMPARE(fx.Lines(fx.f1().ListBox1), QStringList{Q(a)});
-  }
-
-  // During a run: the log and the bar, the buttons disabled, drops refused;
-  // Esc in the progress window stops the run, and a failure keeps the log open.
+  // During a run: the log and the bar, the buttons disabled, drops and close
+  // refused; Esc in the progress window stops the run, and a failure keeps
+  // the log open.
   void aRunShowsItsProgressAndEscStopsIt() {
     Fixture fx;
     TForm1& f1 = fx.f1();
@@ -239,6 +220,8 @@ class QtViewTest : public QObject {
       Drop(f1, {QUrl::fromLocalFile(Q(good))}, &entered);
       QVERIFY(!entered);
       QTest::keyClick(f2.ListBox1, Qt::Key_Escape);
+      QVERIFY(fx.model.AbortRequested());
+      QVERIFY(!f1.close());  // closing during a run is refused
     });
     f1.Button4->click();
     QVERIFY(during);
@@ -249,48 +232,21 @@ class QtViewTest : public QObject {
     QCOMPARE(f2.ProgressBar1->value(), 1);
     QVERIFY(f1.Button4->isEnabled());
     QVERIFY(!fs::exists(fx.dir / "Desktop" / "good.jww"));
-  }
-
-  void closingDuringARunStopsItAndASecondCloseCloses() {
-    Fixture fx;
-    TForm1& f1 = fx.f1();
-    const fs::path a = fx.Drawing("a.jww", 1), b = fx.Drawing("b.jww", 1);
-    QVERIFY(Drop(f1, {QUrl::fromLocalFile(Q(a)), QUrl::fromLocalFile(Q(b))}));
-    QTimer::singleShot(0, &f1, [&] { QVERIFY(!f1.close()); });
-    f1.Button4->click();
-    QVERIFY(f1.isVisible());
-    QCOMPARE(f1.StatusBar1->currentMessage(), QStringLiteral("変換を中断しました(ESC)"));
-    QVERIFY(fs::exists(fx.dir / "Desktop" / "a.jww"));
-    QVERIFY(!fs::exists(fx.dir / "Desktop" / "b.jww"));
-    QVERIFY(!fx.f2().isVisible());
     QVERIFY(f1.close());
   }
 
-  void theCommandLineConvertsWithoutAskingThenCloses() {
-    const char* sourceFolder = "192\r\n107\r\n194\r\n107\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n";
-    {
-      test::TempDir src;
-      TBoundImages images;
-      TJwwData doc(images);
-      test::draw::SampleDrawing(doc, 600, 1);
-      test::draw::SaveDrawing(doc, src / "x.jww");
-      Fixture fx({PathText(src / "x.jww")}, sourceFolder);
-      QTRY_VERIFY(!fx.f1().isVisible());
-      QVERIFY(fx.asked.isEmpty());
-      QVERIFY(fs::exists(src / "x._JWW"));
-      QCOMPARE(fx.model.ExitStatus(), 0);
-    }
-    {
-      test::TempDir src;
-      test::WriteFile(src / "bad.jww", "not a drawing");
-      Fixture fx({PathText(src / "bad.jww")}, sourceFolder);
-      // The failure stays on the screen until the user closes the log.
-      QTRY_VERIFY(fx.f2().isVisible() && !fx.model.Converting());
-      QVERIFY(fx.f1().isVisible());
-      fx.f2().close();
-      QVERIFY(!fx.f1().isVisible());
-      QCOMPARE(fx.model.ExitStatus(), 1);
-    }
+  // Started with a file that fails: converted without a question, and the
+  // program closes when the user closes the log.
+  void theCommandLineRunClosesWithTheLog() {
+    test::TempDir src;
+    test::WriteFile(src / "bad.jww", "not a drawing");
+    Fixture fx({PathText(src / "bad.jww")});
+    QTRY_VERIFY(fx.f2().isVisible() && !fx.model.Converting());
+    QVERIFY(fx.f1().isVisible());
+    QVERIFY(fx.asked.isEmpty());
+    fx.f2().close();
+    QVERIFY(!fx.f1().isVisible());
+    QCOMPARE(fx.model.ExitStatus(), 1);
   }
 };
 
