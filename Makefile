@@ -4,12 +4,14 @@
 #   make demo    build, then convert the bundled examples into build/demo-out
 #   make test    build and run every test, then the sanitizer build's tests
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
+#   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time
+PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time \
+  qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-ipafont-gothic
 # Warnings are errors in CI.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 CLI := $(BUILD)/src/tessaly-cli
@@ -18,7 +20,7 @@ DEMO_OUT := $(BUILD)/demo-out
 # Ninja when it is there; an existing build folder keeps the generator it has.
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
-.PHONY: all deps configure build demo test test-plain test-asan bench examples clean
+.PHONY: all deps configure build demo test test-plain test-asan bench examples screenshots clean
 
 all: build
 
@@ -74,6 +76,11 @@ bench: build
 
 examples: build
 	$(BUILD)/tools/tessaly-make-examples examples
+
+# The windows drawn on a virtual display, with the Japanese font of `make deps`.
+screenshots: configure
+	cmake --build $(BUILD) -j$(JOBS) --target tessaly-screenshot
+	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/gui/qt/tessaly-screenshot docs examples
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,26 +1,11 @@
 #include "text/text_helpers.h"
 
-#include <charconv>
 #include <cstring>
 
 namespace tessaly {
 namespace {
 
 constexpr bool IsControl(unsigned char b) { return b < 0x20; }
-
-// Upper-cases one-byte a-z only; two-byte characters stay whole.
-std::string AsciiUpperShiftJis(std::string_view text) {
-  std::string out(text);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    auto b = static_cast<unsigned char>(out[i]);
-    if (IsLeadByte(b)) {
-      ++i;
-    } else if (b >= 'a' && b <= 'z') {
-      out[i] = static_cast<char>(b - 'a' + 'A');
-    }
-  }
-  return out;
-}
 
 template <typename Keep>
 JString FilterUnits(const JString& text, Keep keep) {
@@ -45,37 +30,6 @@ JString JString::Ascii(std::string_view ascii, bool wide) {
     for (char c : ascii) s.appendUnit(static_cast<unsigned char>(c));
   }
   return s;
-}
-
-bool TextToBool(std::string_view text) {
-  std::string t = AsciiUpperShiftJis(RemoveSpaces(text));
-  static constexpr std::string_view kTrue[] = {
-      "T", "TR", "TRU", "TRUE", "1", "ON",
-      "\x82\x50",  // full-width one
-      "\x81\x9B",  // white circle
-      "\x90\x5E",  // "true"
-      "\x90\xB3",  // "correct"
-  };
-  for (auto k : kTrue) {
-    if (t == k) return true;
-  }
-  return false;
-}
-
-std::string BoolToText(bool value) { return value ? "1" : "0"; }
-
-std::int32_t TextToInt(std::string_view text) {
-  if (text.empty()) return 0;
-  const char* first = text.data();
-  const char* last = text.data() + text.size();
-  if (*first == '+') {  // from_chars takes a minus sign only
-    ++first;
-    if (first == last || *first == '-') return 0;
-  }
-  std::int32_t value = 0;
-  auto [ptr, ec] = std::from_chars(first, last, value);
-  if (ec != std::errc() || ptr != last) return 0;
-  return value;
 }
 
 std::string RemoveSpaces(std::string_view text) {

@@ -18,11 +18,6 @@ namespace tessaly {
 
 constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFD); }
 
-// Settings conversions.
-bool TextToBool(std::string_view text);
-std::string BoolToText(bool value);
-std::int32_t TextToInt(std::string_view text);
-
 // Without half-width spaces, full-width spaces and control characters.
 std::string RemoveSpaces(std::string_view text);
 JString RemoveSpaces(const JString& text);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <string>
 #include <vector>
 
@@ -20,61 +19,6 @@ JString W(std::u16string_view units) {
 }
 JString S(std::string_view bytes) {
   return JString(std::string(bytes), false);
-}
-
-struct BoolCase {
-  std::string text;
-  bool expected;
-};
-
-TEST(TextToBool, AcceptsTheTrueWordsAfterRemovingSpacesAndUpperCasing) {
-  const BoolCase cases[] = {
-      {"T", true},
-      {"tr", true},
-      {"tru", true},
-      {"true", true},
-      {"t r u e", true},
-      {" \tTRUE\r\n", true},
-      {"1", true},
-      {"on", true},
-      {"\x82\x50", true},      // full-width one
-      {"\x81\x9B", true},      // white circle
-      {"\x90\x5E", true},      // "true"
-      {"\x90\xB3", true},      // "correct"
-      {"\x81\x40\x31", true},  // full-width space, then 1
-      {"", false},
-      {"yes", false},
-      {"0", false},
-      {"truth", false},
-      {"11", false},
-      {"\x82\x51", false},  // full-width two
-      {"\x82\x74", false},  // full-width T is not in the list
-  };
-  for (const auto& c : cases) EXPECT_EQ(TextToBool(c.text), c.expected) << c.text;
-  EXPECT_EQ(BoolToText(true), "1");
-  EXPECT_EQ(BoolToText(false), "0");
-}
-
-TEST(TextToInt, ConvertsWholeDecimalIntegersOnly) {
-  const std::pair<std::string, std::int32_t> cases[] = {
-      {"12", 12},
-      {"-3", -3},
-      {"+7", 7},
-      {"0", 0},
-      {"2147483647", INT_MAX},
-      {"-2147483648", INT_MIN},
-      {"", 0},
-      {"12a", 0},
-      {"1.5", 0},
-      {" 12", 0},
-      {"12 ", 0},
-      {"-", 0},
-      {"+", 0},
-      {"+-3", 0},
-      {"2147483648", 0},
-      {"0x10", 0},
-  };
-  for (const auto& [text, value] : cases) EXPECT_EQ(TextToInt(text), value) << '"' << text << '"';
 }
 
 struct TextCase {

@@ -1,0 +1,71 @@
+// The settings file: window positions, the destination choice, the chosen
+// folder, the folder of the add dialog and the check box, kept from one start
+// of the program to the next.
+//
+// Thirteen plain lines, no keys, numbers in decimal and booleans as "1" and
+// "0", written with CR LF and read with CR LF or LF. The values are UTF-8 in
+// memory; the file is in the system's code page, which the caller converts
+// from and to (UTF-8 everywhere but Windows, where it is Shift-JIS), so one
+// file moves between machines of one platform only.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tessaly {
+
+// Settings conversions. The text is UTF-8.
+// True for "T", "TR", "TRU", "TRUE", "1", "ON", the full-width one, the white
+// circle and the two kanji for true and correct, once spaces, full-width spaces
+// and control characters are removed and ASCII letters upper-cased.
+bool TextToBool(std::string_view text);
+std::string BoolToText(bool value);
+// A whole decimal integer with an optional sign; 0 for anything else.
+std::int32_t TextToInt(std::string_view text);
+
+// The destination choice: which of the four radio buttons is selected.
+enum class Destination {
+  kNone = 0,     // no button selected: the run takes it as the chosen folder
+  kDesktop = 1,  // RadioButton1
+  kDocuments = 2,
+  kSourceFolder = 3,
+  kChosenFolder = 4,  // the folder in Edit1
+};
+
+struct Settings {
+  // Positions and sizes in screen pixels. The main window's size is fixed.
+  std::int32_t form1Left = 192, form1Top = 107;
+  std::int32_t form2Left = 194, form2Top = 107, form2Width = 416, form2Height = 219;
+  Destination destination = Destination::kDesktop;
+  std::string edit1;       // the chosen destination folder, as typed
+  std::string openFolder;  // where the add dialog starts
+  bool checkBox1 = true;   // temporary points at SXF reference points
+
+  friend bool operator==(const Settings&, const Settings&) = default;
+};
+
+// The file's text in the system's code page to UTF-8, or back.
+using CodePage = std::function<std::string(const std::string&)>;
+
+// The defaults, then the file's values; the defaults alone when there is no
+// file or it cannot be read. `openFolder` is the add dialog's start folder
+// when the file gives none.
+Settings LoadSettings(const std::filesystem::path& path, const std::string& openFolder,
+                      const CodePage& fromFile = {});
+
+// Writes all thirteen lines; `lastAddFolder` (line 12) is the folder of the
+// file last picked in the add dialog, empty when none was picked. The file is
+// replaced whole or not at all: on any failure the previous file stays as it
+// was and no partial file is left. Answers whether it was written.
+bool SaveSettings(const std::filesystem::path& path, const Settings& settings,
+                  const std::string& lastAddFolder, const CodePage& toFile = {});
+
+// The thirteen lines as they are written, CR LF each.
+std::string SettingsText(const Settings& settings, const std::string& lastAddFolder);
+// Applies a file's text to the defaults in `settings`.
+void ApplySettingsText(std::string_view text, Settings& settings);
+
+}  // namespace tessaly

@@ -1,0 +1,350 @@
+#include "app/window_model.h"
+
+#include <algorithm>
+#include <exception>
+#include <map>
+#include <system_error>
+#include <utility>
+
+namespace tessaly {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr const char* kNoFiles = "変換するファイルを指定して下さい";
+constexpr const char* kConfirm = "変換を開始します。よろしいですか？";
+constexpr const char* kNotConverted = "変換できませんでした: ";
+constexpr const char* kClashStatus = "変換を中止しました: 保存先が同じになるファイルがあります";
+
+std::string FailureLine(const std::string& path, const std::string& reason) {
+  return kNotConverted + path + " (" + reason + ")";
+}
+
+// Exists and is not a folder: what the file-type test needs before a path is
+// listed.
+bool IsExistingFile(const fs::path& p) {
+  std::error_code ec;
+  return fs::exists(p, ec) && !fs::is_directory(p, ec);
+}
+
+bool IsFolder(const fs::path& p) {
+  std::error_code ec;
+  return fs::is_directory(p, ec);
+}
+
+// Two paths with the same key name the same file, as far as the standard
+// library can tell: absolute, with the links resolved that exist.
+std::string SameFileKey(const fs::path& p) {
+  std::error_code ec;
+  fs::path full = fs::absolute(p, ec);
+  if (ec) full = p;
+  fs::path resolved = fs::weakly_canonical(full, ec);
+  if (ec) resolved = full.lexically_normal();
+  std::string key = PathText(resolved);
+#ifdef _WIN32
+  // File names on Windows do not tell case apart.
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+#endif
+  return key;
+}
+
+}  // namespace
+
+std::string PathText(const fs::path& path) {
+  const std::u8string u = path.u8string();
+  return std::string(u.begin(), u.end());
+}
+
+fs::path TextPath(const std::string& text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string WithSeparator(const std::string& folder) {
+#ifdef _WIN32
+  if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') return folder + '\\';
+#else
+  if (!folder.empty() && folder.back() != '/') return folder + '/';
+#endif
+  return folder;
+}
+
+// What a run will do, worked out before it starts.
+struct WindowModel::RunPlan {
+  std::vector<ConvertItem> items;
+  // Why no file can be written: the destination folder is missing.
+  std::string failure;
+  // Lines that would write over the result or the backup of an earlier line.
+  std::vector<std::pair<std::size_t, std::string>> clashes;
+};
+
+WindowModel::WindowModel(PlatformService& platform) : platform_(platform) {}
+
+bool WindowModel::Listable(const std::string& path) const {
+  if (path.empty()) return false;
+  const fs::path p = TextPath(path);
+  return converter_.IsConvertible(p) && IsExistingFile(p);
+}
+
+void WindowModel::ShowLines() {
+  if (view_) view_->ShowLines(lines_);
+}
+
+void WindowModel::FormShow(const std::vector<std::string>& args) {
+  converting_ = false;
+  abortRequested_ = false;
+  settings_ =
+      LoadSettings(platform_.SettingsFile(), PathText(platform_.DefaultFolder()),
+                   [this](const std::string& s) { return platform_.FromSystemCodePage(s); });
+  view_->PlaceWindows(settings_);
+  view_->ShowChoices();
+  lines_.clear();
+  commandLine_ = !args.empty();
+  for (const auto& a : args) {
+    if (Listable(a)) lines_.push_back(a);
+  }
+  ShowLines();
+}
+
+void WindowModel::RunCommandLine() {
+  if (!commandLine_) return;
+  if (!lines_.empty()) ConvertFiles();
+  // A failure stays on the screen until the user has read it.
+  if (failed_ > 0) {
+    closeWithProgressWindow_ = true;
+  } else {
+    view_->CloseMainWindow();
+  }
+}
+
+bool WindowModel::FormCloseQuery() {
+  if (converting_) {
+    abortRequested_ = true;
+    return false;
+  }
+  return true;
+}
+
+void WindowModel::FormClose() {
+  view_->ReadWindows(settings_);
+  SaveSettings(platform_.SettingsFile(), settings_, lastAddFolder_,
+               [this](const std::string& s) { return platform_.ToSystemCodePage(s); });
+  lines_.clear();
+  ShowLines();
+}
+
+void WindowModel::ProgressWindowClosed() {
+  if (closeWithProgressWindow_ && !converting_) {
+    closeWithProgressWindow_ = false;
+    view_->CloseMainWindow();
+  }
+}
+
+void WindowModel::DropFiles(const std::vector<std::string>& paths) {
+  // The run's list must not change under it.
+  if (converting_) return;
+  const std::size_t before = lines_.size();
+  for (const auto& p : paths) {
+    if (Listable(p)) lines_.push_back(p);
+  }
+  if (lines_.size() != before) ShowLines();
+}
+
+void WindowModel::Button1Click() {
+  std::string start = settings_.edit1;
+  if (start.empty() || !IsFolder(TextPath(start))) start = PathText(platform_.DefaultFolder());
+  const std::optional<std::string> folder = view_->AskFolder(start);
+  if (!folder || folder->empty()) return;
+  settings_.edit1 = WithSeparator(*folder);
+  view_->ShowChoices();
+}
+
+void WindowModel::Button2Click() {
+  if (converting_) return;
+  const std::vector<std::string> files = view_->AskFilesToAdd(settings_.openFolder);
+  if (files.empty()) return;
+  // No check here: the run passes over what is not a drawing or a figure.
+  lines_.insert(lines_.end(), files.begin(), files.end());
+  lastAddFolder_ = WithSeparator(PathText(TextPath(files.front()).parent_path()));
+  settings_.openFolder = lastAddFolder_;
+  ShowLines();
+}
+
+void WindowModel::Button3Click(const std::vector<std::size_t>& selected) {
+  if (converting_ || lines_.empty()) return;
+  std::vector<std::size_t> doomed = selected;
+  std::sort(doomed.begin(), doomed.end(), std::greater<>());
+  doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+  for (std::size_t i : doomed) {
+    if (i < lines_.size()) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+  }
+  ShowLines();
+}
+
+void WindowModel::Button4Click() {
+  if (converting_) return;
+  if (lines_.empty()) {
+    view_->ShowStatus(kNoFiles);
+    view_->FocusAddButton();
+    return;
+  }
+  if (view_->AskConfirm(kConfirm)) ConvertFiles();
+}
+
+void WindowModel::Button5Click() {
+  view_->CloseMainWindow();
+}
+
+void WindowModel::ListBox1DblClick(std::optional<std::size_t> focused) {
+  if (lines_.empty() || !focused || *focused >= lines_.size()) return;
+  const std::string& line = lines_[*focused];
+  if (line.empty()) return;
+  const fs::path p = TextPath(line);
+  // Drawings only: figures have no program of their own to open them.
+  if (UpperExtension(p) != ".JWW" || !IsExistingFile(p)) return;
+  platform_.OpenWithAssociatedProgram(p);
+}
+
+void WindowModel::EscPressed() {
+  if (converting_) abortRequested_ = true;
+}
+
+WindowModel::RunPlan WindowModel::Plan() const {
+  RunPlan plan;
+  fs::path destination;  // empty: each source's own folder
+  auto special = [&](const fs::path& folder, const char* name) {
+    if (folder.empty()) {
+      plan.failure = std::string(name) + "のフォルダが分かりません";
+    } else if (!IsFolder(folder)) {
+      // Never made in its place: a folder the desktop names but that is not
+      // there is the user's to put right.
+      plan.failure = "保存先フォルダがありません: " + PathText(folder);
+    } else {
+      destination = TextPath(WithSeparator(PathText(folder)));
+    }
+  };
+  switch (settings_.destination) {
+    case Destination::kDesktop:
+      special(platform_.DesktopFolder(), "デスクトップ");
+      break;
+    case Destination::kDocuments:
+      special(platform_.DocumentsFolder(), "マイドキュメント");
+      break;
+    case Destination::kSourceFolder:
+      break;
+    case Destination::kChosenFolder:
+    case Destination::kNone:
+      // An empty or missing folder sends each file to its own folder.
+      if (!settings_.edit1.empty() && IsFolder(TextPath(settings_.edit1)))
+        destination = TextPath(WithSeparator(settings_.edit1));
+      break;
+  }
+  for (const auto& line : lines_) plan.items.push_back({TextPath(line), destination, false});
+  if (!plan.failure.empty()) return plan;
+
+  // Two lines must not write the same target or the same backup: the second
+  // would back up the first one's result over the backup of the file that was
+  // there, and that file would be lost. The same file listed twice and
+  // converted in its own folder is harmless: the second time finds nothing to
+  // dissolve and leaves it alone.
+  std::map<std::string, std::size_t> targets, backups;
+  std::map<std::string, std::size_t> inPlace;
+  for (std::size_t i = 0; i < plan.items.size(); ++i) {
+    const ConvertItem& item = plan.items[i];
+    if (!converter_.IsConvertible(item.source)) continue;
+    const std::string source = SameFileKey(item.source);
+    const fs::path target = Converter::TargetFor(item);
+    const std::string targetKey = SameFileKey(target);
+    if (targetKey == source && !inPlace.emplace(source, i).second) continue;
+    auto [t, newTarget] = targets.emplace(targetKey, i);
+    auto [b, newBackup] = backups.emplace(SameFileKey(converter_.BackupFor(item)), i);
+    if (!newTarget) {
+      plan.clashes.emplace_back(i, lines_[t->second] + " と保存先が同じです: " + PathText(target));
+    } else if (!newBackup) {
+      plan.clashes.emplace_back(i, lines_[b->second] + " とバックアップ先が同じです: " +
+                                       PathText(converter_.BackupFor(item)));
+    }
+  }
+  return plan;
+}
+
+void WindowModel::FailAll(const RunPlan& plan) {
+  const std::size_t n = lines_.size();
+  for (std::size_t p = 0; p < n; ++p) {
+    if (converter_.IsConvertible(plan.items[p].source)) {
+      view_->AppendLog(lines_[p]);
+      view_->AppendLog(FailureLine(lines_[p], plan.failure));
+      ++failed_;
+    }
+    view_->ShowProgress(p + 1, n);
+  }
+  view_->ShowStatus(FinishedStatus(n));
+}
+
+void WindowModel::ConvertFiles() {
+  if (converting_ || !view_) return;
+  converting_ = true;
+  abortRequested_ = false;
+  failed_ = 0;
+  bool stopped = false;
+  // However the run ends, the window leaves the running state, so that it
+  // can be closed and a new run started.
+  struct EndRun {
+    WindowModel& m;
+    ~EndRun() {
+      m.converting_ = false;
+      m.view_->ShowRunning(false);
+    }
+  };
+  view_->ShowRunning(true);
+  {
+    EndRun endRun{*this};
+    const RunPlan plan = Plan();
+    const std::size_t n = lines_.size();
+    view_->ShowProgressWindow();
+    view_->ShowProgress(0, n);
+    if (!plan.failure.empty()) {
+      FailAll(plan);
+    } else if (!plan.clashes.empty()) {
+      for (const auto& [line, why] : plan.clashes) {
+        view_->AppendLog(FailureLine(lines_[line], why));
+        ++failed_;
+      }
+      view_->ShowStatus(kClashStatus);
+    } else {
+      try {
+        stopped = converter_.ConvertFiles(plan.items, settings_.checkBox1, *this).stopped;
+      } catch (const std::exception& e) {
+        const std::string line = std::string("変換を中断しました: ") + e.what();
+        view_->AppendLog(line);
+        view_->ShowStatus(line);
+        ++failed_;
+      }
+    }
+  }
+  // A failure stays on the screen until the user closes the log.
+  if (failed_ == 0) view_->CloseProgressWindow();
+  exitStatus_ = failed_ > 0 || stopped ? 1 : 0;
+}
+
+void WindowModel::ShowStatus(const std::string& text) {
+  view_->ShowStatus(text);
+}
+
+void WindowModel::FileStarted(const fs::path& source, std::size_t, std::size_t) {
+  view_->AppendLog(PathText(source));
+}
+
+void WindowModel::FileFinished(const FileResult& r) {
+  if (r.outcome == FileOutcome::kFailed) {
+    ++failed_;
+    view_->AppendLog(FailureLine(PathText(r.source), r.reason));
+  }
+  view_->ShowProgress(r.position + 1, r.count);
+}
+
+void WindowModel::ProcessEvents() {
+  view_->ProcessEvents();
+}
+
+}  // namespace tessaly

@@ -1,0 +1,346 @@
+#include "app/window_model.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "jws/sample_figure.h"
+#include "jww/jww_data.h"
+#include "support/drawing_builder.h"
+#include "support/temp_dir.h"
+
+namespace tessaly {
+namespace {
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using Lines = std::vector<std::string>;
+
+void MakeDrawing(const fs::path& path, int dimensions) {
+  TBoundImages images;
+  TJwwData doc(images);
+  test::draw::SampleDrawing(doc, 600, dimensions);
+  test::draw::SaveDrawing(doc, path);
+}
+
+std::int64_t DimensionsIn(const fs::path& path) {
+  TempDir work;
+  TBoundImages images(work.path());
+  TJwwData doc(images);
+  return doc.Load(path) ? test::draw::DimensionEntries(doc) : -1;
+}
+
+struct FakePlatform : PlatformService {
+  fs::path desktop, home, settings;
+  std::vector<fs::path> opened;
+  fs::path DesktopFolder() override { return desktop; }
+  fs::path DocumentsFolder() override { return home / "Documents"; }
+  fs::path DefaultFolder() override { return home; }
+  fs::path SettingsFile() override { return settings; }
+  bool OpenWithAssociatedProgram(const fs::path& f) override {
+    opened.push_back(f);
+    return true;
+  }
+};
+
+// Records what the model tells its view, and answers its dialogs.
+struct RecordingView : WindowView {
+  Lines events, lines, log, asked, filesToAdd;
+  std::function<void()> pump;  // the user's input, delivered while a run pumps events
+  std::optional<std::string> folder;
+  bool confirm = true;
+  Settings placed;
+
+  void ShowStatus(const std::string& t) override { events.push_back("status " + t); }
+  void ShowLines(const Lines& l) override { lines = l; }
+  void ShowChoices() override {}
+  void ShowRunning(bool r) override { events.push_back(r ? "running" : "idle"); }
+  void FocusAddButton() override { events.push_back("focus Button2"); }
+  void PlaceWindows(const Settings& s) override { placed = s; }
+  void ReadWindows(Settings& s) override { s.form2Width = 500; }
+  void CloseMainWindow() override { events.push_back("close TForm1"); }
+  void ShowProgressWindow() override { log.clear(); }
+  void AppendLog(const std::string& line) override { log.push_back(line); }
+  void ShowProgress(std::size_t d, std::size_t n) override {
+    events.push_back("progress " + std::to_string(d) + "/" + std::to_string(n));
+  }
+  void CloseProgressWindow() override { events.push_back("close TForm2"); }
+  void ProcessEvents() override {
+    if (pump) pump();
+  }
+  Lines AskFilesToAdd(const std::string& start) override {
+    asked.push_back("open " + start);
+    return filesToAdd;
+  }
+  std::optional<std::string> AskFolder(const std::string& start) override {
+    asked.push_back("folder " + start);
+    return folder;
+  }
+  bool AskConfirm(const std::string& question) override {
+    asked.push_back(question);
+    return confirm;
+  }
+};
+
+class WindowModelTest : public ::testing::Test {
+ protected:
+  WindowModelTest() : model(platform) {
+    platform.desktop = dir / "Desktop";
+    platform.home = dir / "home";
+    platform.settings = dir / "config" / "tessaly.dat";
+    fs::create_directories(platform.desktop);
+    fs::create_directories(dir / "src");
+    fs::create_directories(dir / "out");
+    model.Attach(view);
+  }
+
+  // Starts the model with a settings file choosing `d`, listing `files`.
+  void Start(Destination d, const std::string& edit1, const Lines& files = {}) {
+    Settings s;
+    s.destination = d;
+    s.edit1 = edit1;
+    ASSERT_TRUE(SaveSettings(platform.settings, s, ""));
+    model.FormShow({});
+    model.Button3Click({0, 1, 2, 3, 4, 5});
+    model.DropFiles(files);
+    view.events.clear();
+    view.asked.clear();
+  }
+  std::string Src(const char* name) const { return PathText(dir / "src" / name); }
+  std::string Out() const { return PathText(dir / "out"); }
+
+  TempDir dir;
+  FakePlatform platform;
+  WindowModel model;
+  RecordingView view;
+};
+
+TEST_F(WindowModelTest, ConvertAsksFirstAndConvertsTheDrawingsAndFiguresOfTheList) {
+  Start(Destination::kChosenFolder, Out());
+  model.Button4Click();  // an empty list
+  EXPECT_EQ(view.events, (Lines{"status 変換するファイルを指定して下さい", "focus Button2"}));
+  EXPECT_TRUE(view.asked.empty());
+
+  MakeDrawing(dir / "src" / "a.jww", 2);
+  test::figure::MakeFigure(dir / "src" / "c.JWS", 1);
+  view.filesToAdd = {Src("a.jww"), Src("b.txt"), Src("c.JWS")};
+  model.Button2Click();  // the add dialog's files are taken as they are
+  ASSERT_EQ(view.lines, view.filesToAdd);
+  view.confirm = false;
+  model.Button4Click();
+  EXPECT_FALSE(fs::exists(dir / "out" / "a.jww"));
+  view.events.clear();
+  view.confirm = true;
+  model.Button4Click();
+  // The settings' empty line 12 leaves the add dialog where the platform opens it.
+  EXPECT_EQ(view.asked, (Lines{"open ", "変換を開始します。よろしいですか？",
+                               "変換を開始します。よろしいですか？"}));
+  EXPECT_EQ(view.events,
+            (Lines{"running", "progress 0/3", "status 変換中(1/3) " + Src("a.jww"), "progress 1/3",
+                   "progress 2/3", "status 変換中(3/3) " + Src("c.JWS"), "progress 3/3",
+                   "status 変換完了(3)", "idle", "close TForm2"}));
+  EXPECT_EQ(view.log, (Lines{Src("a.jww"), Src("c.JWS")}));
+  EXPECT_EQ(DimensionsIn(dir / "out" / "a.jww"), 0);
+  EXPECT_TRUE(fs::exists(dir / "out" / "c.JWS"));
+  EXPECT_EQ(view.lines.size(), 3u);  // converted files stay listed
+}
+
+TEST_F(WindowModelTest, EscOrCloseDuringARunStopsBeforeTheNextFile) {
+  MakeDrawing(dir / "src" / "1.jww", 1);
+  MakeDrawing(dir / "src" / "2.jww", 1);
+  for (const bool byClose : {false, true}) {
+    SCOPED_TRACE(byClose ? "close" : "esc");
+    Start(Destination::kChosenFolder, Out(), {Src("1.jww"), Src("2.jww")});
+    bool first = true;
+    view.pump = [&] {
+      // While the first file converts: the user stops the run; the list and
+      // a second run are refused meanwhile.
+      if (!std::exchange(first, false)) return;
+      if (byClose) {
+        EXPECT_FALSE(model.FormCloseQuery());
+      } else {
+        model.EscPressed();
+      }
+      EXPECT_FALSE(model.AcceptsDrops());
+      model.DropFiles({Src("1.jww")});
+      model.Button3Click({0});
+      model.Button4Click();
+      EXPECT_EQ(view.lines.size(), 2u);
+    };
+    model.Button4Click();
+    view.pump = nullptr;
+    EXPECT_TRUE(fs::exists(dir / "out" / "1.jww"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "2.jww"));
+    EXPECT_EQ(view.events.end()[-3], "status 変換を中断しました(ESC)");
+    EXPECT_EQ(view.events.back(), "close TForm2");
+    EXPECT_EQ(view.asked.size(), 1u);
+    EXPECT_FALSE(model.Converting());
+    EXPECT_TRUE(model.FormCloseQuery());  // a second close closes
+    fs::remove(dir / "out" / "1.jww");
+  }
+}
+
+TEST_F(WindowModelTest, TheListTakesExistingDrawingsAndFiguresAndLosesTheSelectedLines) {
+  MakeDrawing(dir / "src" / "A.JwW", 0);
+  test::figure::MakeFigure(dir / "src" / "f.jws", 0);
+  WriteFile(dir / "src" / "readme.txt", "x");
+  fs::create_directories(dir / "src" / "folder.jww");
+  const Lines offered = {Src("A.JwW"),      "",           Src("readme.txt"), Src("missing.jww"),
+                         Src("folder.jww"), Src("f.jws"), Src("A.JwW")};
+  const Lines taken = {Src("A.JwW"), Src("f.jws"), Src("A.JwW")};  // twice is twice
+  model.FormShow(offered);                                         // the command line
+  EXPECT_EQ(view.lines, taken);
+  model.Button3Click({0, 1, 2});
+  model.DropFiles(offered);
+  EXPECT_EQ(view.lines, taken);
+
+  // A double-click opens an existing drawing only; figures have no program.
+  for (std::optional<std::size_t> line : {std::optional<std::size_t>(1), {}, {7}, {2}})
+    model.ListBox1DblClick(line);
+  EXPECT_EQ(platform.opened, std::vector<fs::path>{dir / "src" / "A.JwW"});
+
+  model.DropFiles({Src("f.jws"), Src("A.JwW")});
+  model.Button3Click({3, 1, 3, 9});
+  EXPECT_EQ(view.lines, (Lines{Src("A.JwW"), Src("A.JwW"), Src("A.JwW")}));
+}
+
+TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
+  const fs::path a = dir / "src" / "a.jww";
+  const struct {
+    const char* name;
+    Destination choice;
+    std::string edit1;
+    fs::path target;      // empty: the file fails
+    std::string failure;  // the reason it fails with
+  } cases[] = {
+      {"desktop", Destination::kDesktop, "", dir / "Desktop" / "a.jww", ""},
+      {"documents",
+       Destination::kDocuments,
+       "",
+       {},
+       "保存先フォルダがありません: " + PathText(dir / "home" / "Documents")},
+      {"source folder", Destination::kSourceFolder, Out(), a, ""},
+      {"chosen folder", Destination::kChosenFolder, Out(), dir / "out" / "a.jww", ""},
+      {"with separator", Destination::kChosenFolder, Out() + "/", dir / "out" / "a.jww", ""},
+      {"none selected", Destination::kNone, Out(), dir / "out" / "a.jww", ""},
+      {"chosen folder empty", Destination::kChosenFolder, "", a, ""},
+      {"chosen folder missing", Destination::kChosenFolder, PathText(dir / "gone"), a, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    MakeDrawing(a, 1);
+    Start(c.choice, c.edit1, {PathText(a)});
+    model.ConvertFiles();
+    if (c.target.empty()) {
+      EXPECT_EQ(view.log, (Lines{PathText(a),
+                                 "変換できませんでした: " + PathText(a) + " (" + c.failure + ")"}));
+      EXPECT_EQ(view.events.end()[-2], "status 変換完了(1)");
+      EXPECT_EQ(view.events.back(), "idle");   // the log stays open
+      EXPECT_FALSE(fs::exists(dir / "home"));  // nothing is made in its place
+    } else {
+      EXPECT_EQ(DimensionsIn(c.target), 0);
+      // In its own folder the original is kept as its backup first.
+      EXPECT_EQ(DimensionsIn(c.target == a ? dir / "src" / "a._JWW" : a), 2);
+      fs::remove(c.target);
+      fs::remove(dir / "src" / "a._JWW");
+    }
+  }
+  platform.desktop.clear();  // the desktop names no such folder
+  MakeDrawing(a, 1);
+  Start(Destination::kDesktop, "", {PathText(a)});
+  model.ConvertFiles();
+  ASSERT_EQ(view.log.size(), 2u);
+  EXPECT_EQ(view.log.back(),
+            "変換できませんでした: " + PathText(a) + " (デスクトップのフォルダが分かりません)");
+}
+
+TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) {
+  WriteFile(dir / "src" / "bad.jww", "not a drawing at all");
+  MakeDrawing(dir / "src" / "plan.jww", 1);
+  fs::create_directories(dir / "other");
+  MakeDrawing(dir / "other" / "plan.jww", 1);
+  Start(Destination::kChosenFolder, Out(), {Src("bad.jww"), Src("plan.jww")});
+  model.Button4Click();
+  ASSERT_EQ(view.log.size(), 3u);
+  EXPECT_EQ(view.log[1].rfind("変換できませんでした: " + Src("bad.jww") + " (not a JWW", 0), 0u)
+      << view.log[1];
+  EXPECT_EQ(DimensionsIn(dir / "out" / "plan.jww"), 0);
+  EXPECT_EQ(view.events.back(), "idle");  // the log stays open
+
+  // The second would back up the first one's result over the backup of the
+  // plan that was there, and that plan would be lost.
+  Start(Destination::kChosenFolder, Out(), {Src("plan.jww"), PathText(dir / "other" / "plan.jww")});
+  model.Button4Click();
+  EXPECT_EQ(view.log,
+            (Lines{"変換できませんでした: " + PathText(dir / "other" / "plan.jww") + " (" +
+                   Src("plan.jww") + " と保存先が同じです: " + Out() + "/plan.jww)"}));
+  EXPECT_FALSE(fs::exists(dir / "out" / "plan._JWW"));
+  // plan.jww and plan.JWW in their own folder would share plan._JWW.
+  MakeDrawing(dir / "src" / "plan.JWW", 1);
+  Start(Destination::kSourceFolder, "", {Src("plan.jww"), Src("plan.JWW")});
+  model.Button4Click();
+  EXPECT_NE(view.log.at(0).find("とバックアップ先が同じです: " + Src("plan._JWW")),
+            std::string::npos);
+  // The same file twice in its own folder is harmless: the second finds
+  // nothing to dissolve.
+  Start(Destination::kSourceFolder, "", {Src("plan.jww"), Src("plan.jww")});
+  model.Button4Click();
+  EXPECT_EQ(view.events.back(), "close TForm2");
+  EXPECT_EQ(DimensionsIn(dir / "src" / "plan._JWW"), 2);
+}
+
+TEST_F(WindowModelTest, TheCommandLineConvertsWithoutAskingAndCloses) {
+  MakeDrawing(dir / "src" / "x.jww", 1);
+  WriteFile(dir / "src" / "bad.jww", "x");
+  const struct {
+    Lines args;
+    bool closesAtOnce;
+    int status;
+  } cases[] = {
+      {{Src("x.jww")}, true, 0},
+      {{Src("readme.txt")}, true, 0},
+      {{Src("bad.jww"), Src("x.jww")}, false, 1},  // closes with the log
+      {{}, false, 0},
+  };
+  for (const auto& c : cases) {
+    WindowModel m(platform);
+    RecordingView v;
+    m.Attach(v);
+    m.FormShow(c.args);
+    m.RunCommandLine();
+    EXPECT_TRUE(v.asked.empty());
+    EXPECT_EQ(!v.events.empty() && v.events.back() == "close TForm1", c.closesAtOnce);
+    EXPECT_EQ(m.ExitStatus(), c.status);
+    m.ProgressWindowClosed();
+    EXPECT_EQ(!v.events.empty() && v.events.back() == "close TForm1",
+              c.args.size() == 1 || c.status);
+  }
+  EXPECT_EQ(DimensionsIn(platform.desktop / "x.jww"), 0);
+}
+
+TEST_F(WindowModelTest, SettingsAreReadAtStartAndWrittenAtClose) {
+  model.FormShow({});  // no file: the defaults, the dialogs start in the default folder
+  EXPECT_EQ(view.placed.form2Width, 416);
+  EXPECT_EQ(model.GetDestination(), Destination::kDesktop);
+  view.folder = Out();
+  model.Button1Click();
+  EXPECT_EQ(model.Edit1(), Out() + "/");  // RadioButton4 is not selected by it
+  view.filesToAdd = {Src("a.jww")};
+  model.Button2Click();
+  model.Button2Click();
+  model.Button1Click();
+  EXPECT_EQ(view.asked,
+            (Lines{"folder " + PathText(platform.home), "open " + PathText(platform.home),
+                   "open " + Src(""), "folder " + Out() + "/"}));
+  model.SetCheckBox1(false);
+  model.SetDestination(Destination::kSourceFolder);
+  model.FormClose();
+  EXPECT_TRUE(view.lines.empty());
+  EXPECT_EQ(ReadFile(platform.settings),
+            "192\r\n107\r\n194\r\n107\r\n500\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + Out() + "/\r\n" +
+                Src("") + "\r\n0\r\n");
+}
+
+}  // namespace
+}  // namespace tessaly
