@@ -94,28 +94,6 @@ JString SanitizeForWrite(const JString& text) {
   return out;
 }
 
-std::string SanitizeOnRead(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    auto b = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(b)) {
-      if (i + 1 >= text.size()) break;
-      out.append(text.substr(i, 2));
-      i += 2;
-    } else {
-      if (!IsControl(b)) out.push_back(static_cast<char>(b));
-      ++i;
-    }
-  }
-  return out;
-}
-
-JString SanitizeOnRead(const JString& text) {
-  if (!text.wide) return JString(SanitizeOnRead(text.bytes), false);
-  return FilterUnits(text, [](std::uint16_t u) { return u >= 0x20; });
-}
-
 void SanitizeOnReadInPlace(JString& text) {
   std::string& s = text.bytes;
   std::size_t out = 0;
@@ -172,18 +150,6 @@ void CutShiftJis(std::string& text, std::size_t limit) {
   std::size_t i = 0;
   while (i < limit) i += IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
   text.resize(std::min(i, text.size()));
-}
-
-void CopyStrToBuf(unsigned char* dest, std::string_view text, int n) {
-  std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(n < 0 ? -static_cast<long>(n) : n),
-                                           text.size());
-  if (count > 0) std::memcpy(dest, text.data(), count);
-}
-
-unsigned char* FillBuf(unsigned char* buf, unsigned char value, int n) {
-  if (n <= 0) return buf;
-  std::memset(buf, value, static_cast<std::size_t>(n));
-  return buf + n;
 }
 
 std::vector<std::uint32_t> DecodeForMatch(const JString& text, bool asciiUpper) {

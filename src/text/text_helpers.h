@@ -27,10 +27,8 @@ JString RemoveSpaces(const JString& text);
 std::string SanitizeForWrite(std::string_view text);
 JString SanitizeForWrite(const JString& text);
 
-// Without control characters and without a lead byte that ends the text.
-std::string SanitizeOnRead(std::string_view text);
-JString SanitizeOnRead(const JString& text);
-// The same, in place and without allocating.
+// Without control characters and without a lead byte that ends the text; in
+// place and without allocating.
 void SanitizeOnReadInPlace(JString& text);
 
 // True when SanitizeForWrite would give the text back unchanged.
@@ -40,10 +38,6 @@ bool IsCleanForWrite(const JString& text);
 // byte that would end the cut text goes with its trail byte (so the result may be
 // limit + 1 bytes long). UTF-16 strings are never cut.
 void CutShiftJis(std::string& text, std::size_t limit);
-
-// Fixed-width byte-field helpers for writers.
-void CopyStrToBuf(unsigned char* dest, std::string_view text, int n);
-unsigned char* FillBuf(unsigned char* buf, unsigned char value, int n);
 
 // Decoded characters for comparisons across the two string forms: ASCII stays as
 // it is (upper-cased when asked), everything else of a Shift-JIS string maps
