@@ -15,32 +15,6 @@ JString ReadTextString(ArchiveReader& r, const ReadRules& rules) {
   return s;
 }
 
-void ReadTextFixed(ArchiveReader& r, const ReadRules& rules, TEntJwwMoji& e) {
-  e.common = ReadCommon(r, rules.version);
-  e.startX = r.f64();
-  e.startY = r.f64();
-  e.endX = r.f64();
-  e.endY = r.f64();
-  e.textKind = r.i32();
-  e.sizeX = r.f64();
-  e.sizeY = r.f64();
-  e.spacing = r.f64();
-  e.angle = r.f64();
-}
-
-void WriteTextFixed(ArchiveWriter& w, const WriteRules& rules, const TEntJwwMoji& e) {
-  WriteCommon(w, e.common, kText, rules.version);
-  w.f64(e.startX);
-  w.f64(e.startY);
-  w.f64(e.endX);
-  w.f64(e.endY);
-  w.i32(e.textKind);
-  w.f64(e.sizeX);
-  w.f64(e.sizeY);
-  w.f64(e.spacing);
-  w.f64(e.angle);
-}
-
 // Pen style and colour numbers of the SXF range that versions below 420 cannot
 // hold, mapped to the nearest ordinary ones.
 std::uint8_t DowngradePenStyle(std::uint8_t s) {
@@ -55,6 +29,16 @@ std::uint16_t DowngradePenColor(std::uint16_t c) {
   if (c >= 101 && c <= 116) return kMap[c - 101];
   if (c >= 117 && c <= 356) return 0;
   return c;
+}
+
+// The text of a text entity: cleaned, and for figures without the "%temp%" of a
+// leading "^@BM%temp%".
+void WriteEntityText(ArchiveWriter& w, const JString& text, const WriteRules& rules) {
+  if (!rules.rewriteTempImageRefs) {
+    w.cleanString(text);
+  } else {
+    w.string(TextAsWritten(text, rules));
+  }
 }
 
 }  // namespace
@@ -76,88 +60,6 @@ TEntJwwCommon ReadCommon(ArchiveReader& r, std::int32_t version) {
   std::memcpy(&c.layerGroup, b + 2, 2);
   std::memcpy(&c.flags, b + 4, 2);
   return c;
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSen& e) {
-  e.common = ReadCommon(r, rules.version);
-  e.startX = r.f64();
-  e.startY = r.f64();
-  e.endX = r.f64();
-  e.endY = r.f64();
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwEnko& e) {
-  e.common = ReadCommon(r, rules.version);
-  e.centerX = r.f64();
-  e.centerY = r.f64();
-  e.radius = r.f64();
-  e.startAngle = r.f64();
-  e.arcAngle = r.f64();
-  e.tiltAngle = r.f64();
-  e.flatness = r.f64();
-  e.fullCircle = r.i32();
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwTen& e) {
-  e.common = ReadCommon(r, rules.version);
-  e.x = r.f64();
-  e.y = r.f64();
-  e.isTemporary = r.i32();
-  if (e.common.penStyle == 100) {
-    e.code = r.i32();
-    e.rotation = r.f64();
-    e.scale = r.f64();
-  }
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwMoji& e) {
-  ReadTextFixed(r, rules, e);
-  e.fontName = ReadTextString(r, rules);
-  e.text = ReadTextString(r, rules);
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSunpo& e) {
-  e.common = ReadCommon(r, rules.version);
-  ReadBody(r, rules, e.line);
-  ReadTextFixed(r, rules, e.text);
-  e.text.fontName = ReadTextString(r, rules);
-  e.text.text = ReadTextString(r, rules);
-  if (rules.version >= 420) {
-    e.sxfMode = r.u16();
-    ReadBody(r, rules, e.auxLine1);
-    ReadBody(r, rules, e.auxLine2);
-    ReadBody(r, rules, e.point1);
-    ReadBody(r, rules, e.point2);
-    ReadBody(r, rules, e.point3);
-    ReadBody(r, rules, e.point4);
-  } else {
-    // Older files have no SXF part: its lines and points take the dimension's
-    // own common part and zeros.
-    e.sxfMode = 0;
-    e.auxLine1 = TEntJwwSen{e.common};
-    e.auxLine2 = TEntJwwSen{e.common};
-    for (TEntJwwTen* p : {&e.point1, &e.point2, &e.point3, &e.point4}) {
-      *p = TEntJwwTen{};
-      p->common = e.common;
-      p->common.penStyle = 0;
-    }
-  }
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSolid& e) {
-  e.common = ReadCommon(r, rules.version);
-  for (double& d : e.corners) d = r.f64();
-  e.color = e.common.penColor == 10 ? r.i32() : 0;
-}
-
-void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwBlock& e) {
-  e.common = ReadCommon(r, rules.version);
-  e.x = r.f64();
-  e.y = r.f64();
-  e.scaleX = r.f64();
-  e.scaleY = r.f64();
-  e.rotation = r.f64();
-  e.blockNumber = r.i32();
 }
 
 TEntJwwCommon NormaliseCommon(const TEntJwwCommon& in, std::int32_t kind, std::int32_t version) {
@@ -210,46 +112,152 @@ void WriteCommon(ArchiveWriter& w, const TEntJwwCommon& in, std::int32_t kind, s
   w.bytes(b, n + 6);
 }
 
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSen& e) {
-  WriteCommon(w, e.common, kLine, rules.version);
-  w.f64(e.startX);
-  w.f64(e.startY);
-  w.f64(e.endX);
-  w.f64(e.endY);
+namespace {
+
+// The body layouts are walked by one function per record for both directions,
+// as the header is, so that the reader and the writer cannot disagree on a
+// field or its condition. A condition on a value (a point's pen style 100, a
+// solid's colour 10) looks at the value read so far, or at the record's own
+// value when writing.
+struct Reading {
+  ArchiveReader& r;
+  const ReadRules& rules;
+  static constexpr bool kReading = true;
+  std::int32_t version() const { return rules.version; }
+  void common(TEntJwwCommon& c, std::int32_t) { c = ReadCommon(r, rules.version); }
+  void f64(double& v) { v = r.f64(); }
+  void i32(std::int32_t& v) { v = r.i32(); }
+  void u16(std::uint16_t& v) { v = r.u16(); }
+  // A font name or a dimension's value: cut to the format's limit on reading.
+  void str(JString& s) { s = ReadTextString(r, rules); }
+  // A text entity's text: the same on reading.
+  void entityText(JString& s) { s = ReadTextString(r, rules); }
+  void blockNumber(std::int32_t& n) { n = r.i32(); }
+};
+
+struct Writing {
+  ArchiveWriter& w;
+  const WriteRules& rules;
+  std::int32_t number = 0;  // a block insertion's number as written
+  static constexpr bool kReading = false;
+  std::int32_t version() const { return rules.version; }
+  void common(const TEntJwwCommon& c, std::int32_t kind) { WriteCommon(w, c, kind, rules.version); }
+  void f64(const double& v) { w.f64(v); }
+  void i32(const std::int32_t& v) { w.i32(v); }
+  void u16(const std::uint16_t& v) { w.u16(v); }
+  void str(const JString& s) { w.cleanString(s); }
+  void entityText(const JString& s) { WriteEntityText(w, s, rules); }
+  void blockNumber(const std::int32_t&) { w.i32(number); }
+};
+
+template <typename A, typename E>  // E: TEntJwwSen, const or not
+void LineFields(A& a, E& e) {
+  a.common(e.common, kLine);
+  a.f64(e.startX), a.f64(e.startY), a.f64(e.endX), a.f64(e.endY);
 }
 
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwEnko& e) {
-  WriteCommon(w, e.common, kArc, rules.version);
-  w.f64(e.centerX);
-  w.f64(e.centerY);
-  w.f64(e.radius);
-  w.f64(e.startAngle);
-  w.f64(e.arcAngle);
-  w.f64(e.tiltAngle);
-  w.f64(e.flatness);
-  w.i32(e.fullCircle);
+template <typename A, typename E>
+void ArcFields(A& a, E& e) {
+  a.common(e.common, kArc);
+  a.f64(e.centerX), a.f64(e.centerY), a.f64(e.radius);
+  a.f64(e.startAngle), a.f64(e.arcAngle), a.f64(e.tiltAngle), a.f64(e.flatness);
+  a.i32(e.fullCircle);
 }
 
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwTen& e) {
-  WriteCommon(w, e.common, kPoint, rules.version);
-  w.f64(e.x);
-  w.f64(e.y);
-  w.i32(e.isTemporary);
-  if (e.common.penStyle == 100) {
-    w.i32(e.code);
-    w.f64(e.rotation);
-    w.f64(e.scale);
+template <typename A, typename E>
+void PointFields(A& a, E& e) {
+  a.common(e.common, kPoint);
+  a.f64(e.x), a.f64(e.y), a.i32(e.isTemporary);
+  if (e.common.penStyle == 100) a.i32(e.code), a.f64(e.rotation), a.f64(e.scale);
+}
+
+// The part a text entity shares with a dimension's text: all but the strings.
+template <typename A, typename E>
+void TextPlacementFields(A& a, E& e) {
+  a.common(e.common, kText);
+  a.f64(e.startX), a.f64(e.startY), a.f64(e.endX), a.f64(e.endY);
+  a.i32(e.textKind);
+  a.f64(e.sizeX), a.f64(e.sizeY), a.f64(e.spacing), a.f64(e.angle);
+}
+
+template <typename A, typename E>
+void TextFields(A& a, E& e) {
+  TextPlacementFields(a, e);
+  a.str(e.fontName);
+  a.entityText(e.text);
+}
+
+template <typename A, typename E>
+void DimensionFields(A& a, E& e) {
+  a.common(e.common, kDimension);
+  LineFields(a, e.line);
+  TextPlacementFields(a, e.text);
+  // A dimension's own text is never rewritten, only cleaned.
+  a.str(e.text.fontName);
+  a.str(e.text.text);
+  if (a.version() >= 420) {
+    a.u16(e.sxfMode);
+    LineFields(a, e.auxLine1);
+    LineFields(a, e.auxLine2);
+    PointFields(a, e.point1);
+    PointFields(a, e.point2);
+    PointFields(a, e.point3);
+    PointFields(a, e.point4);
+  } else if constexpr (A::kReading) {
+    // Older files have no SXF part: its lines and points take the dimension's
+    // own common part and zeros.
+    e.sxfMode = 0;
+    e.auxLine1 = TEntJwwSen{e.common};
+    e.auxLine2 = TEntJwwSen{e.common};
+    for (TEntJwwTen* p : {&e.point1, &e.point2, &e.point3, &e.point4}) {
+      *p = TEntJwwTen{};
+      p->common = e.common;
+      p->common.penStyle = 0;
+    }
   }
 }
 
-// The text of a text entity: cleaned, and for figures without the "%temp%" of a
-// leading "^@BM%temp%".
-static void WriteEntityText(ArchiveWriter& w, const JString& text, const WriteRules& rules) {
-  if (!rules.rewriteTempImageRefs) {
-    w.cleanString(text);
-  } else {
-    w.string(TextAsWritten(text, rules));
+template <typename A, typename E>
+void SolidFields(A& a, E& e) {
+  a.common(e.common, kSolid);
+  for (auto& d : e.corners) a.f64(d);
+  if (e.common.penColor == 10) a.i32(e.color);
+}
+
+template <typename A, typename E>
+void BlockFields(A& a, E& e) {
+  a.common(e.common, kBlock);
+  a.f64(e.x), a.f64(e.y), a.f64(e.scaleX), a.f64(e.scaleY), a.f64(e.rotation);
+  a.blockNumber(e.blockNumber);
+}
+
+}  // namespace
+
+#define TESSALY_BODY(Record, Fields)                                            \
+  void ReadBody(ArchiveReader& r, const ReadRules& rules, Record& e) {          \
+    Reading a{r, rules};                                                        \
+    Fields(a, e);                                                               \
+  }                                                                             \
+  void WriteBody(ArchiveWriter& w, const WriteRules& rules, const Record& e) {  \
+    Writing a{w, rules};                                                        \
+    Fields(a, e);                                                               \
   }
+TESSALY_BODY(TEntJwwSen, LineFields)
+TESSALY_BODY(TEntJwwEnko, ArcFields)
+TESSALY_BODY(TEntJwwTen, PointFields)
+TESSALY_BODY(TEntJwwMoji, TextFields)
+TESSALY_BODY(TEntJwwSunpo, DimensionFields)
+TESSALY_BODY(TEntJwwSolid, SolidFields)
+#undef TESSALY_BODY
+
+void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwBlock& e) {
+  Reading a{r, rules};
+  BlockFields(a, e);
+}
+
+void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwBlock& e, std::int32_t number) {
+  Writing a{w, rules, number};
+  BlockFields(a, e);
 }
 
 JString TextAsWritten(const JString& text, const WriteRules& rules) {
@@ -263,46 +271,6 @@ JString TextAsWritten(const JString& text, const WriteRules& rules) {
     }
   }
   return s;
-}
-
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwMoji& e) {
-  WriteTextFixed(w, rules, e);
-  w.cleanString(e.fontName);
-  WriteEntityText(w, e.text, rules);
-}
-
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSunpo& e) {
-  WriteCommon(w, e.common, kDimension, rules.version);
-  WriteBody(w, rules, e.line);
-  WriteTextFixed(w, rules, e.text);
-  // A dimension's own text is never rewritten, only cleaned.
-  w.cleanString(e.text.fontName);
-  w.cleanString(e.text.text);
-  if (rules.version >= 420) {
-    w.u16(e.sxfMode);
-    WriteBody(w, rules, e.auxLine1);
-    WriteBody(w, rules, e.auxLine2);
-    WriteBody(w, rules, e.point1);
-    WriteBody(w, rules, e.point2);
-    WriteBody(w, rules, e.point3);
-    WriteBody(w, rules, e.point4);
-  }
-}
-
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwSolid& e) {
-  WriteCommon(w, e.common, kSolid, rules.version);
-  for (double d : e.corners) w.f64(d);
-  if (e.common.penColor == 10) w.i32(e.color);
-}
-
-void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwBlock& e, std::int32_t number) {
-  WriteCommon(w, e.common, kBlock, rules.version);
-  w.f64(e.x);
-  w.f64(e.y);
-  w.f64(e.scaleX);
-  w.f64(e.scaleY);
-  w.f64(e.rotation);
-  w.i32(number);
 }
 
 }  // namespace tessaly
