@@ -19,7 +19,7 @@ constexpr const char* kKindWords[] = {"empty", "line",  "arc",   "point",       
 
 // The smallest tagged definition in a file, for bounding untrusted counts: a
 // class reference and a definition with an empty name and an empty list.
-constexpr std::size_t kMinTaggedDefinition = 2 + 13 + 12 + 1 + 2;
+constexpr std::size_t kMinTaggedDefinition = 2 + kMinCommonSize + 12 + 1 + 2;
 
 std::size_t Bounded(std::uint32_t n, const ArchiveReader& r, std::size_t minBytes) {
   return std::min<std::size_t>(n, r.remaining() / minBytes);
@@ -127,19 +127,17 @@ void ReadInto(ArchiveReader& r, const ReadRules& rules, std::vector<T>& array, T
 // written is not taken from the system, so this costs nothing for the kinds a
 // list does not hold, and the arrays are never copied as they fill.
 void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n, TEntityList& list) {
-  const std::size_t c = rules.version >= 351 ? 15 : 13;  // common part
-  const std::size_t sxf = rules.version >= 420 ? 2 + 2 * (c + 32) + 4 * (c + 20) : 0;
-  auto reserve = [&](auto& array, std::size_t body) {
-    array.reserve(Bounded(n, r, 2 + body));
-  };
-  reserve(list.EntityIndex, c + 20);
-  reserve(list.Lines, c + 32);
-  reserve(list.Arcs, c + 60);
-  reserve(list.Points, c + 20);
-  reserve(list.Texts, c + 68 + 2);
-  reserve(list.Dimensions, c + (c + 32) + (c + 68 + 2) + sxf);
-  reserve(list.Solids, c + 64);
-  reserve(list.Blocks, c + 44);
+  const std::size_t c = CommonSize(rules.version);
+  // Each entity in the file has a two-byte class tag at least.
+  auto reserve = [&](auto& array, std::size_t size) { array.reserve(Bounded(n, r, 2 + size)); };
+  reserve(list.EntityIndex, c + TEntJwwTen::kBodySize);  // the smallest entity
+  reserve(list.Lines, c + TEntJwwSen::kBodySize);
+  reserve(list.Arcs, c + TEntJwwEnko::kBodySize);
+  reserve(list.Points, c + TEntJwwTen::kBodySize);
+  reserve(list.Texts, c + TEntJwwMoji::kBodySize);
+  reserve(list.Dimensions, MinDimensionSize(rules.version));
+  reserve(list.Solids, c + TEntJwwSolid::kBodySize);
+  reserve(list.Blocks, c + TEntJwwBlock::kBodySize);
 }
 
 void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntityList& list,

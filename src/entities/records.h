@@ -5,6 +5,7 @@
 // holds the pen width; up to 350 it is 13 bytes and the pen width reads as 0.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,12 @@ enum EntityKind : std::int32_t {
   kBlockDefKind = 8,  // the common part of a block definition, for WriteCommon
 };
 
+// The smallest common part, and the common part of a version.
+constexpr std::size_t kMinCommonSize = 13;
+constexpr std::size_t CommonSize(std::int32_t version) { return version >= 351 ? 15 : 13; }
+
+// The attributes every entity and block definition begins with: group, pen
+// style, colour and width, layer, layer group, flags.
 struct TEntJwwCommon {
   std::int32_t group = 0;
   std::uint8_t penStyle = 0;
@@ -38,19 +45,25 @@ struct TEntJwwCommon {
   std::uint16_t flags = 0;
 };
 
+// A line (Sen): two end points. kBodySize: its bytes after the common part.
 struct TEntJwwSen {
+  static constexpr std::size_t kBodySize = 32;
   TEntJwwCommon common;
   double startX = 0, startY = 0, endX = 0, endY = 0;
 };
 
+// An arc or a circle (Enko): centre, radius, angles, flatness.
 struct TEntJwwEnko {
+  static constexpr std::size_t kBodySize = 60;
   TEntJwwCommon common;
   double centerX = 0, centerY = 0, radius = 0, startAngle = 0, arcAngle = 0, tiltAngle = 0,
          flatness = 0;
   std::int32_t fullCircle = 0;
 };
 
+// A point (Ten), ordinary or temporary; with pen style 100 an arrow-like mark.
 struct TEntJwwTen {
+  static constexpr std::size_t kBodySize = 20;  // more with pen style 100
   TEntJwwCommon common;
   double x = 0, y = 0;
   std::int32_t isTemporary = 0;
@@ -59,7 +72,9 @@ struct TEntJwwTen {
   double rotation = 0, scale = 0;
 };
 
+// A text (Moji): placement, size, font name and the text itself.
 struct TEntJwwMoji {
+  static constexpr std::size_t kBodySize = 68 + 2;  // with two empty strings
   TEntJwwCommon common;
   double startX = 0, startY = 0, endX = 0, endY = 0;
   std::int32_t textKind = 0;
@@ -71,6 +86,8 @@ struct TEntJwwMoji {
 // the same, only the reader's limit differs.
 using TEntJwwMoji2 = TEntJwwMoji;
 
+// A dimension (Sunpou): its line, its value as a text and, from version 420
+// on, the SXF part: two auxiliary lines and four points.
 struct TEntJwwSunpo {
   TEntJwwCommon common;
   TEntJwwSen line;
@@ -81,13 +98,18 @@ struct TEntJwwSunpo {
 };
 using TEntJwwSunpo2 = TEntJwwSunpo;
 
+// A filled quadrilateral (Solid), with a colour of its own when its pen colour
+// is 10.
 struct TEntJwwSolid {
+  static constexpr std::size_t kBodySize = 64;
   TEntJwwCommon common;
   double corners[8] = {};  // four corners, each x then y
   std::int32_t color = 0;  // present in the file only when common.penColor is 10
 };
 
+// A block insertion: where a block definition is drawn, scaled and turned.
 struct TEntJwwBlock {
+  static constexpr std::size_t kBodySize = 44;
   TEntJwwCommon common;
   double x = 0, y = 0, scaleX = 0, scaleY = 0, rotation = 0;
   std::int32_t blockNumber = 0;
@@ -101,6 +123,7 @@ struct TEntJwwLayerGroup {
   JString name;
 };
 
+// One entry of a list's file order: the kind and the index in its array.
 struct TEntJwwIndex {
   std::int32_t kind = kEmpty;
   std::int32_t index = 0;
@@ -125,6 +148,15 @@ struct WriteRules {
   // Figures rewrite a text entity's leading "^@BM%temp%" to "^@BM".
   bool rewriteTempImageRefs = false;
 };
+
+// The smallest size in the file of a dimension of `version`.
+constexpr std::size_t MinDimensionSize(std::int32_t version) {
+  const std::size_t c = CommonSize(version);
+  const std::size_t sxf = version >= 420 ? 2 + 2 * (c + TEntJwwSen::kBodySize) +
+                                               4 * (c + TEntJwwTen::kBodySize)
+                                         : 0;
+  return c + (c + TEntJwwSen::kBodySize) + (c + TEntJwwMoji::kBodySize) + sxf;
+}
 
 TEntJwwCommon ReadCommon(ArchiveReader& r, std::int32_t version);
 void ReadBody(ArchiveReader& r, const ReadRules& rules, TEntJwwSen& e);
