@@ -22,6 +22,13 @@ bool CheckImageName(const JString& name, std::string& fsName, std::string& why) 
     for (std::size_t i = 0; i < s.size(); ++i) {
       auto b = static_cast<unsigned char>(s[i]);
       if (IsLeadByte(b)) {
+        // A byte below 0x40 (a NUL, a control character, "/" or ":") is no
+        // trail byte: such a name would be cut or split as a file name. A lead
+        // byte that ends the name has no trail byte at all.
+        if (i + 1 == s.size() || static_cast<unsigned char>(s[i + 1]) < 0x40) {
+          why = "image name holds a lead byte without a trail byte";
+          return false;
+        }
         ++i;
       } else if (unsafe(b)) {
         why = "image name holds a path separator or a control character";

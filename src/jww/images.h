@@ -41,7 +41,8 @@ class TBoundImages {
 // An image name comes from the file and becomes a file name in the working
 // folder, so it must be a plain file name: no one-byte "/", "\" or ":" and no
 // control character (walked by character, so the trail byte of a two-byte
-// character is never a separator), not "." or "..", and at most 255 bytes as a
+// character is never a separator, and a lead byte must have a trail byte of
+// 0x40 or more), not "." or "..", and at most 255 bytes as a
 // file-system name (a UTF-16 name in its UTF-8 form; a lone surrogate fails).
 // Answers the file-system name, or false with the reason.
 bool CheckImageName(const JString& name, std::string& fsName, std::string& why);

@@ -239,6 +239,9 @@ TEST_F(Images, NamesThatAreNotPlainFileNamesFailTheLoadAndCreateNothing) {
   const std::vector<JString> names = {
       Sjis("../x"), Sjis("a/b"),   Sjis("a\\b"),  Sjis("c:x"), Sjis("."),   Sjis(".."),
       Sjis("/abs"), Wide(u"../y"), Wide(u"a\\b"), Wide(u".."), Wide(u"x:"),
+      // A byte below 0x40 after a lead byte is no trail byte: "a\x82\0b" would
+      // otherwise be cut at the NUL and share "a\x82"'s working file.
+      Sjis(std::string("a\x82\0b", 4)), Sjis("a\x82\x1F"), Sjis("\x95/"),
   };
   for (const auto& name : names) {
     for (const std::string data : {"data", ""}) {
