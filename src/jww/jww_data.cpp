@@ -12,6 +12,56 @@ namespace tessaly {
 namespace fs = std::filesystem;
 template class TDocument<JwwFormat>;
 
+namespace {
+
+// The image names sorted, so that the first image (in file order) whose name
+// begins with a reference's prefix is found in logarithmic time: the names with
+// a prefix are one run of the sorted order, and a tree of minima over the sorted
+// order gives the smallest position in a run. Comparing every reference with
+// every name would let a file of many near-miss names take quadratic time.
+class NamePrefixIndex {
+ public:
+  using Name = std::vector<std::uint32_t>;
+
+  explicit NamePrefixIndex(const std::vector<Name>& names)
+      : names_(names), order_(names.size()), tree_(2 * names.size()) {
+    for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+    std::stable_sort(order_.begin(), order_.end(),
+                     [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+    const std::size_t n = order_.size();
+    for (std::size_t i = 0; i < n; ++i) tree_[n + i] = order_[i];
+    for (std::size_t i = n; i-- > 1;) tree_[i] = std::min(tree_[2 * i], tree_[2 * i + 1]);
+  }
+
+  // The position of the first name that begins with `prefix`, or the count of
+  // names when none does.
+  std::size_t FirstWithPrefix(const Name& prefix) const {
+    auto startsWith = [&](std::size_t i) {
+      const Name& n = names_[i];
+      return n.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), n.begin());
+    };
+    const auto lo = std::partition_point(order_.begin(), order_.end(),
+                                         [&](std::size_t i) { return names_[i] < prefix; });
+    const auto hi = std::partition_point(lo, order_.end(), startsWith);
+    std::size_t best = names_.size();
+    const std::size_t n = order_.size();
+    for (std::size_t l = n + static_cast<std::size_t>(lo - order_.begin()),
+                     r = n + static_cast<std::size_t>(hi - order_.begin());
+         l < r; l /= 2, r /= 2) {
+      if (l & 1) best = std::min(best, tree_[l++]);
+      if (r & 1) best = std::min(best, tree_[--r]);
+    }
+    return best;
+  }
+
+ private:
+  const std::vector<Name>& names_;
+  std::vector<std::size_t> order_;  // positions, by name
+  std::vector<std::size_t> tree_;   // minima over runs of order_, leaves from n on
+};
+
+}  // namespace
+
 void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   if (version < 700) return;
   images_.Clear();
@@ -59,6 +109,7 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
   std::vector<std::vector<std::uint32_t>> names;
   names.reserve(entries.size());
   for (const auto& e : entries) names.push_back(DecodeForMatch(e.name, true));
+  const NamePrefixIndex index(names);
   static const std::vector<std::uint32_t> kMarker = DecodeForMatch(JString("^@BM%temp%"), false);
   auto mark = [&](const TEntityList& list) {
     for (const auto& ix : list.EntityIndex) {
@@ -73,12 +124,8 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
       for (auto& c : prefix) {
         if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
       }
-      for (std::size_t i = 0; i < names.size(); ++i) {
-        if (names[i].size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), names[i].begin())) {
-          entries[i].used = true;
-          break;
-        }
-      }
+      const std::size_t first = index.FirstWithPrefix(prefix);
+      if (first < entries.size()) entries[first].used = true;
     }
   };
   if (!entries.empty()) {

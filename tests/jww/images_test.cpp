@@ -207,6 +207,14 @@ TEST_F(Images, ADuplicateNameHoldsTheLastDataAndTheFirstEntryIsWritten) {
   EXPECT_EQ(Written(), (std::vector<OutImg>{Out(Sjis("a.bmp"), "2nd")}));
 }
 
+TEST_F(Images, AReferenceTakesTheFirstImageInFileOrderWhoseNameBeginsWithIt) {
+  // Sorted by name "B1" would come first; the file order decides. Case is
+  // ignored, and a prefix that begins no name marks nothing.
+  LoadOk(Drawing({Ref("b,"), Ref("A1.BMP,"), Ref("c,"), Ref("b1x,")},
+                 {{Sjis("b2"), "2"}, {Sjis("a1.bmp"), "a"}, {Sjis("B1"), "1"}, {Sjis("b"), "b"}}));
+  EXPECT_EQ(Written(), (std::vector<OutImg>{Out(Sjis("b2"), "2"), Out(Sjis("a1.bmp"), "a")}));
+}
+
 TEST_F(Images, AnEmptyNameIsSkippedAndNeverWritten) {
   LoadOk(Drawing({Ref(",")}, {{Sjis(""), "xyz"}, {Sjis("b.bmp"), "B"}}));
   ASSERT_EQ(images.Entries.size(), 2u);
