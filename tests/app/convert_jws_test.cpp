@@ -86,51 +86,6 @@ TEST(ConvertFigures, StatusTextsLogAndResultsForAMixedList) {
   EXPECT_TRUE(SameFiles(sources, Snapshot(dir / "src")));
 }
 
-TEST(ConvertFigures, InItsOwnFolderBacksUpFirstAndASecondRunLeavesItAlone) {
-  TempDir dir;
-  const fs::path part = dir / "part.jws";
-  MakeFigure(part, 2);
-  const std::string original = ReadFile(part);
-  const struct timespec t[2] = {{1'300'000'000, 0}, {1'300'000'000, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, part.c_str(), t, 0), 0);
-
-  Converter converter;
-  Recorder rec;
-  converter.ConvertFiles(ItemsFor({part}, {}), false, rec);
-  const std::vector<std::string> expected = {
-      "log " + part.string() + " 0/1",
-      "status バックアップ中(1/1) " + part.string(),
-      "status 変換中(1/1) " + part.string(),
-      "result " + part.string(),
-      "status 変換完了(1)",
-  };
-  EXPECT_EQ(rec.events, expected);
-  ASSERT_EQ(rec.results.size(), 1u);
-  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
-  EXPECT_EQ(rec.results[0].backup, dir / "part._JWS");
-  EXPECT_EQ(ReadFile(dir / "part._JWS"), original);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "part._JWS").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mtim.tv_sec, 1'300'000'000);
-  EXPECT_EQ(FigureDimensions(part), 0);
-  EXPECT_EQ(ReadFile(part), ConvertedBytes(dir / "part._JWS", false));
-
-  // The converted figure holds no dimension: the backup of the original stays.
-  const auto after = Snapshot(dir.path());
-  Recorder again;
-  converter.ConvertFiles(ItemsFor({part, dir / "." / "part.jws"}, {}), true, again);
-  ASSERT_EQ(again.results.size(), 2u);
-  for (const auto& r : again.results) {
-    EXPECT_EQ(r.outcome, FileOutcome::kNothingToDissolve);
-    EXPECT_FALSE(r.written);
-    EXPECT_TRUE(r.backup.empty());
-  }
-  EXPECT_TRUE(SameFiles(after, Snapshot(dir.path())));
-  EXPECT_EQ(std::count_if(again.events.begin(), again.events.end(),
-                          [](const std::string& e) { return e.find("バックアップ中") != e.npos; }),
-            0);
-}
-
 TEST(ConvertFigures, ABackupIsMadeOfAnExistingTargetInAnotherFolder) {
   TempDir dir;
   fs::create_directories(dir / "out");
