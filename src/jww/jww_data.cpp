@@ -1,6 +1,8 @@
 #include "jww/jww_data.h"
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "archive/reader.h"
@@ -67,6 +69,11 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   images_.Clear();
   const std::uint32_t k = r.u32();
   images_.Entries.reserve(std::min<std::size_t>(k, r.remaining() / 5));
+  // A reference names the first image whose name it begins with, so a later
+  // image of a name already extracted can never be embedded again: writing it
+  // over the first one's working file would put its data under the first one's
+  // entry. It is listed and not extracted.
+  std::set<std::string> extracted;
   for (std::uint32_t i = 0; i < k; ++i) {
     const std::string where = " (image " + std::to_string(i + 1) + " of " + std::to_string(k) + ")";
     const std::size_t at = r.offset();
@@ -90,6 +97,7 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
       // Listed before the file is made, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
+      if (!extracted.insert(fsName).second) continue;
       WriteWholeFile(images_.WorkDir() / fsName, data);
     } catch (const FormatError& e) {
       throw FormatError(e.offset(), e.what() + where);
