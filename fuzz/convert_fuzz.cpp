@@ -143,6 +143,20 @@ void Convert(std::span<const std::uint8_t> input, bool referencePoints) {
   } catch (const WriteError&) {
   }
 
+  // What the input holds besides dimensions, in the main list and in all the
+  // definitions together (the writer puts used definitions first).
+  auto others = [](const TEntityList& l) {
+    return std::count_if(l.EntityIndex.begin(), l.EntityIndex.end(),
+                         [](const TEntJwwIndex& ix) { return ix.kind != kEmpty && ix.kind != kDimension; });
+  };
+  auto othersInDefs = [&](const TEntityLists& d) {
+    std::int64_t n = 0;
+    for (const auto& def : d.BlockDefs) n += others(def);
+    return n;
+  };
+  const std::int64_t mainOthers = others(in.doc), defOthers = othersInDefs(in.doc);
+  const std::size_t defs = in.doc.BlockDefs.size();
+
   DissolveDimensions(in.doc, referencePoints);
   TESSALY_FUZZ_CHECK(!HasDimensions(in.doc), "a dimension left after the dissolve");
   const fs::path target = OutDir() / Kit::kFile;
@@ -171,6 +185,9 @@ void Convert(std::span<const std::uint8_t> input, bool referencePoints) {
   Kit out;
   TESSALY_FUZZ_CHECK(out.doc.LoadFromMemory(written), "the output does not load: " + out.doc.Error());
   TESSALY_FUZZ_CHECK(!HasDimensions(out.doc), "a dimension in the output");
+  TESSALY_FUZZ_CHECK(others(ref.doc) == mainOthers && othersInDefs(ref.doc) == defOthers &&
+                         ref.doc.BlockDefs.size() == defs,
+                     "the writer lost entities or block definitions");
   const WriteRules rules = RulesOf(ref);
   CheckKept(ref.doc, out.doc, rules, "main list");
   TESSALY_FUZZ_CHECK(ref.doc.BlockDefs.size() == out.doc.BlockDefs.size(), "block definitions lost");

@@ -215,6 +215,10 @@ struct Row {
   std::int64_t entities = -1, blockDefs = -1, usedBlockDefs = -1, blockTree = -1, images = -1;
 };
 
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
+
 // Peak bytes allowed: `kPerByte` times the file plus a fixed allowance for the
 // header's tables and the write buffer.
 constexpr std::size_t kPerByte = 12;
