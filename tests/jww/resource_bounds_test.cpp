@@ -332,30 +332,6 @@ TEST_P(ResourceBounds, LoadAsExpectedWithinAMultipleOfTheFile) {
   RecordProperty("file_bytes", std::to_string(file.size()));
 }
 
-// Images of one name: a reference reaches the first of them, so the converted
-// drawing embeds the first one's data (extracting every one over the same
-// working file used to leave the last one's).
-TEST(ResourceBoundsImages, OfOneNameTheFirstKeepsItsData) {
-  Bytes b = JwwHeader(700);
-  b.count(1).newClass(700, "CDataMoji");
-  b.common({}, 700).f64(0).f64(0).f64(1).f64(0).i32(1).f64(1).f64(1).f64(0).f64(0);
-  b.str("F").str("^@BM%temp%a.bmp,10,10,0,0,1,0");
-  b.count(0).u32(3);
-  b.str("a.bmp").i32(9).raw("BM-first!");
-  b.str("a.bmp").i32(9).raw("BM-second");
-  b.str("a.bmp").i32(8).raw("BM-third");
-  TempDir dir;
-  TBoundImages images(dir.path());
-  TJwwData doc(images);
-  ASSERT_TRUE(doc.LoadFromMemory(b.span())) << doc.Error();
-  ASSERT_EQ(images.Entries.size(), 3u);
-  EXPECT_EQ(ReadFile(dir / "a.bmp"), "BM-first!");
-  StringSink out;
-  doc.Write(out, 700);
-  EXPECT_NE(out.bytes.find("BM-first!"), std::string::npos);
-  EXPECT_EQ(out.bytes.find("BM-second"), std::string::npos);
-}
-
 INSTANTIATE_TEST_SUITE_P(Hostile, ResourceBounds, ::testing::ValuesIn(kRows),
                          [](const auto& param) { return std::string(param.param.name); });
 
