@@ -55,6 +55,27 @@ void* operator new(std::size_t n) {
 void* operator new[](std::size_t n) {
   return Allocate(n);
 }
+// The sanitizer's own nothrow forms would not carry the size in front.
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t n, const std::nothrow_t&) noexcept {
+  try {
+    return Allocate(n);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  Release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  Release(p);
+}
 void operator delete(void* p) noexcept {
   Release(p);
 }
