@@ -9,7 +9,9 @@
 # BUILD_DIR/fuzz-work/<target> (not committed; merge it with -merge=1 when it
 # finds something new); an input that breaks a target is written to
 # BUILD_DIR/fuzz-findings/ and the script fails.
-# FUZZ_TARGETS narrows the targets; FUZZ_JOBS > 1 fuzzes that many at once.
+# FUZZ_TARGETS narrows the targets; FUZZ_JOBS > 1 fuzzes that many at once;
+# FUZZ_TIMEOUT (30) is the seconds one input may take before it counts as a
+# finding (raise it for long runs on a busy machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-fuzz}
@@ -58,7 +60,7 @@ run_one() {
   local t=$1 bin=$build/fuzz/fuzz_$t log=$build/fuzz-$t.log
   mkdir -p "$work/$t"
   mapfile -t dirs < <(seeds_for "$t")
-  if "$bin" -max_total_time="$seconds" -timeout=30 -dict=fuzz/archive.dict -print_final_stats=1 \
+  if "$bin" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-30}" -dict=fuzz/archive.dict -print_final_stats=1 \
        -artifact_prefix="$findings/$t-" "$work/$t" "${dirs[@]}" >"$log" 2>&1; then
     echo "== $t: $(grep -E '^#[0-9]+' "$log" | tail -1)"
   else
