@@ -162,6 +162,20 @@ Bytes LongNameInsertedOften(std::size_t nameBytes, std::uint32_t inserts) {
   return b;
 }
 
+// `n` definitions numbered 0, 65536, 131072, ...: numbers that share their low
+// bits, as numbers that fall into one bucket of a hash map do.
+Bytes SpreadNumberDefinitions(std::uint32_t n) {
+  Bytes b = MainInsertions(kV, 1, 0, false);
+  b.count(n);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (i == 0) b.newClass(kV, "CDataList");
+    else b.classRef(ListClassIndex(1));
+    DefHead(b, static_cast<std::int32_t>(i << 16), "d");
+    b.count(1).classRef(1).raw(InsertionBody(static_cast<std::int32_t>((i + 1) << 16)));
+  }
+  return b;
+}
+
 // A drawing of version 700 with `n` lines, then the image section.
 Bytes Lines700(std::uint32_t n) {
   Bytes b = JwwHeader(700);
@@ -234,6 +248,7 @@ struct Row {
   const char* why;  // part of the reason when it does not load
   // What a drawing that loads holds.
   std::int64_t entities = -1, blockDefs = -1, usedBlockDefs = -1, blockTree = -1, images = -1;
+  bool writes = true;  // false: the write of a drawing that loads fails with a reason
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
@@ -292,6 +307,23 @@ const Row kRows[] = {
     {"images_10000_of_one_name", [] { return SameNameImages(10000); }, true, "", 0, 0, 0, 0, 10000},
     {"images_20000_near_miss_names", [] { return NearMissImageNames(20000); }, true, "", 20000, 0, 0, 0,
      20000},
+    {"definitions_20000_numbers_sharing_low_bits", [] { return SpreadNumberDefinitions(20000); }, true,
+     "", 1, 20000, 20000, 20001},
+    // The NUL goes on reading, and the lead byte 0x81 is then followed by "."
+    // (below 0x40): no Shift-JIS character, so the name is refused.
+    {"image_name_with_nul_after_a_lead_byte",
+     [] { return Bytes().raw(Lines700(0)).u32(1).str(std::string("a\x81\0.bmp", 7)).i32(2).raw("BM"); },
+     false, "image 1 of 1"},
+    // 65,535 bytes with a control byte read as 65,534, more than a name may
+    // hold when written: the drawing loads and its write fails.
+    {"definition_name_65535_bytes_with_a_control_byte",
+     [] {
+       Bytes b = MainInsertions(kV, 0, 0, false);
+       b.count(1).newClass(kV, "CDataList");
+       DefHead(b, 0, std::string(65534, 'N') + "\x01");
+       return b.count(0);
+     },
+     true, "", 0, 1, 0, 0, -1, false},
     {"entities_65535", [] { return ManyLines(65535); }, true, "", 65535, 0, 0, 0},
     {"entities_65536", [] { return ManyLines(65536); }, true, "", 65536, 0, 0, 0},
     {"class_reference_past_0x7fff", [] { return LongClassReference(40002); }, true, "", 40002, 0, 0, 0},
@@ -342,8 +374,12 @@ TEST_P(ResourceBounds, LoadAsExpectedWithinAMultipleOfTheFile) {
       expect(row.images, static_cast<std::int64_t>(images.Entries.size()), "images");
       DissolveDimensions(doc, true);
       CountingSink sink;
-      doc.Write(sink, doc.Version());
-      EXPECT_GT(sink.bytes, 0u);
+      if (row.writes) {
+        doc.Write(sink, doc.Version());
+        EXPECT_GT(sink.bytes, 0u);
+      } else {
+        EXPECT_THROW(doc.Write(sink, doc.Version()), WriteError);
+      }
     }
   }
   const std::size_t peak = gPeak.load() - before;
