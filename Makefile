@@ -6,11 +6,16 @@
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
 #   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
+#   make fuzz    clang build of the fuzz targets, the corpus replayed, then
+#                FUZZ_SECONDS (30) of fuzzing per target
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 30
+FUZZ_CXX ?= clang++-14
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time \
+PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time clang-14 libclang-rt-14-dev \
   qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-ipafont-gothic
 # Warnings are errors in CI.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
@@ -20,7 +25,7 @@ DEMO_OUT := $(BUILD)/demo-out
 # Ninja when it is there; an existing build folder keeps the generator it has.
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
-.PHONY: all deps configure build demo test test-plain test-asan bench examples screenshots clean
+.PHONY: all deps configure build demo test test-plain test-asan bench examples screenshots fuzz clean
 
 all: build
 
@@ -70,6 +75,13 @@ test-asan:
 	@status=0; ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
 	  tools/skip_reasons.sh $(ASAN_BUILD); exit $$status
 
+# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer; see fuzz/run.sh.
+fuzz:
+	cmake -S . -B $(FUZZ_BUILD) $(call generator,$(FUZZ_BUILD)) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
+	  -DTESSALY_FUZZ=ON -DTESSALY_WERROR=$(WERROR)
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 bench: build
 	bench/run_bench.sh $(BUILD)
 	@if [ -x $(BUILD)/bench/tessaly-bench ]; then $(BUILD)/bench/tessaly-bench; fi
@@ -83,4 +95,4 @@ screenshots: configure
 	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/gui/qt/tessaly-screenshot docs examples
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

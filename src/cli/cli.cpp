@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <new>
 #include <optional>
 
 #include "app/convert.h"
@@ -224,7 +225,13 @@ int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
     SayEmptyFolders(converter, plan, err);
     for (const auto& item : plan.items) {
       if (stop.Requested()) return stop.ExitStatus();
-      if (!PrintSummary(item.source, work.Path(), out, err)) status = 1;
+      // A file too big for the memory there is fails alone; the next may fit.
+      try {
+        if (!PrintSummary(item.source, work.Path(), out, err)) status = 1;
+      } catch (const std::bad_alloc&) {
+        err << item.source.string() << ": out of memory\n";
+        status = 1;
+      }
     }
   }
   return status;
@@ -280,8 +287,17 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         const RunHooks& hooks) {
   Options o;
   if (auto status = Parse(args, o, out, err)) return *status;
-  if (o.info) return RunInfo(o, out, err);
-  return RunConvert(o, out, err, progress, hooks);
+  // The run catches what one file's load or write throws; memory can also run
+  // out in between (walking the folders, the plan, a message). A user then gets
+  // a reason and a failed status, never an abort, and every file is as it was:
+  // nothing is put in place before a file's last step.
+  try {
+    if (o.info) return RunInfo(o, out, err);
+    return RunConvert(o, out, err, progress, hooks);
+  } catch (const std::bad_alloc&) {
+    err << "tessaly-cli: out of memory\n" << std::flush;
+    return 1;
+  }
 }
 
 }  // namespace tessaly::cli

@@ -131,6 +131,10 @@ void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n
   // Each entity in the file has a two-byte class tag at least.
   auto reserve = [&](auto& array, std::size_t size) { array.reserve(Bounded(n, r, 2 + size)); };
   reserve(list.EntityIndex, c + TEntJwwTen::kBodySize);  // the smallest entity
+  // A short list fills its arrays as it goes: one element of every kind for
+  // each of many small block definitions would cost more than ten times the
+  // bytes they take in the file.
+  if (n < 16) return;
   reserve(list.Lines, c + TEntJwwSen::kBodySize);
   reserve(list.Arcs, c + TEntJwwEnko::kBodySize);
   reserve(list.Points, c + TEntJwwTen::kBodySize);

@@ -1,6 +1,10 @@
 #include "jww/jww_data.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "archive/reader.h"
@@ -67,6 +71,13 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   images_.Clear();
   const std::uint32_t k = r.u32();
   images_.Entries.reserve(std::min<std::size_t>(k, r.remaining() / 5));
+  // A later image of a name already extracted replaces its working file. Only
+  // the last one of each name is written again, once the section is read: a
+  // file rewritten for every image of one name (each time a truncation, which
+  // some file systems flush to disk at once) took seconds for a drawing of a
+  // few hundred kilobytes.
+  std::set<std::string> extracted;
+  std::map<std::string, std::span<const std::uint8_t>> replaced;
   for (std::uint32_t i = 0; i < k; ++i) {
     const std::string where = " (image " + std::to_string(i + 1) + " of " + std::to_string(k) + ")";
     const std::size_t at = r.offset();
@@ -90,11 +101,22 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
       // Listed before the file is made, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
+      if (!extracted.insert(fsName).second) {
+        replaced[fsName] = data;
+        continue;
+      }
       WriteWholeFile(images_.WorkDir() / fsName, data);
     } catch (const FormatError& e) {
       throw FormatError(e.offset(), e.what() + where);
     } catch (const WriteError& e) {
       throw WriteError(std::string("cannot extract an embedded image: ") + e.what() + where);
+    }
+  }
+  for (const auto& [fsName, data] : replaced) {
+    try {
+      WriteWholeFile(images_.WorkDir() / fsName, data);
+    } catch (const WriteError& e) {
+      throw WriteError(std::string("cannot extract an embedded image: ") + e.what());
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <random>
+#include <system_error>
 
 namespace tessaly {
 namespace fs = std::filesystem;
@@ -86,7 +87,13 @@ bool FileStream::Open(const fs::path& path, std::string& error) {
     error = "file too large to read into memory";
     return false;
   }
-  thread_ = std::thread(&FileStream::Run, this);
+  // Without a thread to spare (a process or memory limit), the file is read
+  // whole here before parsing starts: slower, but never a crash.
+  try {
+    thread_ = std::thread(&FileStream::Run, this);
+  } catch (const std::system_error&) {
+    Run();
+  }
   return true;
 }
 

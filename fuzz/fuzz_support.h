@@ -1,0 +1,57 @@
+// What the fuzz targets share: a private working folder for embedded images,
+// the clean-up after each input, and the check that stops the run on a broken
+// promise (a crash is what libFuzzer keeps as a finding).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/file_copy.h"
+#include "io/working_folder.h"
+#include "jww/images.h"
+
+namespace tessaly::fuzz {
+
+// Stops the run with a message: the input is kept as a crash.
+[[noreturn]] inline void Broken(const char* what, const std::string& detail = {}) {
+  std::fprintf(stderr, "fuzz: %s%s%s\n", what, detail.empty() ? "" : ": ", detail.c_str());
+  std::abort();
+}
+
+#define TESSALY_FUZZ_CHECK(cond, detail)                   \
+  do {                                                     \
+    if (!(cond)) ::tessaly::fuzz::Broken(#cond, (detail)); \
+  } while (0)
+
+// One working folder for the whole process, made on first use (under $TMPDIR,
+// removed when the process ends normally).
+inline const std::filesystem::path& WorkDir() {
+  static WorkingFolder folder;
+  static const std::filesystem::path path = [] {
+    std::string why;
+    if (!folder.Create(why)) Broken("cannot make the working folder", why);
+    return folder.Path();
+  }();
+  return path;
+}
+
+// After each input, as after each file of a run: the working files go and the
+// list is emptied, so that one input cannot leave files for the next.
+inline void CleanImages(TBoundImages& images) {
+  DeleteCompressedWorkFiles(images);
+  DeleteExpandedWorkFiles(images);
+  images.Clear();
+}
+
+// Nothing but the working files the list names may be left in a folder.
+inline void CheckEmpty(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    Broken("a file was left behind", e.path().string());
+  }
+}
+
+}  // namespace tessaly::fuzz
