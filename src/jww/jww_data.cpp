@@ -6,6 +6,7 @@
 #include "archive/reader.h"
 #include "archive/writer.h"
 #include "io/files.h"
+#include "io/path_text.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -40,7 +41,7 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
       // Listed before the file is made, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
-      WriteWholeFile(images_.WorkDir() / fsName, data);
+      WriteWholeFile(images_.PathOf(img.name), data);
     } catch (const FormatError& e) {
       throw FormatError(e.offset(), e.what() + where);
     } catch (const WriteError& e) {
@@ -101,7 +102,7 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
     std::vector<std::uint8_t> data;
     std::string why;
     if (!ReadWholeFile(images_.PathOf(e.name), data, why)) {
-      throw WriteError("embedded image " + images_.PathOf(e.name).filename().string() + ": " + why);
+      throw WriteError("embedded image " + PathToUtf8(images_.PathOf(e.name).filename()) + ": " + why);
     }
     if (data.size() > 0x7FFFFFFFu) throw WriteError("embedded image larger than 2 GB");
     w.i32(static_cast<std::int32_t>(data.size()));
