@@ -41,7 +41,7 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
       // Listed before the file is made, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
-      WriteWholeFile(images_.PathOf(img.name), data);
+      WriteWholeFile(images_.PathOf(images_.Entries.back().name), data);
     } catch (const FormatError& e) {
       throw FormatError(e.offset(), e.what() + where);
     } catch (const WriteError& e) {

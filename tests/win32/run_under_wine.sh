@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Runs the cross-built programs under Wine and checks them against the native
-# build: tessaly-cli.exe must write the same bytes as tessaly-cli, into a folder
-# and in place with backups, also under Japanese file and folder names.
+# Runs the cross-built programs under Wine: the unit tests, then tessaly-cli.exe
+# against the native build, which must write the same bytes into a folder and
+# in place with backups, also under Japanese file and folder names.
 #   tests/win32/run_under_wine.sh NATIVE_BUILD WINDOWS_BUILD
 # Wine runs headless in its own prefix under WINDOWS_BUILD. Every Wine command
 # has a time limit and writes to files, never to a pipe: a wineserver that
@@ -95,8 +95,33 @@ check_backup_times() {
 }
 
 prepare_prefix
+# One wineserver for the whole run: one that ends between two programs races
+# with the next one's start ("wine client error: recvmsg").
+timeout 30 wineserver -p >"$win/wineserver.log" 2>&1
+trap 'timeout 60 wineserver -k >/dev/null 2>&1' EXIT
 rm -rf "$check" && mkdir -p "$check"
 start=$SECONDS
+
+# 0. The unit tests: each program started once for all its tests (a Wine start
+# per test case would cost half a second each).
+mkdir -p "$check/unit"
+tests=$(find "$win/tests" -name '*_test.exe' | sort)
+if [[ -z $tests ]]; then
+  echo "no unit tests in $win/tests (GoogleTest sources missing?)"
+fi
+for t in $tests; do
+  name=$(basename "$t" .exe)
+  wine_run "$check/unit/$name" "$t" --gtest_brief=1
+  status=$?
+  summary=$(grep -E '^\[  (PASSED|SKIPPED) ' "$check/unit/$name.out" | tr -s ' ' | tr '\n' ' ')
+  if [[ $status == 0 ]]; then
+    pass "$name: $summary"
+  else
+    fail "$name: exit $status, see $check/unit/$name.out"
+    grep -E '^\[  FAILED  \]' "$check/unit/$name.out" | head -10
+  fi
+done
+echo "unit tests under Wine: $((SECONDS - start)) s"
 
 # 1. Into a folder.
 make_inputs "$check/in"
@@ -145,6 +170,5 @@ status=$?
 status=$?
 [[ $status == 1 ]] && pass "a missing file fails" || fail "missing file: exit $status"
 
-timeout 60 wineserver -k >/dev/null 2>&1
 echo "command-line checks under Wine: $((SECONDS - start)) s, $failures failed"
 ((failures == 0))

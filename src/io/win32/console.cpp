@@ -27,6 +27,17 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   }
 }
 
+// The C library's signals, for a SIGINT raised within the program; the C
+// library resets the handler before calling it.
+extern "C" void OnStopSignal(int signo) {
+  ::InterlockedExchange(&gSignal, signo);
+  std::signal(signo, OnStopSignal);
+}
+
+using SignalHandler = void (*)(int);
+SignalHandler gOldInt = SIG_DFL;
+SignalHandler gOldTerm = SIG_DFL;
+
 }  // namespace
 
 void UseUtf8Console() {
@@ -51,9 +62,13 @@ std::size_t ErrorOutputColumns(std::size_t fallback) {
 StopRequests::StopRequests() {
   ::InterlockedExchange(&gSignal, 0);
   ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  gOldInt = std::signal(SIGINT, OnStopSignal);
+  gOldTerm = std::signal(SIGTERM, OnStopSignal);
 }
 
 StopRequests::~StopRequests() {
+  std::signal(SIGINT, gOldInt == SIG_ERR ? SIG_DFL : gOldInt);
+  std::signal(SIGTERM, gOldTerm == SIG_ERR ? SIG_DFL : gOldTerm);
   ::SetConsoleCtrlHandler(OnConsoleEvent, FALSE);
 }
 
