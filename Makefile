@@ -8,6 +8,9 @@
 #   make examples  write examples/ again with the project's own writer
 #   make fuzz    clang build of the fuzz targets, the corpus replayed, then
 #                FUZZ_SECONDS (30) of fuzzing per target
+#   make deps-windows  install the cross compiler, Wine and what their tests need
+#   make build-windows  cross build for Windows in build-win/ (MinGW-w64)
+#   make test-windows  cross build, then run it under Wine against the native build
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -25,6 +28,7 @@ DEMO_OUT := $(BUILD)/demo-out
 # Ninja when it is there; an existing build folder keeps the generator it has.
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
+.PHONY: deps-windows configure-windows build-windows test-windows
 .PHONY: all deps configure build demo test test-plain test-asan bench examples screenshots fuzz clean
 
 all: build
@@ -94,5 +98,26 @@ screenshots: configure
 	cmake --build $(BUILD) -j$(JOBS) --target tessaly-screenshot
 	xvfb-run -a -s "-screen 0 1280x800x24" $(BUILD)/tests/gui/qt/tessaly-screenshot docs examples
 
+# Windows, cross-built with MinGW-w64 and tested under Wine (headless, its own
+# prefix in $(WIN_BUILD)).
+WIN_BUILD ?= build-win
+WIN_PACKAGES := cmake g++ ninja-build make g++-mingw-w64-x86-64-posix wine wine64 googletest \
+  fonts-ipafont-gothic xvfb xauth zip
+
+deps-windows:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WIN_PACKAGES)"
+
+configure-windows:
+	cmake -S . -B $(WIN_BUILD) $(call generator,$(WIN_BUILD)) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DTESSALY_WERROR=$(WERROR)
+
+build-windows: configure-windows
+	cmake --build $(WIN_BUILD) -j$(JOBS)
+
+test-windows: build-windows
+	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=Release -DTESSALY_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j$(JOBS) --target tessaly-cli
+	tests/win32/run_under_wine.sh $(BUILD) $(WIN_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

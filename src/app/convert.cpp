@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/file_copy.h"
+#include "io/path_text.h"
 #include "jws/jws_data.h"
 #include "io/file_state.h"
 #include "io/files.h"
@@ -38,7 +39,7 @@ std::string SignatureFailure(const fs::path& source, const FormatPipeline& forma
 std::string Unreplaceable(const fs::path& p, const char* role, bool& exists) {
   const FileState st = Inspect(p);
   exists = st.exists();
-  const std::string what = std::string(role) + " " + p.string();
+  const std::string what = std::string(role) + " " + PathToUtf8(p);
   switch (st.kind) {
     case FileState::kMissing: return {};
     case FileState::kUnknown: return "cannot examine " + what + ": " + st.error;
@@ -71,7 +72,7 @@ class NewFolders {
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
       if (!fs::create_directory(*it, ec) && ec) {
-        error = "cannot create the folder " + it->string() + ": " + ec.message();
+        error = "cannot create the folder " + PathToUtf8(*it) + ": " + ec.message();
         return false;
       }
       made_.push_back(*it);
@@ -99,11 +100,11 @@ class CleanUpGuard {
 }  // namespace
 
 std::string BackingUpStatus(std::size_t i, std::size_t n, const fs::path& target) {
-  return "バックアップ中" + Counted(i, n) + target.string();
+  return "バックアップ中" + Counted(i, n) + PathToUtf8(target);
 }
 
 std::string ConvertingStatus(std::size_t i, std::size_t n, const fs::path& source) {
-  return "変換中" + Counted(i, n) + source.string();
+  return "変換中" + Counted(i, n) + PathToUtf8(source);
 }
 
 std::string FinishedStatus(std::size_t n) {
@@ -115,7 +116,7 @@ std::string StoppedStatus() {
 }
 
 std::string UpperExtension(const fs::path& path) {
-  const std::string name = path.filename().string();
+  const std::string name = PathToUtf8(path.filename());
   const std::size_t dot = name.rfind('.');
   if (dot == std::string::npos) return {};
   std::string ext = name.substr(dot);
@@ -175,9 +176,10 @@ fs::path Converter::BackupFor(const ConvertItem& item) const {
   const FormatPipeline* format = PipelineFor(item.source);
   if (!format) return {};
   const fs::path target = TargetFor(item);
-  const std::string name = target.filename().string();
+  // Built from UTF-8 text, never from the ANSI code page's reading of it.
+  const std::string name = PathToUtf8(target.filename());
   return target.parent_path() /
-         (name.substr(0, name.rfind('.')) + std::string(format->BackupExtension()));
+         PathFromUtf8(name.substr(0, name.rfind('.')) + std::string(format->BackupExtension()));
 }
 
 void Converter::CleanUp() {

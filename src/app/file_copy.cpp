@@ -19,9 +19,9 @@ std::string WorkFileName(const JString& name) {
   return fsName;
 }
 
-void DeleteWorkFile(const TBoundImages& images, const std::string& fsName) {
+void DeleteWorkFile(const TBoundImages& images, const std::string& fsName, bool wide) {
   if (images.WorkDir().empty() || fsName.empty() || fsName == "." || fsName == "..") return;
-  RemoveFileQuietly(images.WorkDir() / fsName);
+  RemoveFileQuietly(images.FilePath(fsName, wide));
 }
 
 }  // namespace
@@ -29,7 +29,7 @@ void DeleteWorkFile(const TBoundImages& images, const std::string& fsName) {
 void DeleteCompressedWorkFiles(const TBoundImages& images) {
   for (const auto& e : images.Entries) {
     const std::string name = WorkFileName(e.name);
-    if (EndsWithGz(name)) DeleteWorkFile(images, name);
+    if (EndsWithGz(name)) DeleteWorkFile(images, name, e.name.wide);
   }
 }
 
@@ -37,7 +37,7 @@ void DeleteExpandedWorkFiles(const TBoundImages& images) {
   for (const auto& e : images.Entries) {
     std::string name = WorkFileName(e.name);
     if (EndsWithGz(name)) name.resize(name.size() - 3);
-    DeleteWorkFile(images, name);
+    DeleteWorkFile(images, name, e.name.wide);
   }
 }
 

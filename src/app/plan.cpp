@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "io/file_state.h"
+#include "io/path_text.h"
 
 namespace tessaly {
 namespace fs = std::filesystem;
@@ -66,7 +67,7 @@ Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs
               const std::optional<fs::path>& outputDir) {
   Plan plan;
   PlanWalker walker(converter, outputDir, plan);
-  for (const auto& a : inputs) walker.Input(a);
+  for (const auto& a : inputs) walker.Input(PathFromUtf8(a));
   return plan;
 }
 
@@ -80,18 +81,19 @@ std::string FindClash(const Converter& converter, const Plan& plan) {
     if (!newTarget) {
       const fs::path& first = plan.items[t->second].source;
       if (FileKey(first) == FileKey(item.source)) {
-        std::string s = first.string() + " is named twice";
-        if (first != item.source) s += " (also as " + item.source.string() + ")";
+        std::string s = PathToUtf8(first) + " is named twice";
+        if (first != item.source) s += " (also as " + PathToUtf8(item.source) + ")";
         return s;
       }
-      return first.string() + " and " + item.source.string() + " would both be written to " +
-             target.string();
+      return PathToUtf8(first) + " and " + PathToUtf8(item.source) +
+             " would both be written to " +
+             PathToUtf8(target);
     }
     const fs::path backup = converter.BackupFor(item);
     auto [b, newBackup] = backups.emplace(FileKey(backup), i);
     if (!newBackup) {
-      return plan.items[b->second].source.string() + " and " + item.source.string() +
-             " would both be backed up to " + backup.string();
+      return PathToUtf8(plan.items[b->second].source) + " and " + PathToUtf8(item.source) +
+             " would both be backed up to " + PathToUtf8(backup);
     }
   }
   return {};
@@ -106,7 +108,7 @@ std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan
   }
   std::vector<std::string> notes;
   for (const auto& f : plan.emptyFolders)
-    notes.push_back("no " + kinds + " drawings found in " + f.string());
+    notes.push_back("no " + kinds + " drawings found in " + PathToUtf8(f));
   return notes;
 }
 

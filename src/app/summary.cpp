@@ -4,6 +4,7 @@
 
 #include "app/display.h"
 #include "io/file_state.h"
+#include "io/path_text.h"
 #include "jws/jws_data.h"
 #include "jww/jww_data.h"
 
@@ -78,7 +79,7 @@ void PrintTail(TJwwData& doc, std::ostream& out) {
 
 template <typename Doc>
 bool Print(Doc& doc, const fs::path& path, std::ostream& out, std::ostream& err) {
-  const std::string name = path.string();
+  const std::string name = PathToUtf8(path);
   if (!doc.Load(path)) {
     err << name << ": " << doc.Error() << "\n";
     return false;
@@ -110,7 +111,7 @@ bool PrintSummary(const fs::path& path, const fs::path& workDir, std::ostream& o
                           : st.kind == FileState::kOther   ? "not a regular file"
                                                            : "not a " + std::string(JwwFormat::kNoun) +
                                                                  " or " + std::string(JwsFormat::kNoun);
-  err << path.string() << ": " << why << "\n";
+  err << PathToUtf8(path) << ": " << why << "\n";
   return false;
 }
 

@@ -1,4 +1,5 @@
 #include "app/window_model.h"
+#include "io/path_text.h"
 
 #include <algorithm>
 #include <exception>
@@ -51,14 +52,9 @@ std::string SameFileKey(const fs::path& p) {
 
 }  // namespace
 
-std::string PathText(const fs::path& path) {
-  const std::u8string u = path.u8string();
-  return std::string(u.begin(), u.end());
-}
+std::string PathText(const fs::path& path) { return PathToUtf8(path); }
 
-fs::path TextPath(const std::string& text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
+fs::path TextPath(const std::string& text) { return PathFromUtf8(text); }
 
 std::string WithSeparator(const std::string& folder) {
 #ifdef _WIN32

@@ -9,6 +9,7 @@
 #include "app/plan.h"
 #include "app/summary.h"
 #include "io/console.h"
+#include "io/path_text.h"
 #include "io/working_folder.h"
 
 namespace tessaly::cli {
@@ -81,14 +82,14 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
         err << "tessaly-cli: " << a << " needs a folder name\n";
         return 2;
       }
-      o.outputDir = args[++i];
+      o.outputDir = PathFromUtf8(args[++i]);
       o.conversionOption = a;
     } else if (a.rfind("--output-dir=", 0) == 0) {
       if (a.size() == 13) {
         err << "tessaly-cli: --output-dir needs a folder name\n";
         return 2;
       }
-      o.outputDir = a.substr(13);
+      o.outputDir = PathFromUtf8(a.substr(13));
       o.conversionOption = "--output-dir";
     } else {
       err << "tessaly-cli: unknown option " << a << "\n";
@@ -141,20 +142,20 @@ class CliFrontEnd : public ConvertFrontEnd {
   void FileStarted(const fs::path& source, std::size_t position, std::size_t count) override {
     if (!progress_) return;
     const std::string line =
-        "[" + std::to_string(position + 1) + "/" + std::to_string(count) + "] " + source.string();
+        "[" + std::to_string(position + 1) + "/" + std::to_string(count) + "] " + PathToUtf8(source);
     err_ << "\r\033[K" << FitColumns(line, columns_ - 1) << std::flush;
     shown_ = true;
   }
 
   void FileFinished(const FileResult& r) override {
-    const std::string src = r.source.string();
+    const std::string src = PathToUtf8(r.source);
     switch (r.outcome) {
       case FileOutcome::kConverted:
-        Say(src + ": " + Plural(r.dimensions, "dimension") + " dissolved -> " + r.target.string() +
+        Say(src + ": " + Plural(r.dimensions, "dimension") + " dissolved -> " + PathToUtf8(r.target) +
             Backup(r));
         break;
       case FileOutcome::kNothingToDissolve:
-        Say(r.written ? src + ": nothing to dissolve -> " + r.target.string() + Backup(r)
+        Say(r.written ? src + ": nothing to dissolve -> " + PathToUtf8(r.target) + Backup(r)
                       : src + ": nothing to dissolve, left as it is");
         break;
       case FileOutcome::kSkipped:
@@ -182,7 +183,7 @@ class CliFrontEnd : public ConvertFrontEnd {
 
  private:
   static std::string Backup(const FileResult& r) {
-    return r.backup.empty() ? "" : " (backup " + r.backup.string() + ")";
+    return r.backup.empty() ? "" : " (backup " + PathToUtf8(r.backup) + ")";
   }
 
   void Say(const std::string& line) {
@@ -219,7 +220,7 @@ int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
   for (const auto& input : o.inputs) {
     const Plan plan = MakePlan(converter, {input}, std::nullopt);
     for (const auto& f : plan.failures) {
-      err << f.path.string() << ": " << f.reason << "\n";
+      err << PathToUtf8(f.path) << ": " << f.reason << "\n";
       status = 1;
     }
     SayEmptyFolders(converter, plan, err);
@@ -243,7 +244,7 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
     std::error_code ec;
     const fs::file_status st = fs::status(*o.outputDir, ec);
     if (!fs::is_directory(st)) {
-      err << "tessaly-cli: the output folder " << o.outputDir->string()
+      err << "tessaly-cli: the output folder " << PathToUtf8(*o.outputDir)
           << (fs::exists(st) ? " is not a folder" : " does not exist") << "\n";
       return 2;
     }
@@ -257,7 +258,7 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
   }
 
   CliFrontEnd frontEnd(o, out, err, progress, stop, hooks);
-  for (const auto& f : plan.failures) frontEnd.Fail(f.path.string(), f.reason);
+  for (const auto& f : plan.failures) frontEnd.Fail(PathToUtf8(f.path), f.reason);
   SayEmptyFolders(converter, plan, err);
   const RunSummary s = converter.ConvertFiles(plan.items, o.referencePoints, frontEnd);
   frontEnd.ClearProgress();

@@ -5,6 +5,10 @@
 
 namespace tessaly {
 
+// Makes the terminal show the program's UTF-8 output as UTF-8 (nothing to do
+// where it always does).
+void UseUtf8Console();
+
 // True when the error output is a terminal (progress lines are kept there).
 bool ErrorOutputIsTerminal();
 

@@ -19,17 +19,17 @@
 
 namespace tessaly {
 
-// Owns a file descriptor and closes it.
+// Owns a file descriptor (a handle on Windows; -1 is none on both) and closes it.
 class UniqueFd {
  public:
-  explicit UniqueFd(int fd) : fd_(fd) {}
+  explicit UniqueFd(std::intptr_t fd) : fd_(fd) {}
   ~UniqueFd();
   UniqueFd(const UniqueFd&) = delete;
   UniqueFd& operator=(const UniqueFd&) = delete;
-  int get() const { return fd_; }
+  std::intptr_t get() const { return fd_; }
 
  private:
-  int fd_;
+  std::intptr_t fd_;
 };
 
 // Reads a whole regular file. On failure answers false and says why.
@@ -60,7 +60,7 @@ class FileStream : public ByteSource {
   void Run();
 
   std::size_t chunk_;
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;  // a handle on Windows
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t size_ = 0;
   std::atomic<std::size_t> ready_{0};
@@ -110,7 +110,7 @@ class AtomicFile : public ByteSink {
 
   std::filesystem::path target_;
   std::filesystem::path temp_;
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;  // a handle on Windows
   bool finished_ = false;
   std::uint64_t written_ = 0;
   std::uint64_t started_ = 0;  // written up to here is on its way to disk

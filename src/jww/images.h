@@ -33,6 +33,8 @@ class TBoundImages {
   // The working file of an image name, or an empty path when the name cannot
   // name a file there (see CheckImageName).
   std::filesystem::path PathOf(const JString& name) const;
+  // The working file of a name that CheckImageName made (`wide`: from UTF-16).
+  std::filesystem::path FilePath(const std::string& fsName, bool wide) const;
 
  private:
   std::filesystem::path workDir_;

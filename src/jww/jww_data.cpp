@@ -10,6 +10,7 @@
 #include "archive/reader.h"
 #include "archive/writer.h"
 #include "io/files.h"
+#include "io/path_text.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -77,7 +78,7 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   // some file systems flush to disk at once) took seconds for a drawing of a
   // few hundred kilobytes.
   std::set<std::string> extracted;
-  std::map<std::string, std::span<const std::uint8_t>> replaced;
+  std::map<std::string, std::pair<fs::path, std::span<const std::uint8_t>>> replaced;
   for (std::uint32_t i = 0; i < k; ++i) {
     const std::string where = " (image " + std::to_string(i + 1) + " of " + std::to_string(k) + ")";
     const std::size_t at = r.offset();
@@ -101,20 +102,21 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
       // Listed before the file is made, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
+      const fs::path file = images_.PathOf(images_.Entries.back().name);
       if (!extracted.insert(fsName).second) {
-        replaced[fsName] = data;
+        replaced[fsName] = {file, data};
         continue;
       }
-      WriteWholeFile(images_.WorkDir() / fsName, data);
+      WriteWholeFile(file, data);
     } catch (const FormatError& e) {
       throw FormatError(e.offset(), e.what() + where);
     } catch (const WriteError& e) {
       throw WriteError(std::string("cannot extract an embedded image: ") + e.what() + where);
     }
   }
-  for (const auto& [fsName, data] : replaced) {
+  for (const auto& [fsName, fileAndData] : replaced) {
     try {
-      WriteWholeFile(images_.WorkDir() / fsName, data);
+      WriteWholeFile(fileAndData.first, fileAndData.second);
     } catch (const WriteError& e) {
       throw WriteError(std::string("cannot extract an embedded image: ") + e.what());
     }
@@ -170,7 +172,7 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
     std::vector<std::uint8_t> data;
     std::string why;
     if (!ReadWholeFile(images_.PathOf(e.name), data, why)) {
-      throw WriteError("embedded image " + images_.PathOf(e.name).filename().string() + ": " + why);
+      throw WriteError("embedded image " + PathToUtf8(images_.PathOf(e.name).filename()) + ": " + why);
     }
     if (data.size() > 0x7FFFFFFFu) throw WriteError("embedded image larger than 2 GB");
     w.i32(static_cast<std::int32_t>(data.size()));

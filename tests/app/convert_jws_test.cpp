@@ -193,7 +193,7 @@ TEST(ConvertFigures, RealFiguresIntoAnotherFolder) {
     ASSERT_TRUE(doc.Load(files[i])) << doc.Error();
     StringSink plain;
     doc.Write(plain, doc.Version());
-    EXPECT_TRUE(ReadFile(dir / files[i].filename().string()) == plain.bytes);
+    EXPECT_TRUE(ReadFile(dir.path() / files[i].filename()) == plain.bytes);
   }
 }
 

@@ -109,6 +109,7 @@ class WindowModelTest : public ::testing::Test {
   }
   std::string Src(const char* name) const { return PathText(dir / "src" / name); }
   std::string Out() const { return PathText(dir / "out"); }
+  std::string OutSep() const { return PathText(dir / "out" / ""); }  // with the system's separator
 
   TempDir dir;
   FakePlatform platform;
@@ -222,7 +223,7 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
        "保存先フォルダがありません: " + PathText(dir / "home" / "Documents")},
       {"source folder", Destination::kSourceFolder, Out(), a, ""},
       {"chosen folder", Destination::kChosenFolder, Out(), dir / "out" / "a.jww", ""},
-      {"with separator", Destination::kChosenFolder, Out() + "/", dir / "out" / "a.jww", ""},
+      {"with separator", Destination::kChosenFolder, OutSep(), dir / "out" / "a.jww", ""},
       {"none selected", Destination::kNone, Out(), dir / "out" / "a.jww", ""},
       {"chosen folder empty", Destination::kChosenFolder, "", a, ""},
       {"chosen folder missing", Destination::kChosenFolder, PathText(dir / "gone"), a, ""},
@@ -274,14 +275,17 @@ TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) 
   model.Button4Click();
   EXPECT_EQ(view.log,
             (Lines{"変換できませんでした: " + PathText(dir / "other" / "plan.jww") + " (" +
-                   Src("plan.jww") + " と保存先が同じです: " + Out() + "/plan.jww)"}));
+                   Src("plan.jww") + " と保存先が同じです: " + OutSep() + "plan.jww)"}));
   EXPECT_FALSE(fs::exists(dir / "out" / "plan._JWW"));
-  // plan.jww and plan.JWW in their own folder would share plan._JWW.
+  // plan.jww and plan.JWW in their own folder would share plan._JWW (where
+  // they are two files).
+#ifndef _WIN32
   MakeDrawing(dir / "src" / "plan.JWW", 1);
   Start(Destination::kSourceFolder, "", {Src("plan.jww"), Src("plan.JWW")});
   model.Button4Click();
   EXPECT_NE(view.log.at(0).find("とバックアップ先が同じです: " + Src("plan._JWW")),
             std::string::npos);
+#endif
   // The same file twice in its own folder is harmless: the second finds
   // nothing to dissolve.
   Start(Destination::kSourceFolder, "", {Src("plan.jww"), Src("plan.jww")});
@@ -325,20 +329,20 @@ TEST_F(WindowModelTest, SettingsAreReadAtStartAndWrittenAtClose) {
   EXPECT_EQ(model.GetDestination(), Destination::kDesktop);
   view.folder = Out();
   model.Button1Click();
-  EXPECT_EQ(model.Edit1(), Out() + "/");  // RadioButton4 is not selected by it
+  EXPECT_EQ(model.Edit1(), OutSep());  // RadioButton4 is not selected by it
   view.filesToAdd = {Src("a.jww")};
   model.Button2Click();
   model.Button2Click();
   model.Button1Click();
   EXPECT_EQ(view.asked,
             (Lines{"folder " + PathText(platform.home), "open " + PathText(platform.home),
-                   "open " + Src(""), "folder " + Out() + "/"}));
+                   "open " + Src(""), "folder " + OutSep()}));
   model.SetCheckBox1(false);
   model.SetDestination(Destination::kSourceFolder);
   model.FormClose();
   EXPECT_TRUE(view.lines.empty());
   EXPECT_EQ(ReadFile(platform.settings),
-            "192\r\n107\r\n194\r\n107\r\n500\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + Out() + "/\r\n" +
+            "192\r\n107\r\n194\r\n107\r\n500\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + OutSep() + "\r\n" +
                 Src("") + "\r\n0\r\n");
 }
 

@@ -13,8 +13,8 @@ namespace tessaly::test {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
-  const char* tmp = std::getenv("TMPDIR");
-  std::string templ = ((tmp && *tmp) ? fs::path(tmp) : fs::path("/tmp")) / "tessaly-test-XXXXXX";
+  // $TMPDIR or /tmp here, the user's temporary folder on Windows.
+  std::string templ = (fs::temp_directory_path() / "tessaly-test-XXXXXX").string();
   if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = templ;
 }
@@ -47,7 +47,7 @@ std::string ReadFile(const fs::path& p) {
 std::vector<std::pair<std::string, std::string>> Snapshot(const fs::path& dir) {
   std::vector<std::pair<std::string, std::string>> out;
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
-    if (e.is_regular_file()) out.emplace_back(fs::relative(e.path(), dir).string(), ReadFile(e.path()));
+    if (e.is_regular_file()) out.emplace_back(fs::relative(e.path(), dir).generic_string(), ReadFile(e.path()));
   }
   std::sort(out.begin(), out.end());
   return out;

@@ -8,6 +8,14 @@
 #include <string_view>
 #include <vector>
 
+// Skips a test of what only POSIX systems have (links, named pipes, permission
+// bits, case-sensitive names) where the tests run on Windows.
+#ifdef _WIN32
+#define TESSALY_POSIX_ONLY(why) GTEST_SKIP() << (why)
+#else
+#define TESSALY_POSIX_ONLY(why) static_cast<void>(0)
+#endif
+
 namespace tessaly::test {
 
 class TempDir {

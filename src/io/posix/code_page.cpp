@@ -2,6 +2,8 @@
 
 #include <iconv.h>
 
+#include "io/path_text.h"
+
 namespace tessaly {
 namespace {
 
@@ -37,6 +39,15 @@ class Cp932 {
 bool AppendCp932AsUtf8(const char* character, std::size_t n, std::string& out) {
   static thread_local Cp932 cp932;
   return cp932.Convert(character, n, out);
+}
+
+}  // namespace tessaly
+
+namespace tessaly {
+
+std::filesystem::path PathFromShiftJisName(std::string_view bytes) {
+  // File names are bytes here: the drawing's own bytes name the file.
+  return std::filesystem::path(std::string(bytes));
 }
 
 }  // namespace tessaly

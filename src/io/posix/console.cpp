@@ -17,6 +17,8 @@ extern "C" void OnStopSignal(int signo) { gSignal = signo; }
 
 }  // namespace
 
+void UseUtf8Console() {}
+
 bool ErrorOutputIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 std::size_t ErrorOutputColumns(std::size_t fallback) {

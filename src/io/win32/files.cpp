@@ -1,0 +1,405 @@
+#include "io/files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+#include "io/path_text.h"
+#include "io/win32/system_text.h"
+
+namespace tessaly {
+namespace fs = std::filesystem;
+using win32::LastErrorText;
+namespace {
+
+HANDLE H(std::intptr_t h) {
+  return reinterpret_cast<HANDLE>(h);
+}
+std::intptr_t Fd(HANDLE h) {
+  return reinterpret_cast<std::intptr_t>(h);
+}
+
+// Another program may hold the file open for writing or renaming; reading it
+// must not stop it, and our reading must not be stopped by it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+HANDLE OpenForReading(const fs::path& path) {
+  return ::CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// A regular file on a disk (not a folder, a pipe or a device), with its size.
+bool IsRegular(HANDLE h, std::uint64_t& size, std::string& error) {
+  if (::GetFileType(h) != FILE_TYPE_DISK) {
+    error = "not a regular file";
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(h, &info)) {
+    error = "cannot read: " + LastErrorText();
+    return false;
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    error = "not a regular file";
+    return false;
+  }
+  size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  return true;
+}
+
+// One ReadFile takes at most a DWORD's worth; answers -1 on failure.
+long long ReadSome(HANDLE h, std::uint8_t* into, std::size_t n) {
+  DWORD got = 0;
+  const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, DWORD{1} << 30));
+  if (!::ReadFile(h, into, want, &got, nullptr)) return -1;
+  return got;
+}
+
+void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t n, const fs::path& what) {
+  while (n > 0) {
+    DWORD done = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, DWORD{1} << 30));
+    if (!::WriteFile(h, data, want, &done, nullptr) || done == 0)
+      throw WriteError("cannot write " + PathToUtf8(what) + ": " + LastErrorText());
+    data += done;
+    n -= done;
+  }
+}
+
+}  // namespace
+
+UniqueFd::~UniqueFd() {
+  if (fd_ != -1 && fd_ != 0) ::CloseHandle(H(fd_));
+}
+
+std::string ErrnoText(int err) {
+  return std::strerror(err);
+}
+
+bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
+  out.clear();
+  UniqueFd fd(Fd(OpenForReading(path)));
+  if (fd.get() == -1) {
+    error = "cannot open: " + LastErrorText();
+    return false;
+  }
+  std::uint64_t size = 0;
+  if (!IsRegular(H(fd.get()), size, error)) return false;
+  try {
+    out.resize(static_cast<std::size_t>(size) + 1);
+  } catch (const std::bad_alloc&) {
+    error = "file too large to read into memory";
+    return false;
+  }
+  std::size_t got = 0;
+  while (true) {
+    if (got == out.size()) out.resize(got + (got < 65536 ? 65536 : got / 2));  // the file grew
+    const long long n = ReadSome(H(fd.get()), out.data() + got, out.size() - got);
+    if (n < 0) {
+      error = "cannot read: " + LastErrorText();
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  out.resize(got);
+  return true;
+}
+
+FileStream::~FileStream() {
+  std::string ignored;
+  Finish(false, ignored);
+}
+
+bool FileStream::Open(const fs::path& path, std::string& error) {
+  HANDLE h = OpenForReading(path);
+  if (h == INVALID_HANDLE_VALUE) {
+    error = "cannot open: " + LastErrorText();
+    return false;
+  }
+  fd_ = Fd(h);
+  std::uint64_t size = 0;
+  if (!IsRegular(h, size, error)) return false;
+  size_ = static_cast<std::size_t>(size);
+  buffer_.reset(new (std::nothrow) std::uint8_t[size_ + 1]);
+  if (!buffer_) {
+    error = "file too large to read into memory";
+    return false;
+  }
+  thread_ = std::thread(&FileStream::Run, this);
+  return true;
+}
+
+void FileStream::Run() {
+  std::size_t got = 0;
+  std::string error;
+  while (!stop_.load(std::memory_order_relaxed)) {
+    const std::size_t want = std::min(chunk_, size_ + 1 - got);
+    const long long n = ReadSome(H(fd_), buffer_.get() + got, want);
+    if (n < 0) {
+      error = "cannot read: " + LastErrorText();
+      break;
+    }
+    if (n == 0) {
+      if (got < size_) error = "the file became shorter while it was read";
+      break;
+    }
+    if (got + static_cast<std::size_t>(n) > size_) {
+      error = "the file grew while it was read";
+      break;
+    }
+    got += static_cast<std::size_t>(n);
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      ready_.store(got, std::memory_order_release);
+    }
+    changed_.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (error.empty() && stop_) error = "reading was stopped";
+    error_ = error;
+    done_ = true;
+  }
+  changed_.notify_all();
+}
+
+std::size_t FileStream::WaitFor(std::size_t end) {
+  std::size_t ready = ready_.load(std::memory_order_acquire);
+  if (ready >= end) return ready;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [&] { return done_ || ready_.load(std::memory_order_acquire) >= end; });
+  return ready_.load(std::memory_order_acquire);
+}
+
+std::string FileStream::Why() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return error_;
+}
+
+bool FileStream::Finish(bool whole, std::string& error) {
+  if (!whole) stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  if (fd_ != -1) {
+    ::CloseHandle(H(fd_));
+    fd_ = -1;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (whole && !error_.empty()) {
+    error = error_;
+    return false;
+  }
+  return true;
+}
+
+bool CanOpenForReading(const fs::path& path, std::string& why) {
+  UniqueFd fd(Fd(OpenForReading(path)));
+  if (fd.get() == -1) why = LastErrorText();
+  return fd.get() != -1;
+}
+
+bool FileStartsWith(const fs::path& path, std::string_view signature) {
+  UniqueFd fd(Fd(OpenForReading(path)));
+  if (fd.get() == -1) return false;
+  std::uint64_t size = 0;
+  std::string ignored;
+  if (!IsRegular(H(fd.get()), size, ignored)) return false;
+  std::uint8_t buf[16];
+  if (signature.size() > sizeof buf) return false;
+  std::size_t got = 0;
+  while (got < signature.size()) {
+    const long long n = ReadSome(H(fd.get()), buf + got, signature.size() - got);
+    if (n <= 0) return false;
+    got += static_cast<std::size_t>(n);
+  }
+  return std::memcmp(buf, signature.data(), signature.size()) == 0;
+}
+
+bool SyncPath(const fs::path& path) {
+  // A folder cannot be flushed here; its entries reach the disk with the
+  // write-through rename.
+  const DWORD attrs = ::GetFileAttributesW(path.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) return true;
+  UniqueFd fd(Fd(::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)));
+  return fd.get() != -1 && ::FlushFileBuffers(H(fd.get()));
+}
+
+AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
+  const std::string name = PathToUtf8(target_);
+  const DWORD attrs = ::GetFileAttributesW(target_.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES) {
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) throw WriteError(name + " is a folder");
+    if (attrs & FILE_ATTRIBUTE_DEVICE) throw WriteError(name + " is not a regular file");
+    if (attrs & FILE_ATTRIBUTE_READONLY) throw WriteError(name + " is read-only");
+  } else {
+    const DWORD err = ::GetLastError();
+    if (err != ERROR_FILE_NOT_FOUND)
+      throw WriteError("cannot examine " + name + ": " + win32::ErrorText(err));
+  }
+  fs::path dir = target_.parent_path();
+  if (dir.empty()) dir = ".";
+  std::random_device rd;
+  for (int attempt = 0; attempt < 100 && fd_ == -1; ++attempt) {
+    wchar_t suffix[40];
+    ::swprintf(suffix, 40, L".%lu.%08x.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
+               static_cast<unsigned>(rd()));
+    temp_ = dir / (L"." + target_.filename().wstring() + suffix);
+    // No sharing: nobody reads a half-written file.
+    HANDLE h = ::CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      fd_ = Fd(h);
+    } else if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+      const std::string why = LastErrorText();
+      temp_.clear();
+      throw WriteError("cannot create a file in " + PathToUtf8(dir) + ": " + why);
+    }
+  }
+  if (fd_ == -1) {
+    temp_.clear();
+    throw WriteError("cannot create a temporary file in " + PathToUtf8(dir));
+  }
+}
+
+AtomicFile::~AtomicFile() {
+  Discard();
+}
+
+void AtomicFile::Discard() {
+  if (fd_ != -1) {
+    ::CloseHandle(H(fd_));
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::DeleteFileW(temp_.c_str());
+    temp_.clear();
+  }
+}
+
+void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
+  if (fd_ == -1 || finished_) throw WriteError("write after the file was closed");
+  WriteAll(H(fd_), data, n, target_);
+  written_ += n;
+}
+
+void AtomicFile::SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds) {
+  if (fd_ == -1 || finished_) throw WriteError("the file was closed");
+  const FILETIME ft = win32::FileTimeFromUnix(seconds, nanoseconds);
+  if (!::SetFileTime(H(fd_), nullptr, nullptr, &ft))
+    throw WriteError("cannot set the time of " + PathToUtf8(target_) + ": " + LastErrorText());
+}
+
+void AtomicFile::MakeWritable() {
+  // The temporary file was made without the read-only attribute, and the
+  // rename keeps the attributes of the file renamed.
+  if (fd_ == -1 || finished_) throw WriteError("the file was closed");
+}
+
+void AtomicFile::Finish() {
+  if (finished_) return;
+  if (fd_ == -1) throw WriteError("the file was closed");
+  if (!::FlushFileBuffers(H(fd_)))
+    throw WriteError("cannot flush " + PathToUtf8(target_) + " to disk: " + LastErrorText());
+  HANDLE h = H(fd_);
+  fd_ = -1;
+  if (!::CloseHandle(h))
+    throw WriteError("cannot write " + PathToUtf8(target_) + ": " + LastErrorText());
+  finished_ = true;
+}
+
+void AtomicFile::Commit() {
+  Finish();
+  if (temp_.empty()) throw WriteError("the file was already put in place");
+  // A plain rename refuses an existing target here; this one replaces it, and
+  // returns only when the new name is on disk. A target that another program
+  // holds open without sharing is refused, and then stays as it was.
+  if (!::MoveFileExW(temp_.c_str(), target_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD err = ::GetLastError();
+    std::string why = win32::ErrorText(err);
+    if (err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION)
+      why += " (is it open in another program?)";
+    throw WriteError("cannot replace " + PathToUtf8(target_) + ": " + why);
+  }
+  temp_.clear();
+}
+
+std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
+                                        std::string& error, const SinkFilter& filter) {
+  UniqueFd in(Fd(OpenForReading(source)));
+  if (in.get() == -1) {
+    error = "cannot open " + PathToUtf8(source) + ": " + LastErrorText();
+    return nullptr;
+  }
+  std::uint64_t size = 0;
+  std::string why;
+  if (!IsRegular(H(in.get()), size, why)) {
+    error = PathToUtf8(source) + ": " + why;
+    return nullptr;
+  }
+  FILETIME written{};
+  if (keepTime && !::GetFileTime(H(in.get()), nullptr, nullptr, &written)) {
+    error = "cannot read the time of " + PathToUtf8(source) + ": " + LastErrorText();
+    return nullptr;
+  }
+  try {
+    auto out = std::make_unique<AtomicFile>(dest);
+    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
+    ByteSink& sink = filtered ? *filtered : *out;
+    std::vector<std::uint8_t> buf(std::size_t{1} << 18);
+    while (true) {
+      const long long n = ReadSome(H(in.get()), buf.data(), buf.size());
+      if (n < 0) {
+        error = "cannot read " + PathToUtf8(source) + ": " + LastErrorText();
+        return nullptr;
+      }
+      if (n == 0) break;
+      sink.Write(buf.data(), static_cast<std::size_t>(n));
+    }
+    out->MakeWritable();
+    if (keepTime) {
+      std::int64_t s = 0, ns = 0;
+      win32::UnixFromFileTime(written, s, ns);
+      out->SetModificationTime(s, ns);
+    }
+    out->Finish();
+    return out;
+  } catch (const WriteError& e) {
+    error = e.what();
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  return nullptr;
+}
+
+void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
+  // The working folder is under the user's own temporary folder, which only
+  // the user may read; a link there is replaced, never followed.
+  HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE)
+    throw WriteError("cannot create " + PathToUtf8(path) + ": " + LastErrorText());
+  try {
+    WriteAll(h, data.data(), data.size(), path);
+  } catch (const WriteError&) {
+    ::CloseHandle(h);
+    ::DeleteFileW(path.c_str());
+    throw;
+  }
+  if (!::CloseHandle(h)) {
+    const std::string why = LastErrorText();
+    ::DeleteFileW(path.c_str());
+    throw WriteError("cannot write " + PathToUtf8(path) + ": " + why);
+  }
+}
+
+void RemoveFileQuietly(const fs::path& path) {
+  const DWORD attrs = ::GetFileAttributesW(path.c_str());
+  if (attrs != INVALID_FILE_ATTRIBUTES && !(attrs & FILE_ATTRIBUTE_DIRECTORY))
+    ::DeleteFileW(path.c_str());
+}
+
+}  // namespace tessaly

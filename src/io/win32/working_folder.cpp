@@ -1,0 +1,56 @@
+#include "io/working_folder.h"
+
+#include <windows.h>
+
+#include <random>
+#include <system_error>
+
+#include "io/path_text.h"
+#include "io/win32/system_text.h"
+
+namespace tessaly {
+namespace fs = std::filesystem;
+
+WorkingFolder::~WorkingFolder() {
+  Remove();
+}
+
+bool WorkingFolder::Create(std::string& error) {
+  Remove();
+  // The user's own temporary folder (%TMP%, %TEMP% or the profile's), which
+  // other users cannot read.
+  wchar_t buf[MAX_PATH + 2];
+  const DWORD n = ::GetTempPathW(MAX_PATH + 2, buf);
+  if (n == 0 || n > MAX_PATH + 1) {
+    error = "cannot find the temporary folder: " + win32::LastErrorText();
+    return false;
+  }
+  const fs::path base(std::wstring(buf, n));
+  std::random_device rd;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    wchar_t name[48];
+    ::swprintf(name, 48, L"tessaly-%lu-%08x", static_cast<unsigned long>(::GetCurrentProcessId()),
+               static_cast<unsigned>(rd()));
+    const fs::path p = base / name;
+    if (::CreateDirectoryW(p.c_str(), nullptr)) {
+      path_ = p;
+      return true;
+    }
+    if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+      error =
+          "cannot create a working folder in " + PathToUtf8(base) + ": " + win32::LastErrorText();
+      return false;
+    }
+  }
+  error = "cannot create a working folder in " + PathToUtf8(base);
+  return false;
+}
+
+void WorkingFolder::Remove() {
+  if (path_.empty()) return;
+  std::error_code ec;
+  fs::remove_all(path_, ec);
+  path_.clear();
+}
+
+}  // namespace tessaly
