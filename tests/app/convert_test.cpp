@@ -151,7 +151,6 @@ TEST_P(ConvertInPlace, BacksUpFirstAndASecondRunLeavesItAlone) {
   struct stat st {};
   ASSERT_EQ(::stat(backup.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, 1'200'000'000);
-  EXPECT_EQ(st.st_mtim.tv_nsec, 5);
   EXPECT_EQ(f.dimensionsIn(source), 0);
   EXPECT_EQ(ReadFile(source), ConvertedBytes(backup, f.source, false));
 
