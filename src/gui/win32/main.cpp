@@ -1,6 +1,8 @@
 // tessaly.exe: the desktop program on Windows. Files given as arguments are
 // converted at once, without asking, and the program closes.
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers, which build on it
+// clang-format on
 #include <objbase.h>
 #include <shellapi.h>
 
@@ -17,7 +19,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   std::vector<std::string> args;
   int argc = 0;
   if (wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc)) {
-    for (int i = 1; i < argc; ++i) args.push_back(tessaly::PathToUtf8(std::filesystem::path(argv[i])));
+    for (int i = 1; i < argc; ++i)
+      args.push_back(tessaly::PathToUtf8(std::filesystem::path(argv[i])));
     ::LocalFree(argv);
   }
 

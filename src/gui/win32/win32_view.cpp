@@ -64,7 +64,8 @@ std::string U(const std::wstring& wide) {
 
 std::wstring TextOf(HWND w) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(w)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
+  text.resize(
+      static_cast<std::size_t>(::GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
@@ -81,10 +82,9 @@ HFONT UiFont(int pixels) {
 
 HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id,
            HFONT font, DWORD exStyle = 0) {
-  HWND w = ::CreateWindowExW(exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top,
-                             r.right, r.bottom, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             ::GetModuleHandleW(nullptr), nullptr);
+  HWND w = ::CreateWindowExW(
+      exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right, r.bottom, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
   if (w && font) ::SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return w;
 }
@@ -98,13 +98,15 @@ RECT At(int x, int y, int w, int h) {
 void FitWidth(HWND list, const std::wstring& line) {
   HDC dc = ::GetDC(list);
   if (!dc) return;
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+  HGDIOBJ old =
+      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
   SIZE size{};
   ::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
   ::SelectObject(dc, old);
   ::ReleaseDC(list, dc);
   const auto extent = static_cast<LONG>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
-  if (size.cx + 8 > extent) ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 8), 0);
+  if (size.cx + 8 > extent)
+    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 8), 0);
 }
 
 void RegisterClasses(WNDPROC form1, WNDPROC form2) {
@@ -193,7 +195,8 @@ DialogHooks DialogHooks::Real() {
   return h;
 }
 
-Win32View::Win32View(WindowModel& model, DialogHooks hooks) : model_(model), hooks_(std::move(hooks)) {
+Win32View::Win32View(WindowModel& model, DialogHooks hooks)
+    : model_(model), hooks_(std::move(hooks)) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
   RegisterClasses(Form1Proc, Form2Proc);
@@ -224,32 +227,38 @@ void Win32View::CreateForm1() {
   form1_.Handle = f;
   HFONT ui = font13_;
   // Creation order is the order of the Tab key.
-  form1_.GroupBox1 = Child(f, L"BUTTON", L"保存先(&S)", BS_GROUPBOX, At(8, 4, 420, 74), kGroupBox1, ui);
-  form1_.RadioButton1 = Child(f, L"BUTTON", L"デスクトップ", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
-                              At(20, 24, 110, 20), kRadioButton1, ui);
+  form1_.GroupBox1 =
+      Child(f, L"BUTTON", L"保存先(&S)", BS_GROUPBOX, At(8, 4, 420, 74), kGroupBox1, ui);
+  form1_.RadioButton1 =
+      Child(f, L"BUTTON", L"デスクトップ", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
+            At(20, 24, 110, 20), kRadioButton1, ui);
   form1_.RadioButton2 = Child(f, L"BUTTON", L"マイドキュメント", BS_AUTORADIOBUTTON,
                               At(132, 24, 132, 20), kRadioButton2, ui);
   form1_.RadioButton3 = Child(f, L"BUTTON", L"元ファイルのフォルダ", BS_AUTORADIOBUTTON,
                               At(266, 24, 156, 20), kRadioButton3, ui);
   form1_.RadioButton4 = Child(f, L"BUTTON", L"指定フォルダ", BS_AUTORADIOBUTTON,
                               At(20, 50, 110, 20), kRadioButton4, ui);
-  form1_.Edit1 = Child(f, L"EDIT", L"", ES_AUTOHSCROLL | WS_GROUP | WS_TABSTOP, At(132, 49, 236, 22),
-                       kEdit1, ui, WS_EX_CLIENTEDGE);
-  form1_.Button1 = Child(f, L"BUTTON", L"参照", BS_PUSHBUTTON | WS_TABSTOP, At(372, 49, 48, 22), kButton1,
-                         font11_);
-  form1_.CheckBox1 = Child(f, L"BUTTON", L"SXF寸法図形基準点に仮点作図する",
-                           BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, At(12, 82, 300, 20), kCheckBox1, ui);
-  form1_.Label1 = Child(f, L"STATIC", L"変換元ファイル一覧", SS_LEFT, At(10, 106, 200, 16), kLabel1, ui);
+  form1_.Edit1 = Child(f, L"EDIT", L"", ES_AUTOHSCROLL | WS_GROUP | WS_TABSTOP,
+                       At(132, 49, 236, 22), kEdit1, ui, WS_EX_CLIENTEDGE);
+  form1_.Button1 = Child(f, L"BUTTON", L"参照", BS_PUSHBUTTON | WS_TABSTOP, At(372, 49, 48, 22),
+                         kButton1, font11_);
+  form1_.CheckBox1 =
+      Child(f, L"BUTTON", L"SXF寸法図形基準点に仮点作図する",
+            BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, At(12, 82, 300, 20), kCheckBox1, ui);
+  form1_.Label1 =
+      Child(f, L"STATIC", L"変換元ファイル一覧", SS_LEFT, At(10, 106, 200, 16), kLabel1, ui);
   form1_.ListBox1 = Child(f, L"LISTBOX", L"",
-                          LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL |
-                              WS_TABSTOP | WS_GROUP,
+                          LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
+                              WS_HSCROLL | WS_TABSTOP | WS_GROUP,
                           At(8, 122, 332, 150), kListBox1, ui, WS_EX_CLIENTEDGE);
-  form1_.Button2 = Child(f, L"BUTTON", L"追加", BS_PUSHBUTTON | WS_TABSTOP, At(348, 122, 80, 26), kButton2, ui);
-  form1_.Button3 = Child(f, L"BUTTON", L"削除", BS_PUSHBUTTON | WS_TABSTOP, At(348, 152, 80, 26), kButton3, ui);
-  form1_.Button4 = Child(f, L"BUTTON", L"変換(&R)", BS_PUSHBUTTON | WS_TABSTOP, At(348, 196, 80, 40),
-                         kButton4, font16_);
-  form1_.Button5 = Child(f, L"BUTTON", L"閉じる(&X)", BS_PUSHBUTTON | WS_TABSTOP, At(348, 246, 80, 26),
-                         kButton5, ui);
+  form1_.Button2 =
+      Child(f, L"BUTTON", L"追加", BS_PUSHBUTTON | WS_TABSTOP, At(348, 122, 80, 26), kButton2, ui);
+  form1_.Button3 =
+      Child(f, L"BUTTON", L"削除", BS_PUSHBUTTON | WS_TABSTOP, At(348, 152, 80, 26), kButton3, ui);
+  form1_.Button4 = Child(f, L"BUTTON", L"変換(&R)", BS_PUSHBUTTON | WS_TABSTOP,
+                         At(348, 196, 80, 40), kButton4, font16_);
+  form1_.Button5 = Child(f, L"BUTTON", L"閉じる(&X)", BS_PUSHBUTTON | WS_TABSTOP,
+                         At(348, 246, 80, 26), kButton5, ui);
   // Placed by itself along the bottom edge.
   form1_.StatusBar1 = Child(f, STATUSCLASSNAMEW, L"", 0, At(0, 0, 0, 0), kStatusBar1, ui);
   ::SendMessageW(form1_.StatusBar1, SB_SIMPLE, TRUE, 0);
@@ -263,8 +272,10 @@ void Win32View::CreateForm2() {
   form2_.ListBox1 = Child(f, L"LISTBOX", L"",
                           LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                           At(0, 0, 0, 0), kLogListBox, font13_, WS_EX_CLIENTEDGE);
-  form2_.StatusBar1 = Child(f, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, At(0, 0, 0, 0), kLogStatusBar, font13_);
-  form2_.ProgressBar1 = Child(form2_.StatusBar1, PROGRESS_CLASSW, L"", 0, At(0, 0, 0, 0), kProgressBar1, nullptr);
+  form2_.StatusBar1 =
+      Child(f, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, At(0, 0, 0, 0), kLogStatusBar, font13_);
+  form2_.ProgressBar1 =
+      Child(form2_.StatusBar1, PROGRESS_CLASSW, L"", 0, At(0, 0, 0, 0), kProgressBar1, nullptr);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, 1);
   LayOutForm2();
 }
@@ -276,7 +287,8 @@ void Win32View::LayOutForm2() {
   RECT bar{};
   ::GetWindowRect(form2_.StatusBar1, &bar);
   const int barHeight = bar.bottom - bar.top;
-  ::MoveWindow(form2_.ListBox1, 0, 0, client.right, std::max<int>(client.bottom - barHeight, 0), TRUE);
+  ::MoveWindow(form2_.ListBox1, 0, 0, client.right, std::max<int>(client.bottom - barHeight, 0),
+               TRUE);
   // The bar fills the status bar but for its edges and the size grip.
   RECT inside{};
   ::GetClientRect(form2_.StatusBar1, &inside);
@@ -398,7 +410,8 @@ void Win32View::OnCommand(int id, int code) {
         const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
         std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
         if (!rows.empty())
-          ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(), reinterpret_cast<LPARAM>(rows.data()));
+          ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
+                         reinterpret_cast<LPARAM>(rows.data()));
         model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
       }
       break;
@@ -411,8 +424,8 @@ void Win32View::OnCommand(int id, int code) {
     case kListBox1:
       if (code == LBN_DBLCLK) {
         const auto caret = ::SendMessageW(form1_.ListBox1, LB_GETCARETINDEX, 0, 0);
-        model_.ListBox1DblClick(caret < 0 ? std::nullopt
-                                          : std::optional<std::size_t>(static_cast<std::size_t>(caret)));
+        model_.ListBox1DblClick(
+            caret < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(caret)));
       }
       break;
     default:
@@ -471,7 +484,8 @@ void Win32View::Deliver(MSG& msg) {
 }
 
 void Win32View::ShowStatus(const std::string& text) {
-  ::SendMessageW(form1_.StatusBar1, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(W(text).c_str()));
+  ::SendMessageW(form1_.StatusBar1, SB_SETTEXTW, SB_SIMPLEID,
+                 reinterpret_cast<LPARAM>(W(text).c_str()));
   ::UpdateWindow(form1_.StatusBar1);
 }
 
@@ -492,12 +506,14 @@ void Win32View::ShowLines(const std::vector<std::string>& lines) {
 void Win32View::ShowChoices() {
   showingChoices_ = true;
   const int chosen = static_cast<int>(model_.GetDestination());
-  const HWND radios[] = {form1_.RadioButton1, form1_.RadioButton2, form1_.RadioButton3, form1_.RadioButton4};
+  const HWND radios[] = {form1_.RadioButton1, form1_.RadioButton2, form1_.RadioButton3,
+                         form1_.RadioButton4};
   // None checked is a state of its own.
   for (int i = 0; i < 4; ++i)
     ::SendMessageW(radios[i], BM_SETCHECK, i + 1 == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
   ::SetWindowTextW(form1_.Edit1, W(model_.Edit1()).c_str());
-  ::SendMessageW(form1_.CheckBox1, BM_SETCHECK, model_.CheckBox1() ? BST_CHECKED : BST_UNCHECKED, 0);
+  ::SendMessageW(form1_.CheckBox1, BM_SETCHECK, model_.CheckBox1() ? BST_CHECKED : BST_UNCHECKED,
+                 0);
   showingChoices_ = false;
 }
 
@@ -558,7 +574,8 @@ void Win32View::ShowProgressWindow() {
 
 void Win32View::AppendLog(const std::string& text) {
   const std::wstring line = W(text);
-  const auto at = ::SendMessageW(form2_.ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+  const auto at =
+      ::SendMessageW(form2_.ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   ::SendMessageW(form2_.ListBox1, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
   FitWidth(form2_.ListBox1, line);
   ::UpdateWindow(form2_.ListBox1);

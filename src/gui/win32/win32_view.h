@@ -5,7 +5,9 @@
 // texts cross to the model as UTF-8.
 #pragma once
 
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers, which build on it
+// clang-format on
 #include <shellapi.h>
 
 #include <functional>
@@ -113,7 +115,7 @@ class Win32View final : public WindowView {
   TForm1 form1_;
   TForm2 form2_;
   HFONT font13_ = nullptr, font16_ = nullptr, font11_ = nullptr;
-  HWND focus1_ = nullptr;     // the control that had the focus when TForm1 was left
+  HWND focus1_ = nullptr;        // the control that had the focus when TForm1 was left
   bool showingChoices_ = false;  // the view itself is setting the controls
 };
 

@@ -6,7 +6,9 @@
 // Run under Wine with a display (tests/win32/run_under_wine.sh --screenshots).
 // The drawings are copies of the examples in C:\tessaly-demo, removed at the
 // end; nothing else is touched.
-#include <windows.h>
+// clang-format off
+#include <windows.h>  // before the other system headers, which build on it
+// clang-format on
 #include <objbase.h>
 #include <wincodec.h>
 
@@ -64,7 +66,8 @@ bool SavePng(HBITMAP bitmap, SIZE size, const fs::path& file) {
       SUCCEEDED(stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE)) &&
       SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
       SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-      SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+      SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
+      SUCCEEDED(frame->Initialize(nullptr)) &&
       SUCCEEDED(frame->SetSize(static_cast<UINT>(size.cx), static_cast<UINT>(size.cy))) &&
       SUCCEEDED(frame->SetPixelFormat(&format)) && SUCCEEDED(frame->WriteSource(source, nullptr)) &&
       SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
@@ -108,7 +111,8 @@ int wmain(int argc, wchar_t** argv) {
   Settings s;
   s.destination = Destination::kChosenFolder;
   s.edit1 = WithSeparator(PathText(converted));
-  SaveSettings(platform.SettingsFile(), s, "", [&](const std::string& t) { return platform.ToSystemCodePage(t); });
+  SaveSettings(platform.SettingsFile(), s, "",
+               [&](const std::string& t) { return platform.ToSystemCodePage(t); });
 
   int status = 1;
   {
