@@ -3,12 +3,15 @@
 // the actions is tested with the model.
 #include "gui/win32/win32_view.h"
 
-#include <gtest/gtest.h>
 #include <commctrl.h>
+#include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "gui/win32/win32_platform.h"
 #include "io/code_page.h"
@@ -33,7 +36,8 @@ std::vector<std::string> Lines(HWND list) {
   std::vector<std::string> lines;
   const auto n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < n; ++i) {
-    std::wstring line(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+    std::wstring line(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1,
+                      L'\0');
     line.resize(static_cast<std::size_t>(
         ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
     lines.push_back(U(line));
@@ -119,7 +123,7 @@ struct TestPlatform : Win32Platform {
 // dialogs that answer at once.
 struct Fixture {
   test::TempDir dir;
-  fs::path exe = dir / "プログラム" / "tessaly.exe";
+  fs::path exe = dir.path() / L"プログラム" / "tessaly.exe";
   TestPlatform platform{exe};
   WindowModel model{platform};
   std::vector<std::string> asked;
@@ -263,10 +267,10 @@ TEST(Win32View, EachControlReachesTheModel) {
   EXPECT_EQ(Lines(f1.ListBox1), std::vector<std::string>{PathText(a)});
 
   fx.asked.clear();
-  fx.folder = (fx.dir / "出力").wstring();
+  fx.folder = (fx.dir.path() / L"出力").wstring();
   Click(f1.Button1);
   EXPECT_EQ(fx.asked, std::vector<std::string>{"folder " + PathText(fx.exe.parent_path())});
-  EXPECT_EQ(Text(f1.Edit1), PathText(fx.dir / "出力") + "\\");
+  EXPECT_EQ(Text(f1.Edit1), PathText(fx.dir.path() / L"出力") + "\\");
   ::SendMessageW(f1.Edit1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\図面\\表"));
   EXPECT_EQ(fx.model.Edit1(), "C:\\図面\\表");
   Click(f1.RadioButton3);
@@ -295,21 +299,23 @@ TEST(Win32View, EachControlReachesTheModel) {
   fs::path deep = fx.dir.path();
   for (char c : {'x', 'y', 'z'}) deep /= std::string(180, c);
   fs::create_directories(deep);
-  const fs::path longPath = fx.Drawing(deep / "長い名前の図面.jww", 0);
+  const fs::path longPath = fx.Drawing(deep / L"長い名前の図面.jww", 0);
   ASSERT_GT(longPath.wstring().size(), 560u);
-  fs::create_directories(fx.dir / "図面");
-  const fs::path japanese = fx.Drawing(fx.dir / "図面" / "表.JwW", 0);
+  fs::create_directories(fx.dir.path() / L"図面");
+  const fs::path japanese = fx.Drawing(fx.dir.path() / L"図面" / L"表.JwW", 0);
   test::WriteFile(fx.dir / "c.txt", "text");
-  ::SendMessageW(f1.Handle, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({longPath, fx.dir / "c.txt", fx.dir / "図面",
-                                                    fx.dir / "無い.jww", japanese})),
-                 0);
+  ::SendMessageW(
+      f1.Handle, WM_DROPFILES,
+      reinterpret_cast<WPARAM>(MakeDrop({longPath, fx.dir / "c.txt", fx.dir.path() / L"図面",
+                                         fx.dir.path() / L"無い.jww", japanese})),
+      0);
   EXPECT_EQ(Lines(f1.ListBox1),
             (std::vector<std::string>{PathText(a), PathText(longPath), PathText(japanese)}));
 
+  const HWND main = f1.Handle;
   Click(f1.Button5);
   fx.Pump();
-  EXPECT_FALSE(::IsWindow(f1.Handle));
+  EXPECT_FALSE(::IsWindow(main));
   EXPECT_TRUE(fx.quit);
   // Beside the program, named after it, in code page 932 with CR LF.
   const std::string settings = test::ReadFile(fx.exe.parent_path() / "tessaly.dat");
@@ -330,7 +336,8 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   const TForm2& f2 = fx.f2();
   EXPECT_TRUE(Checked(f1.RadioButton3));
   test::WriteFile(fx.dir / "bad.jww", "not a drawing");
-  const fs::path good = fx.Drawing(fx.dir / "good.jww", 1), other = fx.Drawing(fx.dir / "other.jww", 1);
+  const fs::path good = fx.Drawing(fx.dir / "good.jww", 1),
+                 other = fx.Drawing(fx.dir / "other.jww", 1);
   fx.filesToAdd = {(fx.dir / "bad.jww").wstring(), good.wstring(), other.wstring()};
   Click(f1.Button2);
 
@@ -378,9 +385,10 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   Click(f1.Button4);
   EXPECT_EQ(Status(f1.StatusBar1), "変換完了(3)");
   EXPECT_TRUE(fs::exists(fx.dir / "other._JWW"));
-  ::PostMessageW(f1.Handle, WM_CLOSE, 0, 0);
+  const HWND main = f1.Handle;
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
   fx.Pump();
-  EXPECT_FALSE(::IsWindow(f1.Handle));
+  EXPECT_FALSE(::IsWindow(main));
 }
 
 // Started with files: the settings of the last start shown, the files
@@ -390,8 +398,8 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
   ASSERT_TRUE(Utf8ToCp932("C:\\図面\\", folder));
   Fixture fx("50\r\n60\r\n100\r\n110\r\n500\r\n300\r\n0\r\n0\r\n1\r\n0\r\n" + folder +
              "\r\n\r\n0\r\n");
-  fs::create_directories(fx.dir / "図面");
-  const fs::path plan = fx.Drawing(fx.dir / "図面" / "平面.jww", 1);
+  fs::create_directories(fx.dir.path() / L"図面");
+  const fs::path plan = fx.Drawing(fx.dir.path() / L"図面" / L"平面.jww", 1);
   fx.view->Start({PathText(plan), PathText(fx.dir / "readme.txt")});
   const TForm1& f1 = fx.f1();
   EXPECT_EQ(Text(f1.Edit1), "C:\\図面\\");
@@ -405,13 +413,87 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
   const HWND main = f1.Handle;
   fx.Pump();
   EXPECT_TRUE(fx.asked.empty());
-  EXPECT_TRUE(fs::exists(fx.dir / "図面" / "平面._JWW"));
+  EXPECT_TRUE(fs::exists(fx.dir.path() / L"図面" / L"平面._JWW"));
   EXPECT_FALSE(::IsWindow(main));
   EXPECT_TRUE(fx.quit);
   EXPECT_EQ(fx.model.ExitStatus(), 0);
   const std::string settings = test::ReadFile(fx.platform.SettingsFile());
   EXPECT_EQ(settings.substr(0, 28), "50\r\n60\r\n100\r\n110\r\n500\r\n300\r\n");
   EXPECT_NE(settings.find("\r\n" + folder + "\r\n"), std::string::npos);
+}
+
+// Answers the first dialog that the given thread shows with a command, from a
+// thread of its own, and keeps its title and owner; gives up after 10 s.
+class DialogAnswer {
+ public:
+  DialogAnswer(DWORD uiThread, WPARAM command)
+      : thread_([this, uiThread, command] {
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+          while (!dialog_ && std::chrono::steady_clock::now() < until) {
+            ::EnumThreadWindows(uiThread, Find, reinterpret_cast<LPARAM>(this));
+            if (!dialog_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+          if (dialog_) ::PostMessageW(dialog_, WM_COMMAND, command, 0);
+        }) {}
+  ~DialogAnswer() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Shown() const { return dialog_ != nullptr; }
+  std::wstring title;
+  HWND owner = nullptr;
+
+ private:
+  static BOOL CALLBACK Find(HWND h, LPARAM self) {
+    auto* a = reinterpret_cast<DialogAnswer*>(self);
+    wchar_t cls[16] = {}, text[64] = {};
+    ::GetClassNameW(h, cls, 16);
+    if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(h)) return TRUE;
+    ::GetWindowTextW(h, text, 64);
+    a->title = text;
+    a->owner = ::GetWindow(h, GW_OWNER);
+    a->dialog_ = h;
+    return FALSE;
+  }
+  std::atomic<HWND> dialog_{nullptr};
+  std::thread thread_;
+};
+
+// The real dialogs open over the main window and answer what the user chose:
+// here each is cancelled, or answered No.
+TEST(Win32View, TheRealDialogsOpenOverTheMainWindow) {
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const DialogHooks real = DialogHooks::Real();
+  const HWND owner = fx.f1().Handle;
+  const DWORD ui = ::GetCurrentThreadId();
+  const std::wstring start = fx.dir.path().wstring();
+  {
+    DialogAnswer answer(ui, IDNO);
+    EXPECT_FALSE(real.confirm(owner, L"変換を開始します。よろしいですか？"));
+    answer.Join();
+    EXPECT_TRUE(answer.Shown());
+    EXPECT_EQ(U(answer.title), "確認");
+    EXPECT_EQ(answer.owner, owner);
+  }
+  {
+    DialogAnswer answer(ui, IDCANCEL);
+    EXPECT_EQ(real.folder(owner, start), std::nullopt);
+    answer.Join();
+    EXPECT_TRUE(answer.Shown());
+    EXPECT_EQ(U(answer.title), "保存先フォルダを指定");
+    EXPECT_EQ(answer.owner, owner);
+  }
+  {
+    DialogAnswer answer(ui, IDCANCEL);
+    EXPECT_TRUE(real.openFiles(owner, start).empty());
+    answer.Join();
+    EXPECT_TRUE(answer.Shown());
+    EXPECT_EQ(answer.owner, owner);
+  }
+  ::CoUninitialize();
 }
 
 }  // namespace
