@@ -254,6 +254,9 @@ TEST(Win32View, EachControlReachesTheModel) {
   EXPECT_EQ(Status(f1.StatusBar1), "変換するファイルを指定して下さい");
   EXPECT_EQ(::GetFocus(), f1.Button2);
   EXPECT_TRUE(fx.asked.empty());
+  ::PostMessageW(f1.Button2, WM_KEYDOWN, VK_TAB, 0);  // Tab moves on in the creation order
+  fx.Pump();
+  EXPECT_EQ(::GetFocus(), f1.Button3);
 
   const fs::path a = fx.Drawing(fx.dir / "a.jww", 1);
   fx.filesToAdd = {a.wstring(), (fx.dir / "b.jws").wstring(), (fx.dir / "c.txt").wstring()};
@@ -312,8 +315,9 @@ TEST(Win32View, EachControlReachesTheModel) {
   EXPECT_EQ(Lines(f1.ListBox1),
             (std::vector<std::string>{PathText(a), PathText(longPath), PathText(japanese)}));
 
+  // Alt+X, the Close button's underlined letter, as the keyboard sends it.
   const HWND main = f1.Handle;
-  Click(f1.Button5);
+  ::PostMessageW(f1.ListBox1, WM_SYSCHAR, L'x', 0x20000000);
   fx.Pump();
   EXPECT_FALSE(::IsWindow(main));
   EXPECT_TRUE(fx.quit);
