@@ -11,6 +11,7 @@
 #   make deps-windows  install the cross compiler, Wine and what their tests need
 #   make build-windows  cross build for Windows in build-win/ (MinGW-w64)
 #   make test-windows  cross build, then run it under Wine against the native build
+#   make screenshots-windows  the picture of the Windows main window in docs/ (Wine, Xvfb)
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
@@ -28,7 +29,7 @@ DEMO_OUT := $(BUILD)/demo-out
 # Ninja when it is there; an existing build folder keeps the generator it has.
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
-.PHONY: deps-windows configure-windows build-windows test-windows
+.PHONY: deps-windows configure-windows build-windows test-windows screenshots-windows
 .PHONY: all deps configure build demo test test-plain test-asan bench examples screenshots fuzz clean
 
 all: build
@@ -118,6 +119,10 @@ test-windows: build-windows
 	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=Release -DTESSALY_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j$(JOBS) --target tessaly-cli
 	tests/win32/run_under_wine.sh $(BUILD) $(WIN_BUILD)
+
+screenshots-windows: configure-windows
+	cmake --build $(WIN_BUILD) -j$(JOBS) --target tessaly-screenshot
+	tests/win32/run_under_wine.sh --screenshots docs $(WIN_BUILD)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)

@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "io/code_page.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -106,6 +107,31 @@ TEST(Settings, RoundTripAndAFailedWrite) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "cfg"), fs::directory_iterator()), 1);
   EXPECT_EQ(LoadSettings(file, "/app/"),
             LoadSettings(dir / "none", "/app/"));  // a folder is no file
+}
+
+// The settings file's code page on Windows, through the platform layer: a
+// character Shift-JIS cannot hold fails rather than becoming a look-alike.
+TEST(Settings, CodePage932BothWays) {
+  const struct {
+    std::string utf8, cp932;
+    bool ok;
+  } rows[] = {
+      {"C:\\out\\\r\n1", "C:\\out\\\r\n1", true},
+      // 図面\表 with the trail byte 0x5C of 表, and a full-width space.
+      {"図面\\表\xE3\x80\x80", "\x90\x7D\x96\xCA\\\x95\x5C\x81\x40", true},
+      {"한", "", false},
+      {"\xF0\x9F\x98\x80", "", false},
+  };
+  for (const auto& r : rows) {
+    std::string out;
+    EXPECT_EQ(Utf8ToCp932(r.utf8, out), r.ok) << r.utf8;
+    if (!r.ok) continue;
+    EXPECT_EQ(out, r.cp932) << r.utf8;
+    EXPECT_TRUE(Cp932ToUtf8(r.cp932, out));
+    EXPECT_EQ(out, r.utf8);
+  }
+  std::string out;
+  EXPECT_FALSE(Cp932ToUtf8("a\x95", out));  // half a character
 }
 
 Settings Values(std::int32_t left, std::int32_t top, Destination d, std::string edit1,

@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Runs the cross-built programs under Wine: the unit tests, then tessaly-cli.exe
-# against the native build, which must write the same bytes into a folder and
-# in place with backups, also under Japanese file and folder names.
+# Runs the cross-built programs under Wine: the unit tests (the window's among
+# them), then tessaly-cli.exe against the native build, which must write the
+# same bytes into a folder and in place with backups, also under Japanese file
+# and folder names, then tessaly.exe started with two files.
 #   tests/win32/run_under_wine.sh NATIVE_BUILD WINDOWS_BUILD
-# Wine runs headless in its own prefix under WINDOWS_BUILD. Every Wine command
-# has a time limit and writes to files, never to a pipe: a wineserver that
-# keeps a pipe open would hang the run.
+#   tests/win32/run_under_wine.sh --screenshots DIR WINDOWS_BUILD
+# The second form only draws the main window into DIR/tessaly-main-win32.png.
+# Wine runs in its own prefix under WINDOWS_BUILD, its windows on a virtual
+# display of its own (Xvfb). Every Wine command has a time limit and writes to
+# files, never to a pipe: a wineserver that keeps a pipe open would hang the run.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+shots=""
+if [[ ${1:-} == --screenshots ]]; then
+  shots=$2
+  shift 2
+  set -- build "$@"
+fi
 native=${1:-build}
 win=${2:-build-win}
 native_cli=$PWD/$native/src/tessaly-cli
@@ -37,19 +46,44 @@ prepare_prefix() {
     local start=$SECONDS
     mkdir -p "$WINEPREFIX"
     timeout 120 wineboot -i >"$win/wineboot.log" 2>&1 || { echo "wineboot failed" >&2; exit 1; }
-    # The Japanese Gothic font under the name the windows ask for.
-    cat >"$win/fonts.reg" <<'REG'
+    echo "wine prefix made in $((SECONDS - start)) s"
+  fi
+  # The Japanese Gothic font under the name the windows ask for. Windows that
+  # no window manager looks after: with none on the virtual display, Wine
+  # would wait 2 s for one each time a window is shown or hidden.
+  cat >"$win/prefix.reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
 "ＭＳ ゴシック"="IPAGothic"
 "MS Gothic"="IPAGothic"
 "ＭＳ Ｐゴシック"="IPAPGothic"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Managed"="N"
 REG
-    timeout 60 wine regedit /S "$(winepath_w "$win/fonts.reg")" >"$win/regedit.log" 2>&1
+  # Applied again to a prefix made before these keys changed.
+  if ! cmp -s "$win/prefix.reg" "$WINEPREFIX/tessaly-prefix.reg"; then
+    timeout 60 wine regedit /S "$(winepath_w "$win/prefix.reg")" >"$win/regedit.log" 2>&1 &&
+      cp "$win/prefix.reg" "$WINEPREFIX/tessaly-prefix.reg"
     timeout 60 wineserver -w
-    echo "wine prefix made in $((SECONDS - start)) s"
   fi
+}
+
+# A virtual display for the windows, for the whole run.
+start_display() {
+  rm -f "$win/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$win/xvfb.display" >"$win/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    [[ -s $win/xvfb.display ]] && break
+    sleep 0.1
+  done
+  if [[ ! -s $win/xvfb.display ]]; then
+    echo "Xvfb did not start (see $win/xvfb.log)" >&2
+    exit 1
+  fi
+  export DISPLAY=:$(head -1 "$win/xvfb.display")
 }
 
 winepath_w() { echo "Z:$(realpath "$1" | tr / '\\')"; }
@@ -94,11 +128,31 @@ check_backup_times() {
   else pass "$what: $n backups keep their file's time"; fi
 }
 
+xvfb_pid=""
+stop_all() {
+  timeout 60 wineserver -k >/dev/null 2>&1
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
+}
+trap stop_all EXIT
+start_display
 prepare_prefix
 # One wineserver for the whole run: one that ends between two programs races
 # with the next one's start ("wine client error: recvmsg").
 timeout 30 wineserver -p >"$win/wineserver.log" 2>&1
-trap 'timeout 60 wineserver -k >/dev/null 2>&1' EXIT
+
+# The main window's picture; answers whether it was drawn.
+screenshot() {
+  local to=$1
+  wine_run "$win/screenshot" "$win/tests/gui/win32/tessaly-screenshot.exe" \
+    "$(winepath_w "$to")" "$(winepath_w examples)" && [[ -s $to ]]
+}
+if [[ -n $shots ]]; then
+  mkdir -p "$shots"
+  screenshot "$shots/tessaly-main-win32.png" && { echo "wrote $shots/tessaly-main-win32.png"; exit 0; }
+  echo "no picture: see $win/screenshot.out, $win/screenshot.err" >&2
+  exit 1
+fi
+
 rm -rf "$check" && mkdir -p "$check"
 start=$SECONDS
 
@@ -170,5 +224,40 @@ status=$?
 status=$?
 [[ $status == 1 ]] && pass "a missing file fails" || fail "missing file: exit $status"
 
-echo "command-line checks under Wine: $((SECONDS - start)) s, $failures failed"
+# 4. tessaly.exe started with two files, as Explorer's "Open with" starts it:
+# both converted without a question where the settings beside the program say
+# (each in its own folder), and the program ends by itself.
+gui=$check/gui
+mkdir -p "$gui/プログラム" "$gui/図面" "$gui/native"
+cp "$win/src/gui/win32/tessaly.exe" "$gui/プログラム/"
+printf '192\r\n107\r\n194\r\n107\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n' >"$gui/プログラム/tessaly.dat"
+cp examples/plan.jww "$gui/図面/平面.jww"
+cp examples/figure.jws "$gui/図面/表.jws"
+cp examples/plan.jww examples/figure.jws "$gui/native/"
+"$native_cli" -q "$gui/native" >"$check/gui-native.log" 2>&1
+wine_run "$check/gui-run" "$gui/プログラム/tessaly.exe" "$(winepath_w "$gui/図面/平面.jww")" \
+  "$(winepath_w "$gui/図面/表.jws")"
+status=$?
+if [[ $status == 0 ]] && cmp -s examples/plan.jww "$gui/図面/平面._JWW" &&
+  cmp -s examples/figure.jws "$gui/図面/表._JWS" && cmp -s "$gui/native/plan.jww" "$gui/図面/平面.jww" &&
+  cmp -s "$gui/native/figure.jws" "$gui/図面/表.jws"; then
+  pass "tessaly.exe with two files: both converted as natively, backed up, and it closed"
+else
+  fail "tessaly.exe with two files: exit $status: $(cd "$gui/図面" && ls | tr '\n' ' ')"
+fi
+[[ $(tr -cd '\r' <"$gui/プログラム/tessaly.dat" | wc -c) == 13 ]] &&
+  pass "tessaly.exe wrote its settings beside itself with CR LF" || fail "tessaly.dat not written again"
+wine_run "$check/gui-none" "$gui/プログラム/tessaly.exe" "$(winepath_w "$gui")\\readme.txt"
+status=$?
+[[ $status == 0 ]] && pass "tessaly.exe with no drawing closes at once" || fail "tessaly.exe readme.txt: exit $status"
+# The zip holds both programs, the README and the licence.
+zip=$(ls "$win"/tessaly-*-windows.zip 2>/dev/null | head -1)
+listed=$(cmake -E tar tf "$zip" 2>/dev/null | sed -n 's|^tessaly/\(.\)|\1|p' | sort | tr '\n' ' ')
+[[ $listed == "LICENSE README.md tessaly-cli.exe tessaly.exe " ]] && pass "the zip holds $listed" ||
+  fail "the zip ${zip:-(none)} holds: $listed"
+# The window drawn, as the README shows it.
+screenshot "$check/tessaly-main-win32.png" && pass "the main window drawn: $check/tessaly-main-win32.png" ||
+  fail "the main window could not be drawn (see $win/screenshot.err)"
+
+echo "command-line and window checks under Wine: $((SECONDS - start)) s, $failures failed"
 ((failures == 0))

@@ -2,6 +2,8 @@
 
 #include <iconv.h>
 
+#include <cerrno>
+
 #include "io/path_text.h"
 
 namespace tessaly {
@@ -34,7 +36,35 @@ class Cp932 {
   iconv_t cd_;
 };
 
+// A whole text through a converter opened for it.
+bool ConvertAll(const char* to, const char* from, std::string_view in, std::string& out) {
+  out.clear();
+  const iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  char* src = const_cast<char*>(in.data());
+  std::size_t inLeft = in.size();
+  bool ok = true;
+  char buf[256];
+  while (ok && inLeft > 0) {
+    char* dst = buf;
+    std::size_t outLeft = sizeof buf;
+    if (iconv(cd, &src, &inLeft, &dst, &outLeft) == static_cast<std::size_t>(-1) && errno != E2BIG)
+      ok = false;
+    out.append(buf, static_cast<std::size_t>(dst - buf));
+  }
+  iconv_close(cd);
+  return ok;
+}
+
 }  // namespace
+
+bool Cp932ToUtf8(std::string_view cp932, std::string& out) {
+  return ConvertAll("UTF-8", "CP932", cp932, out);
+}
+
+bool Utf8ToCp932(std::string_view utf8, std::string& out) {
+  return ConvertAll("CP932", "UTF-8", utf8, out);
+}
 
 bool AppendCp932AsUtf8(const char* character, std::size_t n, std::string& out) {
   static thread_local Cp932 cp932;

@@ -1,0 +1,504 @@
+// The Win32 view's wiring: the real windows, created in this process and
+// driven with messages as the system would send them. What the model does with
+// the actions is tested with the model.
+#include "gui/win32/win32_view.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <thread>
+
+#include "gui/win32/win32_platform.h"
+#include "io/code_page.h"
+#include "io/path_text.h"
+#include "jww/jww_data.h"
+#include "support/drawing_builder.h"
+#include "support/temp_dir.h"
+
+namespace tessaly::gui {
+namespace {
+namespace fs = std::filesystem;
+
+std::string U(const std::wstring& w) {
+  return PathToUtf8(fs::path(w));
+}
+std::string Text(HWND w) {
+  wchar_t buf[512] = {};
+  ::GetWindowTextW(w, buf, 512);
+  return U(buf);
+}
+std::vector<std::string> Lines(HWND list) {
+  std::vector<std::string> lines;
+  const auto n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    std::wstring line(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1,
+                      L'\0');
+    line.resize(static_cast<std::size_t>(
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
+    lines.push_back(U(line));
+  }
+  return lines;
+}
+// A simple status bar's one text is read as part 0.
+std::string Status(HWND bar) {
+  std::wstring text(LOWORD(::SendMessageW(bar, SB_GETTEXTLENGTHW, 0, 0)) + 1, L'\0');
+  ::SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+  return U(text.c_str());
+}
+LOGFONTW FontOf(HWND w) {
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HGDIOBJ>(::SendMessageW(w, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf;
+}
+bool Checked(HWND button) {
+  return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+void Click(HWND button) {
+  ::SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// A drop handle as the shell makes it: a DROPFILES header, then the paths in
+// UTF-16, each ended by a NUL, and one more NUL.
+HDROP MakeDrop(const std::vector<fs::path>& paths) {
+  std::size_t chars = 1;
+  for (const auto& p : paths) chars += p.wstring().size() + 1;
+  HGLOBAL h = ::GlobalAlloc(GHND, sizeof(DROPFILES) + chars * sizeof(wchar_t));
+  auto* header = static_cast<DROPFILES*>(::GlobalLock(h));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  auto* out = reinterpret_cast<wchar_t*>(header + 1);
+  for (const auto& p : paths) {
+    const std::wstring w = p.wstring();
+    std::copy(w.begin(), w.end(), out);
+    out += w.size() + 1;
+  }
+  ::GlobalUnlock(h);
+  return static_cast<HDROP>(h);
+}
+
+// A window of the test's own, whose message runs a check in the middle of a
+// run, when the run delivers the messages waiting.
+struct Probe {
+  std::function<void()> check;
+  HWND hwnd = nullptr;
+  Probe() {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+      auto* p = reinterpret_cast<Probe*>(::GetWindowLongPtrW(h, GWLP_USERDATA));
+      if (m == WM_APP && p && p->check) {
+        p->check();
+        return 0;
+      }
+      return ::DefWindowProcW(h, m, w, l);
+    };
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"Win32ViewTestProbe";
+    ::RegisterClassW(&wc);
+    hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                             wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  ~Probe() { ::DestroyWindow(hwnd); }
+  void During(std::function<void()> f) {
+    check = std::move(f);
+    ::PostMessageW(hwnd, WM_APP, 0, 0);
+  }
+};
+
+struct TestPlatform : Win32Platform {
+  using Win32Platform::Win32Platform;
+  std::vector<fs::path> opened;
+  bool OpenWithAssociatedProgram(const fs::path& f) override {
+    opened.push_back(f);
+    return true;
+  }
+};
+
+// The windows over a model, for a program at <dir>\プログラム\tessaly.exe, with
+// dialogs that answer at once.
+struct Fixture {
+  test::TempDir dir;
+  fs::path exe = dir.path() / L"プログラム" / "tessaly.exe";
+  TestPlatform platform{exe};
+  WindowModel model{platform};
+  std::vector<std::string> asked;
+  std::vector<std::wstring> filesToAdd;
+  std::optional<std::wstring> folder;
+  bool confirm = true;
+  bool quit = false;
+  std::unique_ptr<Win32View> view;
+
+  explicit Fixture(const std::string& settings = {}) {
+    fs::create_directories(exe.parent_path());
+    if (!settings.empty()) test::WriteFile(platform.SettingsFile(), settings);
+    DialogHooks hooks{
+        [this](HWND, const std::wstring& s) { return asked.push_back("open " + U(s)), filesToAdd; },
+        [this](HWND, const std::wstring& s) { return asked.push_back("folder " + U(s)), folder; },
+        [this](HWND, const std::wstring& q) { return asked.push_back(U(q)), confirm; }};
+    view = std::make_unique<Win32View>(model, hooks);
+  }
+  ~Fixture() {
+    view.reset();
+    Pump();
+  }
+  // Delivers what is waiting, as the program's loop does.
+  void Pump() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        quit = true;
+      } else if (view) {
+        view->Deliver(msg);
+      } else {
+        ::DispatchMessageW(&msg);
+      }
+    }
+  }
+  const TForm1& f1() { return view->Form1(); }
+  const TForm2& f2() { return view->Form2(); }
+  fs::path Drawing(const fs::path& p, int dimensions) {
+    TBoundImages images;
+    TJwwData doc(images);
+    test::draw::SampleDrawing(doc, 600, dimensions);
+    test::draw::SaveDrawing(doc, p);
+    return p;
+  }
+};
+
+TEST(Win32View, WindowsAndControlsCarryTheirCaptionsFontsAndPlaces) {
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  const TForm2& f2 = fx.f2();
+  wchar_t cls[32];
+  ::GetClassNameW(f1.Handle, cls, 32);
+  EXPECT_EQ(U(cls), "TForm1");
+  ::GetClassNameW(f2.Handle, cls, 32);
+  EXPECT_EQ(U(cls), "TForm2");
+  const struct {
+    HWND w;
+    const char* caption;
+    LONG height;
+  } controls[] = {
+      {f1.Handle, "Tessaly Ver.1.01", 0},
+      {f1.GroupBox1, "保存先(&S)", -13},
+      {f1.RadioButton1, "デスクトップ", -13},
+      {f1.RadioButton2, "マイドキュメント", -13},
+      {f1.RadioButton3, "元ファイルのフォルダ", -13},
+      {f1.RadioButton4, "指定フォルダ", -13},
+      {f1.Edit1, "", -13},
+      {f1.Button1, "参照", -11},
+      {f1.Label1, "変換元ファイル一覧", -13},
+      {f1.ListBox1, "", -13},
+      {f1.Button2, "追加", -13},
+      {f1.Button3, "削除", -13},
+      {f1.Button4, "変換(&R)", -16},
+      {f1.Button5, "閉じる(&X)", -13},
+      {f1.CheckBox1, "SXF寸法図形基準点に仮点作図する", -13},
+      {f1.StatusBar1, "", -13},
+      {f2.Handle, "変換処理", 0},
+      {f2.ListBox1, "", -13},
+  };
+  for (const auto& c : controls) {
+    ASSERT_TRUE(::IsWindow(c.w)) << c.caption;
+    EXPECT_EQ(Text(c.w), c.caption);
+    if (c.height == 0) continue;
+    EXPECT_EQ(::IsWindowVisible(c.w), ::IsWindowVisible(f1.Handle) && ::IsChild(f1.Handle, c.w))
+        << c.caption;
+    const LOGFONTW lf = FontOf(c.w);
+    EXPECT_EQ(U(lf.lfFaceName), "ＭＳ ゴシック") << c.caption;
+    EXPECT_EQ(lf.lfHeight, c.height) << c.caption;
+    EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET) << c.caption;
+  }
+  RECT r{};
+  ::GetClientRect(f1.Handle, &r);
+  EXPECT_EQ(r.right, 436);
+  EXPECT_EQ(r.bottom, 300);
+  ::GetWindowRect(f1.Handle, &r);
+  EXPECT_EQ(r.left, 192);
+  EXPECT_EQ(r.top, 107);
+  const auto style1 = ::GetWindowLongW(f1.Handle, GWL_STYLE);
+  EXPECT_TRUE((style1 & WS_MINIMIZEBOX) && (style1 & WS_SYSMENU));
+  EXPECT_FALSE((style1 & WS_MAXIMIZEBOX) || (style1 & WS_THICKFRAME));
+  ::GetWindowRect(f2.Handle, &r);
+  EXPECT_EQ(r.left, 194);
+  EXPECT_EQ(r.top, 107);
+  EXPECT_EQ(r.right - r.left, 416);
+  EXPECT_EQ(r.bottom - r.top, 219);
+  EXPECT_FALSE(::IsWindowVisible(f2.Handle));
+  EXPECT_TRUE(::GetWindowLongW(f2.Handle, GWL_STYLE) & WS_THICKFRAME);
+  EXPECT_EQ(::GetParent(f2.ProgressBar1), f2.StatusBar1);
+  EXPECT_TRUE(::GetWindowLongW(f1.ListBox1, GWL_STYLE) & LBS_EXTENDEDSEL);
+  EXPECT_TRUE(::SendMessageW(f1.StatusBar1, SB_ISSIMPLE, 0, 0));
+  // No settings file: the Desktop, the check box ticked.
+  EXPECT_TRUE(Checked(f1.RadioButton1) && Checked(f1.CheckBox1));
+  EXPECT_FALSE(Checked(f1.RadioButton2) || Checked(f1.RadioButton3) || Checked(f1.RadioButton4));
+  // The shell's own folders, named also when they are missing.
+  EXPECT_FALSE(fx.platform.DesktopFolder().empty());
+  EXPECT_FALSE(fx.platform.DocumentsFolder().empty());
+  EXPECT_NE(fx.platform.DesktopFolder(), fx.platform.DocumentsFolder());
+}
+
+TEST(Win32View, EachControlReachesTheModel) {
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  Click(f1.Button4);  // an empty list
+  EXPECT_EQ(Status(f1.StatusBar1), "変換するファイルを指定して下さい");
+  EXPECT_EQ(::GetFocus(), f1.Button2);
+  EXPECT_TRUE(fx.asked.empty());
+  ::PostMessageW(f1.Button2, WM_KEYDOWN, VK_TAB, 0);  // Tab moves on in the creation order
+  fx.Pump();
+  EXPECT_EQ(::GetFocus(), f1.Button3);
+
+  const fs::path a = fx.Drawing(fx.dir / "a.jww", 1);
+  fx.filesToAdd = {a.wstring(), (fx.dir / "b.jws").wstring(), (fx.dir / "c.txt").wstring()};
+  Click(f1.Button2);
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"open " + PathText(fx.exe.parent_path())});
+  EXPECT_EQ(Lines(f1.ListBox1), (std::vector<std::string>{PathText(a), PathText(fx.dir / "b.jws"),
+                                                          PathText(fx.dir / "c.txt")}));
+  ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 1);
+  ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 2);
+  Click(f1.Button3);
+  EXPECT_EQ(Lines(f1.ListBox1), std::vector<std::string>{PathText(a)});
+
+  fx.asked.clear();
+  fx.folder = (fx.dir.path() / L"出力").wstring();
+  Click(f1.Button1);
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"folder " + PathText(fx.exe.parent_path())});
+  EXPECT_EQ(Text(f1.Edit1), PathText(fx.dir.path() / L"出力") + "\\");
+  ::SendMessageW(f1.Edit1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\図面\\表"));
+  EXPECT_EQ(fx.model.Edit1(), "C:\\図面\\表");
+  Click(f1.RadioButton3);
+  EXPECT_EQ(fx.model.GetDestination(), Destination::kSourceFolder);
+  EXPECT_FALSE(Checked(f1.RadioButton1));
+  Click(f1.CheckBox1);
+  EXPECT_FALSE(fx.model.CheckBox1());
+
+  fx.asked.clear();
+  fx.confirm = false;
+  Click(f1.Button4);
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"変換を開始します。よろしいですか？"});
+  EXPECT_FALSE(fs::exists(fx.dir / "a._JWW"));
+
+  RECT item{};
+  ::SendMessageW(f1.ListBox1, LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&item));
+  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  ::SendMessageW(f1.ListBox1, WM_LBUTTONDOWN, MK_LBUTTON, at);
+  ::SendMessageW(f1.ListBox1, WM_LBUTTONUP, 0, at);
+  ::SendMessageW(f1.ListBox1, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+  ::SendMessageW(f1.ListBox1, WM_LBUTTONUP, 0, at);
+  EXPECT_EQ(fx.platform.opened, std::vector<fs::path>{a});
+
+  // A drop takes each path whole, however long; what is not an existing
+  // drawing or figure is passed over.
+  fs::path deep = fx.dir.path();
+  for (char c : {'x', 'y', 'z'}) deep /= std::string(180, c);
+  fs::create_directories(deep);
+  const fs::path longPath = fx.Drawing(deep / L"長い名前の図面.jww", 0);
+  ASSERT_GT(longPath.wstring().size(), 560u);
+  fs::create_directories(fx.dir.path() / L"図面");
+  const fs::path japanese = fx.Drawing(fx.dir.path() / L"図面" / L"表.JwW", 0);
+  test::WriteFile(fx.dir / "c.txt", "text");
+  ::SendMessageW(
+      f1.Handle, WM_DROPFILES,
+      reinterpret_cast<WPARAM>(MakeDrop({longPath, fx.dir / "c.txt", fx.dir.path() / L"図面",
+                                         fx.dir.path() / L"無い.jww", japanese})),
+      0);
+  EXPECT_EQ(Lines(f1.ListBox1),
+            (std::vector<std::string>{PathText(a), PathText(longPath), PathText(japanese)}));
+
+  // Alt+X, the Close button's underlined letter, as the keyboard sends it.
+  const HWND main = f1.Handle;
+  ::PostMessageW(f1.ListBox1, WM_SYSCHAR, L'x', 0x20000000);
+  fx.Pump();
+  EXPECT_FALSE(::IsWindow(main));
+  EXPECT_TRUE(fx.quit);
+  // Beside the program, named after it, in code page 932 with CR LF.
+  const std::string settings = test::ReadFile(fx.exe.parent_path() / "tessaly.dat");
+  std::string edit1;
+  ASSERT_TRUE(Utf8ToCp932("C:\\図面\\表", edit1));
+  EXPECT_EQ(settings, "192\r\n107\r\n194\r\n107\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + edit1 +
+                          "\r\n" + PathText(fx.dir.path()) + "\\\r\n0\r\n");
+}
+
+// During a run: the log and the bar, the buttons disabled, drops refused; Esc
+// and an attempt to close each stop the run before the next file, and the
+// window stays; a failure keeps the log open.
+TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
+  Fixture fx("0\r\n0\r\n0\r\n0\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n");
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  const TForm2& f2 = fx.f2();
+  EXPECT_TRUE(Checked(f1.RadioButton3));
+  test::WriteFile(fx.dir / "bad.jww", "not a drawing");
+  const fs::path good = fx.Drawing(fx.dir / "good.jww", 1),
+                 other = fx.Drawing(fx.dir / "other.jww", 1);
+  fx.filesToAdd = {(fx.dir / "bad.jww").wstring(), good.wstring(), other.wstring()};
+  Click(f1.Button2);
+
+  Probe probe;
+  bool during = false;
+  probe.During([&] {
+    during = true;
+    EXPECT_TRUE(::IsWindowVisible(f2.Handle));
+    EXPECT_EQ(Lines(f2.ListBox1), std::vector<std::string>{PathText(fx.dir / "bad.jww")});
+    EXPECT_EQ(::SendMessageW(f2.ListBox1, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETRANGE, FALSE, 0), 3);
+    EXPECT_FALSE(::IsWindowEnabled(f1.Button2) || ::IsWindowEnabled(f1.Button3) ||
+                 ::IsWindowEnabled(f1.Button4));
+    ::SendMessageW(f1.Handle, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({good})), 0);
+    ::PostMessageW(f2.ListBox1, WM_KEYDOWN, VK_ESCAPE, 0);
+  });
+  Click(f1.Button4);
+  EXPECT_TRUE(during);
+  EXPECT_EQ(Status(f1.StatusBar1), "変換を中断しました(ESC)");
+  EXPECT_EQ(Lines(f1.ListBox1).size(), 3u);
+  EXPECT_TRUE(::IsWindowVisible(f2.Handle));
+  const std::vector<std::string> log = Lines(f2.ListBox1);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[1].rfind("変換できませんでした: ", 0), 0u) << log[1];
+  EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 1);
+  EXPECT_TRUE(::IsWindowEnabled(f1.Button4));
+  EXPECT_FALSE(fs::exists(fx.dir / "good._JWW"));
+
+  // Closing during the run: the file taken up is finished, the window stays.
+  ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 0);
+  Click(f1.Button3);
+  probe.During([&] { ::PostMessageW(f1.Handle, WM_CLOSE, 0, 0); });
+  Click(f1.Button4);
+  fx.Pump();
+  EXPECT_EQ(Status(f1.StatusBar1), "変換を中断しました(ESC)");
+  EXPECT_TRUE(::IsWindowVisible(f1.Handle));
+  EXPECT_TRUE(fs::exists(fx.dir / "good._JWW"));
+  EXPECT_FALSE(fs::exists(fx.dir / "other._JWW"));
+  EXPECT_FALSE(::IsWindowVisible(f2.Handle));
+
+  // A whole run counts every line, the ones passed over too.
+  fx.filesToAdd = {(fx.dir / "x.txt").wstring()};
+  Click(f1.Button2);
+  Click(f1.Button4);
+  EXPECT_EQ(Status(f1.StatusBar1), "変換完了(3)");
+  EXPECT_TRUE(fs::exists(fx.dir / "other._JWW"));
+  const HWND main = f1.Handle;
+  ::PostMessageW(main, WM_CLOSE, 0, 0);
+  fx.Pump();
+  EXPECT_FALSE(::IsWindow(main));
+}
+
+// Started with files: the settings of the last start shown, the files
+// converted without a question, and the program closes by itself.
+TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
+  std::string folder;
+  ASSERT_TRUE(Utf8ToCp932("C:\\図面\\", folder));
+  Fixture fx("50\r\n60\r\n100\r\n110\r\n500\r\n300\r\n0\r\n0\r\n1\r\n0\r\n" + folder +
+             "\r\n\r\n0\r\n");
+  fs::create_directories(fx.dir.path() / L"図面");
+  const fs::path plan = fx.Drawing(fx.dir.path() / L"図面" / L"平面.jww", 1);
+  fx.view->Start({PathText(plan), PathText(fx.dir / "readme.txt")});
+  const TForm1& f1 = fx.f1();
+  EXPECT_EQ(Text(f1.Edit1), "C:\\図面\\");
+  EXPECT_TRUE(Checked(f1.RadioButton3) && !Checked(f1.CheckBox1));
+  RECT r{};
+  ::GetWindowRect(f1.Handle, &r);
+  EXPECT_EQ(r.left, 50);
+  EXPECT_EQ(r.top, 60);
+  ::GetWindowRect(fx.f2().Handle, &r);
+  EXPECT_EQ(r.right - r.left, 500);
+  const HWND main = f1.Handle;
+  fx.Pump();
+  EXPECT_TRUE(fx.asked.empty());
+  EXPECT_TRUE(fs::exists(fx.dir.path() / L"図面" / L"平面._JWW"));
+  EXPECT_FALSE(::IsWindow(main));
+  EXPECT_TRUE(fx.quit);
+  EXPECT_EQ(fx.model.ExitStatus(), 0);
+  const std::string settings = test::ReadFile(fx.platform.SettingsFile());
+  EXPECT_EQ(settings.substr(0, 28), "50\r\n60\r\n100\r\n110\r\n500\r\n300\r\n");
+  EXPECT_NE(settings.find("\r\n" + folder + "\r\n"), std::string::npos);
+}
+
+// Answers the first dialog that the given thread shows with a command, from a
+// thread of its own, and keeps its title and owner; gives up after 10 s.
+class DialogAnswer {
+ public:
+  DialogAnswer(DWORD uiThread, WPARAM command)
+      : thread_([this, uiThread, command] {
+          const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+          while (!dialog_ && std::chrono::steady_clock::now() < until) {
+            ::EnumThreadWindows(uiThread, Find, reinterpret_cast<LPARAM>(this));
+            if (!dialog_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+          }
+          if (dialog_) ::PostMessageW(dialog_, WM_COMMAND, command, 0);
+        }) {}
+  ~DialogAnswer() { Join(); }
+  void Join() {
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Shown() const { return dialog_ != nullptr; }
+  std::wstring title;
+  HWND owner = nullptr;
+
+ private:
+  static BOOL CALLBACK Find(HWND h, LPARAM self) {
+    auto* a = reinterpret_cast<DialogAnswer*>(self);
+    wchar_t cls[16] = {}, text[64] = {};
+    ::GetClassNameW(h, cls, 16);
+    if (std::wstring(cls) != L"#32770" || !::IsWindowVisible(h)) return TRUE;
+    ::GetWindowTextW(h, text, 64);
+    a->title = text;
+    a->owner = ::GetWindow(h, GW_OWNER);
+    a->dialog_ = h;
+    return FALSE;
+  }
+  std::atomic<HWND> dialog_{nullptr};
+  std::thread thread_;
+};
+
+// The real dialogs open over the main window and answer what the user chose:
+// here each is cancelled, or answered No.
+TEST(Win32View, TheRealDialogsOpenOverTheMainWindow) {
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  const DialogHooks real = DialogHooks::Real();
+  const HWND owner = fx.f1().Handle;
+  const DWORD ui = ::GetCurrentThreadId();
+  const std::wstring start = fx.dir.path().wstring();
+  {
+    DialogAnswer answer(ui, IDNO);
+    EXPECT_FALSE(real.confirm(owner, L"変換を開始します。よろしいですか？"));
+    answer.Join();
+    EXPECT_TRUE(answer.Shown());
+    EXPECT_EQ(U(answer.title), "確認");
+    EXPECT_EQ(answer.owner, owner);
+  }
+  {
+    DialogAnswer answer(ui, IDCANCEL);
+    EXPECT_EQ(real.folder(owner, start), std::nullopt);
+    answer.Join();
+    EXPECT_TRUE(answer.Shown());
+    EXPECT_EQ(U(answer.title), "保存先フォルダを指定");
+    EXPECT_EQ(answer.owner, owner);
+  }
+  {
+    DialogAnswer answer(ui, IDCANCEL);
+    EXPECT_TRUE(real.openFiles(owner, start).empty());
+    answer.Join();
+    EXPECT_TRUE(answer.Shown());
+    EXPECT_EQ(answer.owner, owner);
+  }
+  ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace tessaly::gui
