@@ -69,6 +69,18 @@ bool CanOpenForReading(const std::filesystem::path& path, std::string& why);
 // waits on a named pipe or a device.
 bool FileStartsWith(const std::filesystem::path& path, std::string_view signature);
 
+// Folders whose new entries are flushed to disk once for many files, at the end
+// of a run, instead of once after every file put in place.
+class FolderFlushes {
+ public:
+  void Add(const std::filesystem::path& folder);
+  // Flushes each folder once and forgets them.
+  void FlushAll();
+
+ private:
+  std::vector<std::filesystem::path> folders_;
+};
+
 // Writes to a temporary file beside the target. Finish flushes it to disk and
 // closes it; Commit then renames it over the target and flushes the folder. Until
 // Commit the target keeps its contents, and a writer destroyed without Commit
@@ -91,6 +103,10 @@ class AtomicFile : public ByteSink {
   void MakeWritable();  // throws WriteError
   void Finish();        // throws WriteError
   void Commit();        // Finish when not done yet; throws WriteError
+  // Commit with the folder's flush left to `later` (where the folder need not
+  // be flushed before the next step: the file's contents are on disk, and until
+  // the folder is flushed a crash can only bring back the file it replaced).
+  void Commit(FolderFlushes& later);
 
   // The file that Commit replaces (a link resolved).
   const std::filesystem::path& Target() const { return target_; }

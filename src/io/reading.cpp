@@ -97,6 +97,16 @@ bool FileStream::Finish(bool whole, std::string& error) {
   return ok;
 }
 
+void FolderFlushes::Add(const fs::path& folder) {
+  const fs::path f = folder.empty() ? fs::path(".") : folder;
+  if (std::find(folders_.begin(), folders_.end(), f) == folders_.end()) folders_.push_back(f);
+}
+
+void FolderFlushes::FlushAll() {
+  for (const auto& f : folders_) SyncPath(f);
+  folders_.clear();
+}
+
 bool FileStartsWith(const fs::path& path, std::string_view signature) {
   std::uint8_t buf[16];
   if (signature.size() > sizeof buf) return false;

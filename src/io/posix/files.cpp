@@ -183,15 +183,20 @@ void AtomicFile::Finish() {
   finished_ = true;
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Commit(FolderFlushes& later) {
   Finish();
   if (temp_.empty()) throw WriteError("the file was already put in place");
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     throw WriteError("cannot replace " + target_.string() + ": " + ErrnoText(errno));
   }
   temp_.clear();
-  fs::path dir = target_.parent_path();
-  SyncPath(dir.empty() ? fs::path(".") : dir);
+  later.Add(target_.parent_path());
+}
+
+void AtomicFile::Commit() {
+  FolderFlushes now;
+  Commit(now);
+  now.FlushAll();
 }
 
 std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,

@@ -204,6 +204,12 @@ void AtomicFile::Finish() {
 }
 
 void AtomicFile::Commit() {
+  FolderFlushes none;
+  Commit(none);
+}
+
+// The write-through rename has put the name on disk: no folder is left to flush.
+void AtomicFile::Commit(FolderFlushes&) {
   Finish();
   if (temp_.empty()) throw WriteError("the file was already put in place");
   // A plain rename refuses an existing target here; this one replaces it, and
