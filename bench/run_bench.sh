@@ -42,41 +42,47 @@ cd "$WORK"
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 # measure SETUP CMD...: RUNS times, SETUP untimed and then CMD under /usr/bin/time.
-# Sets T (median seconds), M (largest peak RSS, KB) and OUT (the last run's output).
+# Sets T (median seconds), C (median processor seconds, user + system), F (median
+# page faults), M (largest peak RSS, KB) and OUT (the last run's output).
 measure() {
   local setup=$1 t0 t1 rss
   shift
-  local times=()
+  local times=() cpus=() faults=()
   M=0
   rm -f out.*
   for ((run = 0; run < RUNS; run++)); do
     eval "$setup"
     t0=$EPOCHREALTIME
-    if ! /usr/bin/time -f %M -o rss.txt "$@" >out.txt 2>&1; then
+    if ! /usr/bin/time -f '%M %U %S %R' -o rss.txt "$@" >out.txt 2>&1; then
       echo "run_bench.sh: failed: $*" >&2
       cat out.txt >&2
       exit 1
     fi
     t1=$EPOCHREALTIME
-    rss=$(tail -n 1 rss.txt)
+    read -r rss user sys minor < <(tail -n 1 rss.txt)
     ((rss > M)) && M=$rss
     times+=("$(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.4f", b - a }')")
+    cpus+=("$(awk -v u="$user" -v s="$sys" 'BEGIN { printf "%.3f", u + s }')")
+    faults+=("$minor")
     cp out.txt "out.$run"
   done
   T=$(printf '%s\n' "${times[@]}" | median)
+  C=$(printf '%s\n' "${cpus[@]}" | median)
+  F=$(printf '%s\n' "${faults[@]}" | median)
   OUT=$(cat out.txt)
 }
 
 ROWS=()
-# row LABEL BYTES SECONDS COPY_SECONDS PEAK_KB [LARGEST_FILE_BYTES]
+# row LABEL BYTES SECONDS COPY_SECONDS PEAK_KB [LARGEST_FILE_BYTES]: the processor
+# seconds and page faults are those of the last measure (C, F).
 row() {
-  ROWS+=("$(awk -v l="$1" -v b="$2" -v t="$3" -v c="$4" -v m="$5" -v f="${6:-$2}" 'BEGIN {
+  ROWS+=("$(awk -v l="$1" -v b="$2" -v t="$3" -v c="$4" -v m="$5" -v f="${6:-$2}" -v cpu="${C:--}" -v pf="${F:--}" 'BEGIN {
     mb = b / 1e6
-    if (f <= 1) { printf "%-44s %10s %9.3f %8s %11.1f %9s", l, "-", t, "-", m * 1024 / 1e6, "-"; exit }
+    if (f <= 1) { printf "%-44s %10s %9.3f %8s %8s %9s %11.1f %9s", l, "-", t, "-", cpu, pf, m * 1024 / 1e6, "-"; exit }
     ratio = (c > 0) ? sprintf("%.2f", t / c) : "-"
     peak = (m > 0) ? sprintf("%.1f", m * 1024 / 1e6) : "-"
     per = (m > 0) ? sprintf("%.2f", m * 1024 / f) : "-"
-    printf "%-44s %10.1f %9.3f %8s %11s %9s", l, mb, t, ratio, peak, per
+    printf "%-44s %10.1f %9.3f %8s %8s %9s %11s %9s", l, mb, t, ratio, cpu, pf, peak, per
   }')")
 }
 
@@ -114,8 +120,8 @@ measure 'rm -f saved.jww' "$ROUNDTRIP" large.jww saved.jww
 LOADSAVE=$T LOADSAVE_M=$M
 LOAD=$(cat out.* | awk '{ print $2 }' | median)
 SAVE=$(cat out.* | awk '{ print $4 }' | median)
-row "large drawing: load (in the process below)" "$LARGE" "$LOAD" "$COPY" 0
-row "large drawing: save (in the process below)" "$LARGE" "$SAVE" "$COPY" 0
+C=- F=- row "large drawing: load (in the process below)" "$LARGE" "$LOAD" "$COPY" 0
+C=- F=- row "large drawing: save (in the process below)" "$LARGE" "$SAVE" "$COPY" 0
 row "large drawing: load + save, fresh process" "$LARGE" "$LOADSAVE" "$COPY" "$LOADSAVE_M"
 if $converts; then
   measure 'rm -rf conv && mkdir conv' "$CLI" -q -o conv large.jww
@@ -152,6 +158,7 @@ fi
 
 echo
 echo "Medians of $RUNS runs on $(nproc) cores; x copy: against the durable copy of the same files;"
+echo "cpu s: processor seconds (user + system) and faults: page faults, medians of the same runs;"
 echo "peak: largest resident set of the process; peak/size: against the largest file."
-printf '%-44s %10s %9s %8s %11s %9s\n' "" "size MB" "seconds" "x copy" "peak MB" "peak/size"
+printf '%-44s %10s %9s %8s %8s %9s %11s %9s\n' "" "size MB" "seconds" "x copy" "cpu s" "faults" "peak MB" "peak/size"
 printf '%s\n' "${ROWS[@]}"

@@ -200,6 +200,7 @@ RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawRefe
   // Whatever a front end throws, the run ends with its working folder removed
   // and a new run possible.
   CleanUpGuard endRun([this] {
+    flushes_.FlushAll();
     images_.SetWorkDir({});
     work_.Remove();
     running_ = false;
@@ -239,6 +240,7 @@ RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawRefe
     frontEnd.ProcessEvents();
   }
 
+  flushes_.FlushAll();
   images_.SetWorkDir({});
   work_.Remove();
   frontEnd.ShowStatus(summary.stopped ? StoppedStatus() : FinishedStatus(n));
@@ -311,12 +313,14 @@ FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, 
       copy = PrepareCopy(r.target, backup, /*keepTime=*/true, why, filter_);
       if (!copy) return fail("cannot make the backup: " + why);
     }
-    // Nothing on disk has changed up to here.
+    // Nothing on disk has changed up to here. The backup's name is on disk
+    // before the target is replaced, as it may then be the only copy of the
+    // original; the target's folder is flushed as the run ends.
     if (copy) {
       copy->Commit();
       r.backup = backup;
     }
-    out.Commit();
+    out.Commit(flushes_);
     folders.Keep();
     r.written = true;
     r.dimensions = d.dimensions;

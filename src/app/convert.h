@@ -198,6 +198,8 @@ class Converter {
 
   TBoundImages images_;
   WorkingFolder work_;
+  // The folders of the files a run put in place, flushed once as it ends.
+  FolderFlushes flushes_;
   std::string workError_;
   std::vector<std::unique_ptr<FormatPipeline>> pipelines_;
   SinkFilter filter_;

@@ -71,30 +71,48 @@ Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs
   return plan;
 }
 
-std::string FindClash(const Converter& converter, const Plan& plan) {
-  std::map<std::string, std::size_t> targets, backups;
-  for (std::size_t i = 0; i < plan.items.size(); ++i) {
-    const ConvertItem& item = plan.items[i];
+std::vector<Clash> FindClashes(const Converter& converter, const std::vector<ConvertItem>& items,
+                               bool sameFileInPlace) {
+  std::vector<Clash> clashes;
+  std::map<std::string, std::size_t> targets, backups, inPlace;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const ConvertItem& item = items[i];
     if (!converter.IsConvertible(item.source)) continue;
+    const std::string source = FileKey(item.source);
     const fs::path target = Converter::TargetFor(item);
-    auto [t, newTarget] = targets.emplace(FileKey(target), i);
+    const std::string targetKey = FileKey(target);
+    if (sameFileInPlace && targetKey == source && !inPlace.emplace(source, i).second) continue;
+    auto [t, newTarget] = targets.emplace(targetKey, i);
     if (!newTarget) {
-      const fs::path& first = plan.items[t->second].source;
-      if (FileKey(first) == FileKey(item.source)) {
-        std::string s = PathToUtf8(first) + " is named twice";
-        if (first != item.source) s += " (also as " + PathToUtf8(item.source) + ")";
-        return s;
-      }
-      return PathToUtf8(first) + " and " + PathToUtf8(item.source) +
-             " would both be written to " +
-             PathToUtf8(target);
+      const bool sameFile = FileKey(items[t->second].source) == source;
+      clashes.push_back({sameFile ? Clash::kSameFile : Clash::kSameTarget, i, t->second, target});
+      continue;
     }
     const fs::path backup = converter.BackupFor(item);
     auto [b, newBackup] = backups.emplace(FileKey(backup), i);
-    if (!newBackup) {
-      return PathToUtf8(plan.items[b->second].source) + " and " + PathToUtf8(item.source) +
-             " would both be backed up to " + PathToUtf8(backup);
+    if (!newBackup) clashes.push_back({Clash::kSameBackup, i, b->second, backup});
+  }
+  return clashes;
+}
+
+std::string FindClash(const Converter& converter, const Plan& plan) {
+  const std::vector<Clash> clashes = FindClashes(converter, plan.items, /*sameFileInPlace=*/false);
+  if (clashes.empty()) return {};
+  const Clash& c = clashes.front();
+  const fs::path& first = plan.items[c.first].source;
+  const fs::path& later = plan.items[c.item].source;
+  switch (c.kind) {
+    case Clash::kSameFile: {
+      std::string s = PathToUtf8(first) + " is named twice";
+      if (first != later) s += " (also as " + PathToUtf8(later) + ")";
+      return s;
     }
+    case Clash::kSameTarget:
+      return PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be written to " +
+             PathToUtf8(c.where);
+    case Clash::kSameBackup:
+      return PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be backed up to " +
+             PathToUtf8(c.where);
   }
   return {};
 }

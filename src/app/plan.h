@@ -47,10 +47,25 @@ class PlanWalker {
 Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs,
               const std::optional<std::filesystem::path>& outputDir);
 
+// An item that would write where an earlier one writes.
+struct Clash {
+  enum Kind { kSameFile, kSameTarget, kSameBackup };
+  Kind kind;
+  std::size_t item;             // the later item
+  std::size_t first;            // the earlier one
+  std::filesystem::path where;  // the target or the backup both would write
+};
+
 // Two items must never write the same target or the same backup: the second
 // would overwrite the first's result, or the backup of the original. Answers
-// what clashes (a file named twice, two files written to one target, or backed
-// up to one backup), or empty when nothing does.
+// every item that clashes with an earlier one, in order. With `sameFileInPlace`
+// a file listed again and converted in its own folder is no clash: the second
+// time finds nothing to dissolve and leaves it alone.
+std::vector<Clash> FindClashes(const Converter& converter, const std::vector<ConvertItem>& items,
+                               bool sameFileInPlace);
+
+// The first clash of a plan in words (a file named twice, two files written to
+// one target, or backed up to one backup), or empty when nothing clashes.
 std::string FindClash(const Converter& converter, const Plan& plan);
 
 // "no .jww or .jws drawings found in DIR" for each folder with none.

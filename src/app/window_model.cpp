@@ -1,9 +1,9 @@
 #include "app/window_model.h"
+#include "app/plan.h"
 #include "io/path_text.h"
 
 #include <algorithm>
 #include <exception>
-#include <map>
 #include <system_error>
 #include <utility>
 
@@ -30,24 +30,6 @@ bool IsExistingFile(const fs::path& p) {
 bool IsFolder(const fs::path& p) {
   std::error_code ec;
   return fs::is_directory(p, ec);
-}
-
-// Two paths with the same key name the same file, as far as the standard
-// library can tell: absolute, with the links resolved that exist.
-std::string SameFileKey(const fs::path& p) {
-  std::error_code ec;
-  fs::path full = fs::absolute(p, ec);
-  if (ec) full = p;
-  fs::path resolved = fs::weakly_canonical(full, ec);
-  if (ec) resolved = full.lexically_normal();
-  std::string key = PathText(resolved);
-#ifdef _WIN32
-  // File names on Windows do not tell case apart.
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-#endif
-  return key;
 }
 
 }  // namespace
@@ -238,28 +220,11 @@ WindowModel::RunPlan WindowModel::Plan() const {
   for (const auto& line : lines_) plan.items.push_back({TextPath(line), destination, false});
   if (!plan.failure.empty()) return plan;
 
-  // Two lines must not write the same target or the same backup: the second
-  // would back up the first one's result over the backup of the file that was
-  // there, and that file would be lost. The same file listed twice and
-  // converted in its own folder is harmless: the second time finds nothing to
-  // dissolve and leaves it alone.
-  std::map<std::string, std::size_t> targets, backups;
-  std::map<std::string, std::size_t> inPlace;
-  for (std::size_t i = 0; i < plan.items.size(); ++i) {
-    const ConvertItem& item = plan.items[i];
-    if (!converter_.IsConvertible(item.source)) continue;
-    const std::string source = SameFileKey(item.source);
-    const fs::path target = Converter::TargetFor(item);
-    const std::string targetKey = SameFileKey(target);
-    if (targetKey == source && !inPlace.emplace(source, i).second) continue;
-    auto [t, newTarget] = targets.emplace(targetKey, i);
-    auto [b, newBackup] = backups.emplace(SameFileKey(converter_.BackupFor(item)), i);
-    if (!newTarget) {
-      plan.clashes.emplace_back(i, lines_[t->second] + " と保存先が同じです: " + PathText(target));
-    } else if (!newBackup) {
-      plan.clashes.emplace_back(i, lines_[b->second] + " とバックアップ先が同じです: " +
-                                       PathText(converter_.BackupFor(item)));
-    }
+  // Two lines must not write the same target or the same backup; the same file
+  // listed twice and converted in its own folder is harmless.
+  for (const Clash& c : FindClashes(converter_, plan.items, /*sameFileInPlace=*/true)) {
+    const char* what = c.kind == Clash::kSameBackup ? " とバックアップ先が同じです: " : " と保存先が同じです: ";
+    plan.clashes.emplace_back(c.item, lines_[c.first] + what + PathText(c.where));
   }
   return plan;
 }

@@ -1,5 +1,7 @@
 #include "archive/reader.h"
 
+#include <algorithm>
+
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -10,12 +12,43 @@ void ArchiveReader::Fail(std::size_t need) const {
                               " left");
 }
 
-void ArchiveReader::Wait(std::size_t end) const {
-  if (source_ != nullptr) ready_ = source_->WaitFor(end);
-  if (end > ready_) {
-    throw FormatError(pos_, "cannot read the file at byte offset " + std::to_string(ready_) +
-                                (source_ != nullptr ? ": " + source_->Why() : std::string()));
+void ArchiveReader::Fill(std::size_t n) {
+  // Only a reader of a source gets here: in memory the window is the whole
+  // archive, and Require has made sure that n bytes are left.
+  const std::size_t kept = windowEnd_ - pos_;
+  const std::size_t room = std::min(std::max(window_, n), remaining());
+  if (room > capacity_) {
+    std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[room]);
+    if (kept > 0) std::memcpy(bigger.get(), At(), kept);
+    own_ = std::move(bigger);
+    capacity_ = room;
+  } else if (kept > 0) {
+    std::memmove(own_.get(), At(), kept);
   }
+  data_ = own_.get();
+  windowStart_ = pos_;
+  windowEnd_ = pos_ + kept;
+  while (windowEnd_ < pos_ + n) {
+    const std::size_t want = std::min(capacity_ - (windowEnd_ - windowStart_), size_ - windowEnd_);
+    const std::size_t got = source_->Read(own_.get() + (windowEnd_ - windowStart_), want);
+    windowEnd_ += got;
+    if (got < want && windowEnd_ < pos_ + n) {
+      throw FormatError(pos_, "cannot read the file at byte offset " + std::to_string(windowEnd_) + ": " +
+                                  source_->Why());
+    }
+  }
+}
+
+void ArchiveReader::skip(std::size_t n) {
+  if (n > remaining()) Fail(n);
+  // What lies beyond the window is read a window at a time and dropped.
+  while (pos_ + n > windowEnd_) {
+    const std::size_t inWindow = windowEnd_ - pos_;
+    pos_ += inWindow;
+    n -= inWindow;
+    Fill(std::min(n, window_));
+  }
+  pos_ += n;
 }
 
 JString ArchiveReader::rawString() {

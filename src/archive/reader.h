@@ -1,4 +1,5 @@
-// Bounds-checked reading of a serialised archive held whole in memory.
+// Bounds-checked reading of a serialised archive, held whole in memory or read
+// from a stream as it is parsed.
 //
 // Every read passes one gate (`Require`) and the position moves only after it
 // passed, so a truncated or hostile file can never make a read leave the buffer.
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -32,14 +34,18 @@ class FormatError : public std::runtime_error {
 
 class ArchiveReader {
  public:
-  explicit ArchiveReader(std::span<const std::uint8_t> data) : data_(data), ready_(data.size()) {}
-  // `data` fills from the start while it is read; `source` says how far.
-  ArchiveReader(std::span<const std::uint8_t> data, ByteSource& source)
-      : data_(data), source_(&source), ready_(0) {}
+  // An archive held whole in memory.
+  explicit ArchiveReader(std::span<const std::uint8_t> data)
+      : data_(data.data()), windowEnd_(data.size()), size_(data.size()) {}
+  // An archive of `size` bytes read from `source` as the parse goes: only a
+  // window of it is in memory, `window` bytes or, for one read of more, as much
+  // as that read takes.
+  ArchiveReader(ByteSource& source, std::size_t size, std::size_t window = std::size_t{1} << 20)
+      : source_(&source), size_(size), window_(window == 0 ? 1 : window) {}
 
   std::size_t offset() const { return pos_; }
-  std::size_t remaining() const { return data_.size() - pos_; }
-  bool atEnd() const { return pos_ == data_.size(); }
+  std::size_t remaining() const { return size_ - pos_; }
+  bool atEnd() const { return pos_ == size_; }
 
   std::uint8_t u8() { return Take<std::uint8_t>(); }
   std::uint16_t u16() { return Take<std::uint16_t>(); }
@@ -47,14 +53,14 @@ class ArchiveReader {
   std::int32_t i32() { return Take<std::int32_t>(); }
   double f64() { return Take<double>(); }
 
-  // The next n bytes, in place.
+  // The next n bytes, in place: valid until the next read.
   std::span<const std::uint8_t> bytes(std::size_t n) {
     Require(n);
-    auto s = data_.subspan(pos_, n);
+    std::span<const std::uint8_t> s(At(), n);
     pos_ += n;
     return s;
   }
-  void skip(std::size_t n) { bytes(n); }
+  void skip(std::size_t n);
 
   // A string in the archive's encoding, bytes unchanged: a Shift-JIS string with
   // a one-byte length (0xFF then uint16 for 255 and more), or the Unicode form
@@ -65,22 +71,21 @@ class ArchiveReader {
   JString string();
 
   // True when the next bytes are `prefix`; the position does not move.
-  bool startsWith(std::string_view prefix) const {
+  bool startsWith(std::string_view prefix) {
     if (remaining() < prefix.size()) return false;
     Require(prefix.size());
-    return std::memcmp(data_.data() + pos_, prefix.data(), prefix.size()) == 0;
+    return std::memcmp(At(), prefix.data(), prefix.size()) == 0;
   }
 
   // A list length: uint16, or 0xFFFF followed by uint32.
   std::uint32_t count();
 
   // Fails unless n more bytes are there.
-  void Require(std::size_t n) const {
+  void Require(std::size_t n) {
     if (n > remaining()) Fail(n);
-    if (pos_ + n > ready_) Wait(pos_ + n);
+    if (pos_ + n > windowEnd_) Fill(n);
   }
   [[noreturn]] void Fail(std::size_t need) const;
-  void Wait(std::size_t end) const;
   [[noreturn]] void Error(const std::string& what) const { throw FormatError(pos_, what); }
 
  private:
@@ -88,15 +93,23 @@ class ArchiveReader {
   T Take() {
     Require(sizeof(T));
     T v;
-    std::memcpy(&v, data_.data() + pos_, sizeof(T));  // the archive is little-endian, as is the host
+    std::memcpy(&v, At(), sizeof(T));  // the archive is little-endian, as is the host
     pos_ += sizeof(T);
     return v;
   }
+  const std::uint8_t* At() const { return data_ + (pos_ - windowStart_); }
+  // Moves the window so that it holds the n bytes from the position on.
+  void Fill(std::size_t n);
 
-  std::span<const std::uint8_t> data_;
-  ByteSource* source_ = nullptr;
-  mutable std::size_t ready_;  // bytes from the start known to be there
+  const std::uint8_t* data_ = nullptr;  // the byte at windowStart_
+  std::size_t windowStart_ = 0;         // offsets in the archive
+  std::size_t windowEnd_ = 0;
   std::size_t pos_ = 0;
+  ByteSource* source_ = nullptr;
+  std::size_t size_;
+  std::size_t window_ = 0;
+  std::unique_ptr<std::uint8_t[]> own_;  // the window's room when reading from a source
+  std::size_t capacity_ = 0;
 };
 
 static_assert(std::endian::native == std::endian::little, "the archive is read in place as little-endian");

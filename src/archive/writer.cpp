@@ -5,26 +5,26 @@
 namespace tessaly {
 
 ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize)
-    : sink_(sink), buf_(bufferSize < 16 ? 16 : bufferSize) {}
+    : sink_(sink), size_(bufferSize < 16 ? 16 : bufferSize), buf_(new std::uint8_t[size_]) {}
 
 void ArchiveWriter::Flush() {
   if (used_ == 0) return;
-  sink_.Write(buf_.data(), used_);
+  sink_.Write(buf_.get(), used_);
   flushed_ += used_;
   used_ = 0;
 }
 
 void ArchiveWriter::bytes(const void* data, std::size_t n) {
   auto p = static_cast<const std::uint8_t*>(data);
-  if (n > buf_.size() - used_) {
+  if (n > size_ - used_) {
     Flush();
-    if (n >= buf_.size()) {
+    if (n >= size_) {
       sink_.Write(p, n);
       flushed_ += n;
       return;
     }
   }
-  std::memcpy(buf_.data() + used_, p, n);
+  std::memcpy(buf_.get() + used_, p, n);
   used_ += n;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "io/bytes.h"
@@ -58,13 +59,16 @@ class ArchiveWriter {
  private:
   template <typename T>
   void Put(T v) {
-    if (buf_.size() - used_ < sizeof(T)) Flush();
-    std::memcpy(buf_.data() + used_, &v, sizeof(T));
+    if (size_ - used_ < sizeof(T)) Flush();
+    std::memcpy(buf_.get() + used_, &v, sizeof(T));
     used_ += sizeof(T);
   }
 
   ByteSink& sink_;
-  std::vector<std::uint8_t> buf_;
+  // Not cleared when made: only what is written is ever touched, so a small
+  // file does not pay for the whole buffer.
+  std::size_t size_;
+  std::unique_ptr<std::uint8_t[]> buf_;
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;
 };

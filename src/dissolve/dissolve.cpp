@@ -52,7 +52,7 @@ DissolveResult DissolveList(TEntityList& list, bool drawReferencePoints) {
     const TEntJwwSunpo& d = list.Dimensions[i];
     std::uint8_t bits = 0;
     ++lines;
-    if (!RemoveSpaces(d.text.text).empty()) {
+    if (!IsBlank(d.text.text)) {
       bits |= kTextPart;
       ++texts;
     }

@@ -14,6 +14,7 @@
 //   WrittenVersion(version)    the version a file asked for is written with
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <new>
@@ -28,12 +29,19 @@
 
 namespace tessaly {
 
-// Parses a file with `parse` (bool(ArchiveReader&)) while it is being read.
+// Parses a file with `parse` (bool(ArchiveReader&)) while it is being read: only
+// the piece being parsed is in memory, never the whole file beside the document.
 template <typename ParseFn>
 bool LoadStreamed(const std::filesystem::path& path, std::string& error, ParseFn&& parse) {
   FileStream stream;
   if (!stream.Open(path, error)) return false;
-  ArchiveReader r(stream.bytes(), stream);
+  if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+    if (stream.size() > SIZE_MAX) {
+      error = "file too large to read";
+      return false;
+    }
+  }
+  ArchiveReader r(stream, static_cast<std::size_t>(stream.size()));
   bool ok = parse(r);
   std::string why;
   if (!stream.Finish(ok, why) && ok) {

@@ -41,14 +41,13 @@ class ForwardingSink : public ByteSink {
   ByteSink& next_;
 };
 
-// Bytes that arrive while they are parsed (a file still being read).
+// Bytes read in order, from a file or from anything else that streams them.
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
-  // Waits until the first `end` bytes are there and answers how many are; fewer
-  // than `end` when no more will come.
-  virtual std::size_t WaitFor(std::size_t end) = 0;
-  // Why no more bytes come.
+  // Reads up to n bytes into `into` and answers how many; fewer only at the end
+  // or when no more can be read (Why then says why).
+  virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
   virtual std::string Why() const = 0;
 };
 

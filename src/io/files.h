@@ -2,12 +2,8 @@
 // output that replaces its target only once everything was written and flushed.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <filesystem>
 #include <functional>
 #include <new>
@@ -35,41 +31,35 @@ class UniqueFd {
 // Reads a whole regular file. On failure answers false and says why.
 bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string& error);
 
-// A whole regular file read into memory by a second thread, so that parsing can
-// start on the first bytes while the rest is still being read.
+// A regular file read from its start to its end, a piece at a time: the reader
+// of a large drawing holds only the piece it is parsing.
 class FileStream : public ByteSource {
  public:
-  // `chunk`: how much one read takes (smaller in tests, to exercise the waiting).
-  explicit FileStream(std::size_t chunk = std::size_t{4} << 20) : chunk_(chunk) {}
+  FileStream() = default;
   ~FileStream() override;
   FileStream(const FileStream&) = delete;
   FileStream& operator=(const FileStream&) = delete;
 
-  // Opens the file and starts reading it; false with the reason when it cannot.
+  // Opens the file; false with the reason when it cannot.
   bool Open(const std::filesystem::path& path, std::string& error);
-  // The whole file's room; it fills from the start (see WaitFor).
-  std::span<const std::uint8_t> bytes() const { return {buffer_.get(), size_}; }
-  std::size_t WaitFor(std::size_t end) override;
-  std::string Why() const override;
-  // Ends the reading. With `whole`, waits for all of it and answers false with
-  // the reason when the file could not be read whole or changed its size
-  // meanwhile; otherwise stops it.
+  // The size the file had when it was opened; reading never goes beyond it.
+  std::uint64_t size() const { return size_; }
+  // Fewer than n bytes only at that size, or when the file could not be read
+  // (Why says why: it became shorter, or the system's reason).
+  std::size_t Read(std::uint8_t* into, std::size_t n) override;
+  std::string Why() const override { return error_; }
+  // Ends the reading and closes the file. With `whole`, reads what is left and
+  // answers false with the reason when the file could not be read whole or
+  // changed its size meanwhile.
   bool Finish(bool whole, std::string& error);
 
  private:
-  void Run();
+  void Close();
 
-  std::size_t chunk_;
-  std::intptr_t fd_ = -1;  // a handle on Windows
-  std::unique_ptr<std::uint8_t[]> buffer_;
-  std::size_t size_ = 0;
-  std::atomic<std::size_t> ready_{0};
-  std::atomic<bool> stop_{false};
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  bool done_ = false;  // under mutex_
-  std::string error_;  // under mutex_
-  std::thread thread_;
+  std::intptr_t file_ = -1;  // a handle on Windows
+  std::uint64_t size_ = 0;
+  std::uint64_t got_ = 0;
+  std::string error_;
 };
 
 // True when the file can be opened for reading; otherwise says why.
@@ -78,6 +68,18 @@ bool CanOpenForReading(const std::filesystem::path& path, std::string& why);
 // True when the file is a regular file whose first bytes are `signature`. Never
 // waits on a named pipe or a device.
 bool FileStartsWith(const std::filesystem::path& path, std::string_view signature);
+
+// Folders whose new entries are flushed to disk once for many files, at the end
+// of a run, instead of once after every file put in place.
+class FolderFlushes {
+ public:
+  void Add(const std::filesystem::path& folder);
+  // Flushes each folder once and forgets them.
+  void FlushAll();
+
+ private:
+  std::vector<std::filesystem::path> folders_;
+};
 
 // Writes to a temporary file beside the target. Finish flushes it to disk and
 // closes it; Commit then renames it over the target and flushes the folder. Until
@@ -101,6 +103,10 @@ class AtomicFile : public ByteSink {
   void MakeWritable();  // throws WriteError
   void Finish();        // throws WriteError
   void Commit();        // Finish when not done yet; throws WriteError
+  // Commit with the folder's flush left to `later` (where the folder need not
+  // be flushed before the next step: the file's contents are on disk, and until
+  // the folder is flushed a crash can only bring back the file it replaced).
+  void Commit(FolderFlushes& later);
 
   // The file that Commit replaces (a link resolved).
   const std::filesystem::path& Target() const { return target_; }

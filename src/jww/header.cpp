@@ -107,8 +107,6 @@ T Clamp(T v, T lo, T hi) {
   return v < lo ? lo : (v > hi ? hi : v);
 }
 
-bool IsBlank(const JString& name) { return RemoveSpaces(name).empty(); }
-
 JString Numbered(std::string_view prefix, int n, bool wide) {
   return JString::Ascii(std::string(prefix) + std::to_string(n), wide);
 }
@@ -134,8 +132,8 @@ TJwwHeaderData NormaliseHeader(const TJwwHeaderData& in, std::int32_t v) {
   TJwwHeaderData d = in;
   d.Header.signature = "JwwData.";
   d.Header.version = v;
-  for (auto& l : d.Layers) l.name = SanitizeForWrite(l.name);
-  for (auto& g : d.LayerGroups) g.name = SanitizeForWrite(g.name);
+  for (auto& l : d.Layers) SanitizeForWriteInPlace(l.name);
+  for (auto& g : d.LayerGroups) SanitizeForWriteInPlace(g.name);
   if (v <= 420 && d.Header.maxLineWidth < -101) d.Header.maxLineWidth = -101;
   for (int n = 0; n < 10; ++n) {
     auto& p = d.Pens[n];
@@ -150,7 +148,11 @@ TJwwHeaderData NormaliseHeader(const TJwwHeaderData& in, std::int32_t v) {
   for (int n = 0; n <= 256; ++n) {
     auto& c = d.ColorsEx[n];
     // The blank test looks at the name as stored, before cleaning.
-    c.name = IsBlank(c.name) ? Numbered("Color_", n, c.name.wide) : SanitizeForWrite(c.name);
+    if (IsBlank(c.name)) {
+      c.name = Numbered("Color_", n, c.name.wide);
+    } else {
+      SanitizeForWriteInPlace(c.name);
+    }
     if (n > 16) c.printColor = c.color;
   }
   for (int n = 0; n <= 32; ++n) {
@@ -166,7 +168,11 @@ TJwwHeaderData NormaliseHeader(const TJwwHeaderData& in, std::int32_t v) {
       t.segmentCount = 2;
       t.segments = {1.0, 1.0, 0, 0, 0, 0, 0, 0, 0, 0};
     }
-    t.name = (invalid || IsBlank(t.name)) ? Numbered("LType_", n, t.name.wide) : SanitizeForWrite(t.name);
+    if (invalid || IsBlank(t.name)) {
+      t.name = Numbered("LType_", n, t.name.wide);
+    } else {
+      SanitizeForWriteInPlace(t.name);
+    }
   }
   return d;
 }

@@ -78,7 +78,9 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   // some file systems flush to disk at once) took seconds for a drawing of a
   // few hundred kilobytes.
   std::set<std::string> extracted;
-  std::map<std::string, std::pair<fs::path, std::span<const std::uint8_t>>> replaced;
+  // The reader's bytes last only until its next read: the data waiting to be
+  // written is a copy (of one image per name, so never more than the file).
+  std::map<std::string, std::pair<fs::path, std::vector<std::uint8_t>>> replaced;
   for (std::uint32_t i = 0; i < k; ++i) {
     const std::string where = " (image " + std::to_string(i + 1) + " of " + std::to_string(k) + ")";
     const std::size_t at = r.offset();
@@ -104,7 +106,9 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       images_.Entries.push_back(std::move(img));
       const fs::path file = images_.PathOf(images_.Entries.back().name);
       if (!extracted.insert(fsName).second) {
-        replaced[fsName] = {file, data};
+        auto& waiting = replaced[fsName];
+        waiting.first = file;
+        waiting.second.assign(data.begin(), data.end());
         continue;
       }
       WriteWholeFile(file, data);

@@ -54,6 +54,28 @@ JString RemoveSpaces(const JString& text) {
   return FilterUnits(text, [](std::uint16_t u) { return u != 0x20 && u != 0x3000 && u >= 0x20; });
 }
 
+bool IsBlank(const JString& text) {
+  if (text.wide) {
+    for (std::size_t i = 0; i < text.units(); ++i) {
+      const std::uint16_t u = text.unit(i);
+      if (u != 0x20 && u != 0x3000 && u >= 0x20) return false;
+    }
+    return true;
+  }
+  const std::string& s = text.bytes;
+  for (std::size_t i = 0; i < s.size();) {
+    auto b = static_cast<unsigned char>(s[i]);
+    if (IsLeadByte(b)) {
+      if (std::string_view(s).substr(i, 2) != "\x81\x40") return false;
+      i += 2;
+    } else {
+      if (b != ' ' && !IsControl(b)) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
 std::string SanitizeForWrite(std::string_view text) {
   if (text.empty()) return {};
   std::string out;

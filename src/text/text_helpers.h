@@ -22,6 +22,9 @@ constexpr bool IsLeadByte(unsigned char b) { return (b >= 0x80 && b <= 0x9F) || 
 std::string RemoveSpaces(std::string_view text);
 JString RemoveSpaces(const JString& text);
 
+// True when RemoveSpaces would leave nothing; without allocating.
+bool IsBlank(const JString& text);
+
 // Without control characters and without "^m"; one space when nothing is left.
 // A lead byte that ends the text is kept.
 std::string SanitizeForWrite(std::string_view text);
@@ -33,6 +36,10 @@ void SanitizeOnReadInPlace(JString& text);
 
 // True when SanitizeForWrite would give the text back unchanged.
 bool IsCleanForWrite(const JString& text);
+// The text as SanitizeForWrite gives it, copied only when it changes.
+inline void SanitizeForWriteInPlace(JString& text) {
+  if (!IsCleanForWrite(text)) text = SanitizeForWrite(text);
+}
 
 // The first `limit` bytes of a Shift-JIS text, never half a character: a lead
 // byte that would end the cut text goes with its trail byte (so the result may be

@@ -1,8 +1,12 @@
-// Reading a file on a second thread while it is parsed.
+// Reading a file a window at a time while it is parsed.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "archive/reader.h"
@@ -18,32 +22,49 @@ std::string Pattern(std::size_t n) {
   return s;
 }
 
-TEST(FileStream, ParsesWhileSmallChunksArrive) {
+// Reads of every size through a small window give the bytes a reader of the
+// whole file in memory gives: reads within the window, across its end, larger
+// than it, and skips over several windows.
+TEST(FileStream, ParsesThroughASmallWindow) {
   test::TempDir dir;
-  const std::string data = Pattern(100003);  // not a multiple of the chunk
+  const std::string data = Pattern(100003);  // not a multiple of the window
   test::WriteFile(dir / "f", data);
-  FileStream stream(/*chunk=*/997);
-  std::string error;
-  ASSERT_TRUE(stream.Open(dir / "f", error)) << error;
-  ArchiveReader r(stream.bytes(), stream);
-  std::string seen;
-  while (r.remaining() >= 4) {
-    auto b = r.bytes(4);
-    seen.append(reinterpret_cast<const char*>(b.data()), 4);
+  const std::size_t steps[] = {1, 4, 8, 996, 997, 998, 3000, 7, 5000, 2};
+  for (const bool skipping : {false, true}) {
+    FileStream stream;
+    std::string error;
+    ASSERT_TRUE(stream.Open(dir / "f", error)) << error;
+    ASSERT_EQ(stream.size(), data.size());
+    ArchiveReader r(stream, data.size(), /*window=*/997);
+    std::string seen;
+    for (std::size_t i = 0; !r.atEnd(); ++i) {
+      const std::size_t n = std::min(steps[i % std::size(steps)], r.remaining());
+      if (skipping && i % 3 == 2) {
+        r.skip(n);
+        seen.append(n, '-');
+      } else {
+        auto b = r.bytes(n);
+        seen.append(reinterpret_cast<const char*>(b.data()), b.size());
+      }
+    }
+    ASSERT_EQ(seen.size(), data.size());
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      if (!skipping || seen[i] != '-') {
+        ASSERT_EQ(seen[i], data[i]) << "at " << i << (skipping ? ", skipping" : "");
+      }
+    }
+    EXPECT_TRUE(stream.Finish(true, error)) << error;
+    EXPECT_THROW(r.u8(), FormatError);
   }
-  auto tail = r.bytes(r.remaining());
-  seen.append(reinterpret_cast<const char*>(tail.data()), tail.size());
-  EXPECT_EQ(seen, data);
-  EXPECT_TRUE(stream.Finish(true, error)) << error;
 }
 
 TEST(FileStream, StopsEarlyWhenTheParseEnds) {
   test::TempDir dir;
   test::WriteFile(dir / "f", Pattern(1 << 20));
-  FileStream stream(/*chunk=*/64);
+  FileStream stream;
   std::string error;
   ASSERT_TRUE(stream.Open(dir / "f", error));
-  ArchiveReader r(stream.bytes(), stream);
+  ArchiveReader r(stream, stream.size(), /*window=*/64);
   EXPECT_EQ(r.u8(), static_cast<std::uint8_t>(Pattern(1)[0]));
   EXPECT_TRUE(stream.Finish(false, error));  // returns without reading the rest
 }
@@ -54,9 +75,39 @@ TEST(FileStream, EmptyFile) {
   FileStream stream;
   std::string error;
   ASSERT_TRUE(stream.Open(dir / "f", error));
-  ArchiveReader r(stream.bytes(), stream);
+  ArchiveReader r(stream, stream.size());
   EXPECT_THROW(r.u8(), FormatError);
   EXPECT_TRUE(stream.Finish(true, error));
+}
+
+// A file that another program shortens or lengthens while it is read fails the
+// load with the reason, never a read past what is there.
+TEST(FileStream, AFileThatChangesSizeWhileItIsReadFails) {
+  test::TempDir dir;
+  const std::string data = Pattern(10000);
+  for (const bool shorter : {true, false}) {
+    const auto path = dir / (shorter ? "shorter" : "longer");
+    test::WriteFile(path, data);
+    FileStream stream;
+    std::string error;
+    ASSERT_TRUE(stream.Open(path, error));
+    ArchiveReader r(stream, stream.size(), /*window=*/100);
+    r.skip(50);
+    std::filesystem::resize_file(path, shorter ? 5000 : 20000);
+    if (shorter) {
+      try {
+        r.skip(6000);
+        FAIL() << "read past the end of the shortened file";
+      } catch (const FormatError& e) {
+        EXPECT_NE(std::string(e.what()).find("became shorter"), std::string::npos) << e.what();
+      }
+      EXPECT_FALSE(stream.Finish(true, error));
+    } else {
+      r.skip(r.remaining());  // the size seen at the start
+      EXPECT_FALSE(stream.Finish(true, error));
+      EXPECT_NE(error.find("grew"), std::string::npos) << error;
+    }
+  }
 }
 
 TEST(FileStream, RefusesWhatIsNotARegularFile) {
@@ -79,14 +130,21 @@ TEST(FileStream, RefusesWhatIsNotARegularFile) {
 // A source that stops half way, as a file that became shorter while it was read.
 class ShortSource : public ByteSource {
  public:
-  std::size_t WaitFor(std::size_t) override { return 10; }
+  std::size_t Read(std::uint8_t* into, std::size_t n) override {
+    const std::size_t k = std::min(n, left_);
+    std::memset(into, 0, k);
+    left_ -= k;
+    return k;
+  }
   std::string Why() const override { return "the file became shorter while it was read"; }
+
+ private:
+  std::size_t left_ = 10;
 };
 
 TEST(FileStream, AShortReadFailsTheParseWithTheReason) {
-  const std::string data = Pattern(64);
   ShortSource source;
-  ArchiveReader r({reinterpret_cast<const std::uint8_t*>(data.data()), data.size()}, source);
+  ArchiveReader r(source, 64, /*window=*/8);
   r.skip(8);
   try {
     r.u32();

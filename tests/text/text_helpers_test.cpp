@@ -51,7 +51,11 @@ TEST(RemoveSpaces, DropsSpacesFullWidthSpacesAndControlCharacters) {
        "\xFD\x20",
        "\x80\x20\xFD\x20"},
   };
-  for (const auto& c : cases) EXPECT_EQ(RemoveSpaces(c.in), c.out) << c.in;
+  for (const auto& c : cases) {
+    EXPECT_EQ(RemoveSpaces(c.in), c.out) << c.in;
+    // The blank test, which does not build the text, agrees.
+    EXPECT_EQ(IsBlank(JString(std::string(c.in))), std::string(c.out).empty()) << c.in;
+  }
 }
 
 TEST(SanitizeForWrite, DropsControlCharactersAndCaretM) {
@@ -122,6 +126,8 @@ TEST(Utf16Rules, WorkOnCodeUnits) {
   // "^m" is two units; UTF-16 results keep their form.
   EXPECT_EQ(RemoveSpaces(W(u"a\u3000b c\t")), W(u"abc"));
   EXPECT_EQ(RemoveSpaces(W(u"\u3000 ")), W(u""));
+  EXPECT_TRUE(IsBlank(W(u"\u3000 \t")));
+  EXPECT_FALSE(IsBlank(W(u"\u3000a")));
   EXPECT_TRUE(RemoveSpaces(W(u"")).wide);
   EXPECT_EQ(SanitizeForWrite(W(u"A^mB")), W(u"AB"));
   EXPECT_EQ(SanitizeForWrite(W(u"\r\n")), W(u" "));

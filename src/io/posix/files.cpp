@@ -1,11 +1,11 @@
 #include "io/files.h"
+#include "io/raw_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <random>
@@ -19,169 +19,45 @@ UniqueFd::~UniqueFd() {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
-bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
-  out.clear();
+namespace raw {
+
+std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, std::string& error) {
   // Non-blocking, so that a named pipe never makes us wait; such a file is refused below.
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
     error = "cannot open: " + ErrnoText(errno);
-    return false;
+    return -1;
   }
   struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) {
-    error = "cannot read: " + ErrnoText(errno);
-    return false;
+  const bool stated = ::fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    error = stated ? "not a regular file" : "cannot read: " + ErrnoText(errno);
+    ::close(fd);
+    return -1;
   }
-  if (!S_ISREG(st.st_mode)) {
-    error = "not a regular file";
-    return false;
-  }
-  try {
-    // One byte more than the file holds, so that the end shows as an empty read
-    // without growing (and copying) the buffer.
-    out.resize(static_cast<std::size_t>(st.st_size) + 1);
-  } catch (const std::bad_alloc&) {
-    error = "file too large to read into memory";
-    return false;
-  }
-  std::size_t got = 0;
+  size = static_cast<std::uint64_t>(st.st_size);
+  return fd;
+}
+
+long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::string& error) {
   while (true) {
-    if (got == out.size()) out.resize(got + (got < 65536 ? 65536 : got / 2));  // the file grew
-    ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
+    const ssize_t k = ::read(static_cast<int>(file), into, n);
+    if (k >= 0) return k;
+    if (errno != EINTR) {
       error = "cannot read: " + ErrnoText(errno);
-      return false;
+      return -1;
     }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
   }
-  out.resize(got);
-  return true;
 }
 
-FileStream::~FileStream() {
-  std::string ignored;
-  Finish(false, ignored);
-}
+void Close(std::intptr_t file) { ::close(static_cast<int>(file)); }
 
-bool FileStream::Open(const fs::path& path, std::string& error) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd_ < 0) {
-    error = "cannot open: " + ErrnoText(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd_, &st) != 0) {
-    error = "cannot read: " + ErrnoText(errno);
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = "not a regular file";
-    return false;
-  }
-  size_ = static_cast<std::size_t>(st.st_size);
-  // Not initialised: the reading thread is the first to touch it.
-  buffer_.reset(new (std::nothrow) std::uint8_t[size_ + 1]);
-  if (!buffer_) {
-    error = "file too large to read into memory";
-    return false;
-  }
-  // Without a thread to spare (a process or memory limit), the file is read
-  // whole here before parsing starts: slower, but never a crash.
-  try {
-    thread_ = std::thread(&FileStream::Run, this);
-  } catch (const std::system_error&) {
-    Run();
-  }
-  return true;
-}
-
-void FileStream::Run() {
-  std::size_t got = 0;
-  std::string error;
-  while (!stop_.load(std::memory_order_relaxed)) {
-    // One byte beyond the size seen at the start tells whether the file grew.
-    const std::size_t want = std::min(chunk_, size_ + 1 - got);
-    ssize_t n = ::read(fd_, buffer_.get() + got, want);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      error = "cannot read: " + ErrnoText(errno);
-      break;
-    }
-    if (n == 0) {
-      if (got < size_) error = "the file became shorter while it was read";
-      break;
-    }
-    if (got + static_cast<std::size_t>(n) > size_) {
-      error = "the file grew while it was read";
-      break;
-    }
-    got += static_cast<std::size_t>(n);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ready_.store(got, std::memory_order_release);
-    }
-    changed_.notify_all();
-  }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (error.empty() && stop_) error = "reading was stopped";
-    error_ = error;
-    done_ = true;
-  }
-  changed_.notify_all();
-}
-
-std::size_t FileStream::WaitFor(std::size_t end) {
-  std::size_t ready = ready_.load(std::memory_order_acquire);
-  if (ready >= end) return ready;
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return done_ || ready_.load(std::memory_order_acquire) >= end; });
-  return ready_.load(std::memory_order_acquire);
-}
-
-std::string FileStream::Why() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return error_;
-}
-
-bool FileStream::Finish(bool whole, std::string& error) {
-  if (!whole) stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (whole && !error_.empty()) {
-    error = error_;
-    return false;
-  }
-  return true;
-}
+}  // namespace raw
 
 bool CanOpenForReading(const fs::path& path, std::string& why) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) why = ErrnoText(errno);
   return fd.get() >= 0;
-}
-
-bool FileStartsWith(const fs::path& path, std::string_view signature) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) return false;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  char buf[16];
-  if (signature.size() > sizeof buf) return false;
-  std::size_t got = 0;
-  while (got < signature.size()) {
-    ssize_t n = ::read(fd.get(), buf + got, signature.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    got += static_cast<std::size_t>(n);
-  }
-  return std::memcmp(buf, signature.data(), signature.size()) == 0;
 }
 
 bool SyncPath(const fs::path& path) {
@@ -307,15 +183,20 @@ void AtomicFile::Finish() {
   finished_ = true;
 }
 
-void AtomicFile::Commit() {
+void AtomicFile::Commit(FolderFlushes& later) {
   Finish();
   if (temp_.empty()) throw WriteError("the file was already put in place");
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
     throw WriteError("cannot replace " + target_.string() + ": " + ErrnoText(errno));
   }
   temp_.clear();
-  fs::path dir = target_.parent_path();
-  SyncPath(dir.empty() ? fs::path(".") : dir);
+  later.Add(target_.parent_path());
+}
+
+void AtomicFile::Commit() {
+  FolderFlushes now;
+  Commit(now);
+  now.FlushAll();
 }
 
 std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,

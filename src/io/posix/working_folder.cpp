@@ -10,8 +10,6 @@
 namespace tessaly {
 namespace fs = std::filesystem;
 
-WorkingFolder::~WorkingFolder() { Remove(); }
-
 bool WorkingFolder::Create(std::string& error) {
   Remove();
   const char* tmp = std::getenv("TMPDIR");
@@ -24,13 +22,6 @@ bool WorkingFolder::Create(std::string& error) {
   }
   path_ = templ;
   return true;
-}
-
-void WorkingFolder::Remove() {
-  if (path_.empty()) return;
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-  path_.clear();
 }
 
 }  // namespace tessaly

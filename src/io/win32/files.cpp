@@ -1,4 +1,5 @@
 #include "io/files.h"
+#include "io/raw_file.h"
 
 #include <windows.h>
 
@@ -78,143 +79,35 @@ std::string ErrnoText(int err) {
   return std::strerror(err);
 }
 
-bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
-  out.clear();
-  UniqueFd fd(Fd(OpenForReading(path)));
-  if (fd.get() == -1) {
-    error = "cannot open: " + LastErrorText();
-    return false;
-  }
-  std::uint64_t size = 0;
-  if (!IsRegular(H(fd.get()), size, error)) return false;
-  try {
-    out.resize(static_cast<std::size_t>(size) + 1);
-  } catch (const std::bad_alloc&) {
-    error = "file too large to read into memory";
-    return false;
-  }
-  std::size_t got = 0;
-  while (true) {
-    if (got == out.size()) out.resize(got + (got < 65536 ? 65536 : got / 2));  // the file grew
-    const long long n = ReadSome(H(fd.get()), out.data() + got, out.size() - got);
-    if (n < 0) {
-      error = "cannot read: " + LastErrorText();
-      return false;
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  out.resize(got);
-  return true;
-}
+namespace raw {
 
-FileStream::~FileStream() {
-  std::string ignored;
-  Finish(false, ignored);
-}
-
-bool FileStream::Open(const fs::path& path, std::string& error) {
+std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, std::string& error) {
   HANDLE h = OpenForReading(path);
   if (h == INVALID_HANDLE_VALUE) {
     error = "cannot open: " + LastErrorText();
-    return false;
+    return -1;
   }
-  fd_ = Fd(h);
-  std::uint64_t size = 0;
-  if (!IsRegular(h, size, error)) return false;
-  size_ = static_cast<std::size_t>(size);
-  buffer_.reset(new (std::nothrow) std::uint8_t[size_ + 1]);
-  if (!buffer_) {
-    error = "file too large to read into memory";
-    return false;
+  if (!IsRegular(h, size, error)) {
+    ::CloseHandle(h);
+    return -1;
   }
-  thread_ = std::thread(&FileStream::Run, this);
-  return true;
+  return Fd(h);
 }
 
-void FileStream::Run() {
-  std::size_t got = 0;
-  std::string error;
-  while (!stop_.load(std::memory_order_relaxed)) {
-    const std::size_t want = std::min(chunk_, size_ + 1 - got);
-    const long long n = ReadSome(H(fd_), buffer_.get() + got, want);
-    if (n < 0) {
-      error = "cannot read: " + LastErrorText();
-      break;
-    }
-    if (n == 0) {
-      if (got < size_) error = "the file became shorter while it was read";
-      break;
-    }
-    if (got + static_cast<std::size_t>(n) > size_) {
-      error = "the file grew while it was read";
-      break;
-    }
-    got += static_cast<std::size_t>(n);
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ready_.store(got, std::memory_order_release);
-    }
-    changed_.notify_all();
-  }
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (error.empty() && stop_) error = "reading was stopped";
-    error_ = error;
-    done_ = true;
-  }
-  changed_.notify_all();
+long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::string& error) {
+  const long long k = ReadSome(H(file), into, n);
+  if (k < 0) error = "cannot read: " + LastErrorText();
+  return k;
 }
 
-std::size_t FileStream::WaitFor(std::size_t end) {
-  std::size_t ready = ready_.load(std::memory_order_acquire);
-  if (ready >= end) return ready;
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return done_ || ready_.load(std::memory_order_acquire) >= end; });
-  return ready_.load(std::memory_order_acquire);
-}
+void Close(std::intptr_t file) { ::CloseHandle(H(file)); }
 
-std::string FileStream::Why() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return error_;
-}
-
-bool FileStream::Finish(bool whole, std::string& error) {
-  if (!whole) stop_ = true;
-  if (thread_.joinable()) thread_.join();
-  if (fd_ != -1) {
-    ::CloseHandle(H(fd_));
-    fd_ = -1;
-  }
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (whole && !error_.empty()) {
-    error = error_;
-    return false;
-  }
-  return true;
-}
+}  // namespace raw
 
 bool CanOpenForReading(const fs::path& path, std::string& why) {
   UniqueFd fd(Fd(OpenForReading(path)));
   if (fd.get() == -1) why = LastErrorText();
   return fd.get() != -1;
-}
-
-bool FileStartsWith(const fs::path& path, std::string_view signature) {
-  UniqueFd fd(Fd(OpenForReading(path)));
-  if (fd.get() == -1) return false;
-  std::uint64_t size = 0;
-  std::string ignored;
-  if (!IsRegular(H(fd.get()), size, ignored)) return false;
-  std::uint8_t buf[16];
-  if (signature.size() > sizeof buf) return false;
-  std::size_t got = 0;
-  while (got < signature.size()) {
-    const long long n = ReadSome(H(fd.get()), buf + got, signature.size() - got);
-    if (n <= 0) return false;
-    got += static_cast<std::size_t>(n);
-  }
-  return std::memcmp(buf, signature.data(), signature.size()) == 0;
 }
 
 bool SyncPath(const fs::path& path) {
@@ -311,6 +204,12 @@ void AtomicFile::Finish() {
 }
 
 void AtomicFile::Commit() {
+  FolderFlushes none;
+  Commit(none);
+}
+
+// The write-through rename has put the name on disk: no folder is left to flush.
+void AtomicFile::Commit(FolderFlushes&) {
   Finish();
   if (temp_.empty()) throw WriteError("the file was already put in place");
   // A plain rename refuses an existing target here; this one replaces it, and

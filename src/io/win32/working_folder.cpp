@@ -11,10 +11,6 @@
 namespace tessaly {
 namespace fs = std::filesystem;
 
-WorkingFolder::~WorkingFolder() {
-  Remove();
-}
-
 bool WorkingFolder::Create(std::string& error) {
   Remove();
   // The user's own temporary folder (%TMP%, %TEMP% or the profile's), which
@@ -44,13 +40,6 @@ bool WorkingFolder::Create(std::string& error) {
   }
   error = "cannot create a working folder in " + PathToUtf8(base);
   return false;
-}
-
-void WorkingFolder::Remove() {
-  if (path_.empty()) return;
-  std::error_code ec;
-  fs::remove_all(path_, ec);
-  path_.clear();
 }
 
 }  // namespace tessaly

@@ -1,0 +1,21 @@
+// The three calls that reading a file needs of the system, one half for each
+// platform; what is built on them (whole files, streams, signatures) is shared.
+// Inside io only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace tessaly::raw {
+
+// Opens a regular file for reading and tells its size; never waits on a named
+// pipe or a device. Answers -1 and says why ("cannot open: ...", "not a regular
+// file") when it cannot.
+std::intptr_t OpenRegular(const std::filesystem::path& path, std::uint64_t& size, std::string& error);
+// Reads at most n bytes; answers how many (0 at the end), or -1 with the reason.
+long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::string& error);
+void Close(std::intptr_t file);
+
+}  // namespace tessaly::raw

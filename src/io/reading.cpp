@@ -1,0 +1,120 @@
+// Reading files: whole, as a stream in order, or just their first bytes. The
+// system calls are the platform half's (raw_file.h).
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "io/files.h"
+#include "io/raw_file.h"
+
+namespace tessaly {
+namespace fs = std::filesystem;
+
+bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
+  out.clear();
+  std::uint64_t size = 0;
+  const std::intptr_t file = raw::OpenRegular(path, size, error);
+  if (file == -1) return false;
+  struct Closer {
+    std::intptr_t f;
+    ~Closer() { raw::Close(f); }
+  } closer{file};
+  try {
+    // One byte more than the file holds, so that the end shows as an empty read
+    // without growing (and copying) the buffer.
+    out.resize(static_cast<std::size_t>(size) + 1);
+  } catch (const std::bad_alloc&) {
+    error = "file too large to read into memory";
+    return false;
+  }
+  std::size_t got = 0;
+  while (true) {
+    if (got == out.size()) out.resize(got + (got < 65536 ? 65536 : got / 2));  // the file grew
+    const long long n = raw::Read(file, out.data() + got, out.size() - got, error);
+    if (n < 0) return false;
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  out.resize(got);
+  return true;
+}
+
+FileStream::~FileStream() { Close(); }
+
+void FileStream::Close() {
+  if (file_ != -1) raw::Close(file_);
+  file_ = -1;
+}
+
+bool FileStream::Open(const fs::path& path, std::string& error) {
+  Close();
+  size_ = 0;
+  got_ = 0;
+  error_.clear();
+  std::uint64_t size = 0;
+  file_ = raw::OpenRegular(path, size, error);
+  if (file_ == -1) return false;
+  size_ = size;
+  return true;
+}
+
+std::size_t FileStream::Read(std::uint8_t* into, std::size_t n) {
+  if (file_ == -1 || !error_.empty()) return 0;
+  n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - got_));
+  std::size_t done = 0;
+  while (done < n) {
+    const long long k = raw::Read(file_, into + done, n - done, error_);
+    if (k < 0) break;
+    if (k == 0) {
+      error_ = "the file became shorter while it was read";
+      break;
+    }
+    done += static_cast<std::size_t>(k);
+  }
+  got_ += done;
+  return done;
+}
+
+bool FileStream::Finish(bool whole, std::string& error) {
+  bool ok = true;
+  if (whole && file_ != -1) {
+    // What the parse left is read too, and one byte beyond the size seen at the
+    // start tells whether the file grew.
+    std::uint8_t scratch[65536];
+    while (error_.empty() && got_ < size_) {
+      if (Read(scratch, sizeof scratch) == 0) break;
+    }
+    if (error_.empty()) {
+      const long long k = raw::Read(file_, scratch, 1, error_);
+      if (k > 0) error_ = "the file grew while it was read";
+    }
+    if (!error_.empty()) {
+      error = error_;
+      ok = false;
+    }
+  }
+  Close();
+  return ok;
+}
+
+void FolderFlushes::Add(const fs::path& folder) {
+  const fs::path f = folder.empty() ? fs::path(".") : folder;
+  if (std::find(folders_.begin(), folders_.end(), f) == folders_.end()) folders_.push_back(f);
+}
+
+void FolderFlushes::FlushAll() {
+  for (const auto& f : folders_) SyncPath(f);
+  folders_.clear();
+}
+
+bool FileStartsWith(const fs::path& path, std::string_view signature) {
+  std::uint8_t buf[16];
+  if (signature.size() > sizeof buf) return false;
+  FileStream stream;
+  std::string ignored;
+  if (!stream.Open(path, ignored)) return false;
+  return stream.Read(buf, signature.size()) == signature.size() &&
+         std::memcmp(buf, signature.data(), signature.size()) == 0;
+}
+
+}  // namespace tessaly
