@@ -241,6 +241,14 @@ Bytes LongClassReference(std::uint32_t classIndex) {
   return b.count(0);
 }
 
+// Each image is a file in the working folder: making 20,000 of them takes
+// minutes under Wine, which would measure nothing but Wine.
+#ifdef _WIN32
+constexpr std::uint32_t kNearMissImages = 2000;
+#else
+constexpr std::uint32_t kNearMissImages = 20000;
+#endif
+
 struct Row {
   const char* name;
   std::function<Bytes()> build;
@@ -305,8 +313,8 @@ const Row kRows[] = {
     {"name_60000_bytes_inserted_20000_times", [] { return LongNameInsertedOften(60000, 20000); }, true,
      "", 20000, 1, 1, 20000},
     {"images_10000_of_one_name", [] { return SameNameImages(10000); }, true, "", 0, 0, 0, 0, 10000},
-    {"images_20000_near_miss_names", [] { return NearMissImageNames(20000); }, true, "", 20000, 0, 0, 0,
-     20000},
+    {"images_near_miss_names", [] { return NearMissImageNames(kNearMissImages); }, true, "",
+     kNearMissImages, 0, 0, 0, kNearMissImages},
     {"definitions_20000_numbers_sharing_low_bits", [] { return SpreadNumberDefinitions(20000); }, true,
      "", 1, 20000, 20000, 20001},
     // The NUL goes on reading, and the lead byte 0x81 is then followed by "."
