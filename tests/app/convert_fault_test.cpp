@@ -10,13 +10,11 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/fanotify.h>
-#include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -31,13 +29,17 @@
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/scoped_system.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
 namespace fs = std::filesystem;
+using test::Immutable;
 using test::ReadFile;
+using test::ScopedEnv;
+using test::SmallFileSystem;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
@@ -105,61 +107,6 @@ class ReadInterceptor {
   std::atomic<bool> fired_{false};
   std::string why_;
   std::thread thread_;
-};
-
-// A folder that nothing may be created in, deleted from or renamed in, also by
-// root (who ignores permission bits).
-class Immutable {
- public:
-  explicit Immutable(const fs::path& p) : path_(p) {
-    ok_ = std::system(("chattr +i '" + p.string() + "' 2>/dev/null").c_str()) == 0;
-  }
-  ~Immutable() {
-    if (ok_) std::system(("chattr -i '" + path_.string() + "' 2>/dev/null").c_str());
-  }
-  bool ok() const { return ok_; }
-
- private:
-  fs::path path_;
-  bool ok_ = false;
-};
-
-class SmallFileSystem {
- public:
-  SmallFileSystem(const fs::path& at, std::uint64_t kb) : at_(at) {
-    const std::string options = "size=" + std::to_string(kb) + "k";
-    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (!mounted_) why_ = std::string("cannot mount a small file system: ") + std::strerror(errno);
-  }
-  ~SmallFileSystem() {
-    if (mounted_) ::umount(at_.c_str());
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-
- private:
-  fs::path at_;
-  bool mounted_ = false;
-  std::string why_;
-};
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
 };
 
 enum Format { kJww = 1, kJws = 2 };
