@@ -1,8 +1,9 @@
 // Faults from the outside world during a conversion, each one through the run
 // and through the command line: the destination folder read-only or gone, a
 // source that shrinks, grows or vanishes while it is read, a working folder
-// that cannot be made, an image that cannot be extracted; and the settings
-// file's folder read-only. Every case asserts the same three things: the
+// that cannot be made, an image that cannot be extracted; the target a folder,
+// an old read-only backup and a full disk through the command line; and the
+// settings file's folder read-only. Every case asserts the same three things: the
 // failure is reported with its reason (exit status 1, or 2 where the command
 // line refuses before it starts), every file that existed is byte-identical
 // afterwards, and no new file is left (temporary, partial, backup or working).
@@ -166,6 +167,8 @@ struct FaultCase {
   int cliStatus = 1;
   bool sourceChanges = false;  // the case changes the source itself
   bool settings = false;       // the case saves the settings instead
+  // The run alone meets it in the failure table of the conversion tests.
+  bool commandLineOnly = false;
 };
 
 const std::vector<FaultCase>& Cases() {
@@ -211,6 +214,31 @@ const std::vector<FaultCase>& Cases() {
          return "";
        },
        "cannot extract an embedded image"},
+      {"TargetIsAFolder", kJww | kJws,
+       [](Env& e) -> std::string {
+         fs::remove(e.target);
+         fs::create_directory(e.target);
+         return "";
+       },
+       "is a folder", 1, false, false, true},
+      {"OldReadOnlyBackup", kJww | kJws,
+       [](Env& e) -> std::string {
+         fs::permissions(e.backup, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         return "";
+       },
+       "is read-only", 1, false, false, true},
+      // Room for the old target and backup and one page more: less than the
+      // output.
+      {"DiskFull", kJww | kJws,
+       [](Env& e) -> std::string {
+         const fs::path out = e.target.parent_path();
+         e.small.emplace(out, 12);
+         if (!e.small->mounted()) return e.small->why();
+         WriteFile(e.target, "the old target");
+         WriteFile(e.backup, "the old backup");
+         return "";
+       },
+       "No space left on device", 1, false, false, true},
       {"SettingsFolderReadOnly", kJww,
        [](Env& e) -> std::string {
          fs::create_directories(e.dir / "conf");
@@ -238,7 +266,9 @@ std::vector<Param> Params() {
     }
     for (Format f : {kJww, kJws}) {
       if (!(c.formats & f)) continue;
-      for (Via v : {Via::kRun, Via::kCommandLine}) out.push_back({i, f, v});
+      for (Via v : {Via::kRun, Via::kCommandLine}) {
+        if (v == Via::kCommandLine || !c.commandLineOnly) out.push_back({i, f, v});
+      }
     }
   }
   return out;
