@@ -34,7 +34,7 @@ DEMO_OUT := $(BUILD)/demo-out
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
 .PHONY: deps-windows configure-windows build-windows test-windows
-.PHONY: all deps configure build demo test test-plain test-asan test-fuzz configure-asan bench examples
+.PHONY: all deps configure build demo test test-plain test-asan test-fuzz configure-asan asan-compiler bench examples
 .PHONY: screenshots fuzz clean
 
 all: build
@@ -80,11 +80,14 @@ test-plain: build
 # AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzer's coverage, with
 # clang. A folder configured with another compiler (an older g++ build) is made
 # anew: CMake cannot change the compiler of a configured folder.
-configure-asan:
+# (Its own target, so that the generator is chosen after the folder is gone.)
+asan-compiler:
 	@if [ -f $(ASAN_BUILD)/CMakeCache.txt ] && \
 	  ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*$(ASAN_CXX)$$' $(ASAN_BUILD)/CMakeCache.txt; then \
 	  echo "$(ASAN_BUILD) was configured with another compiler: made anew with $(ASAN_CXX)"; \
 	  rm -rf $(ASAN_BUILD); fi
+
+configure-asan: asan-compiler
 	cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON \
 	  -DCMAKE_CXX_COMPILER=$(ASAN_CXX) -DTESSALY_WERROR=$(WERROR)
 
