@@ -2,12 +2,14 @@
 #   make deps    install the Debian packages that are missing (apt-get)
 #   make build   Release build in build/
 #   make demo    build, then convert the bundled examples into build/demo-out
-#   make test    build and run every test, then the sanitizer build's tests
+#   make test    build and run every test, then the sanitizer build's tests (clang,
+#                with the fuzz corpus replayed) and TEST_FUZZ_SECONDS (60) of
+#                fuzzing per target
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
 #   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
-#   make fuzz    clang build of the fuzz targets, the corpus replayed, then
-#                FUZZ_SECONDS (30) of fuzzing per target
+#   make fuzz    the fuzz targets of the sanitizer build, the corpus replayed, then
+#                FUZZ_SECONDS (600) of fuzzing per target, for longer runs
 #   make deps-windows  install the cross compiler, Wine and what their tests need
 #   make build-windows  cross build for Windows in build-win/ (MinGW-w64)
 #   make test-windows  cross build, then run it under Wine against the native build
@@ -15,9 +17,12 @@
 
 BUILD ?= build
 ASAN_BUILD ?= build-asan
-FUZZ_BUILD ?= build-fuzz
-FUZZ_SECONDS ?= 30
-FUZZ_CXX ?= clang++-14
+# The sanitizer build is clang's, so that the fuzz targets link in it too.
+ASAN_CXX ?= clang++-14
+TEST_FUZZ_SECONDS ?= 60
+# The three targets fuzz at once in make test: a minute in all on two cores.
+TEST_FUZZ_JOBS ?= 3
+FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time clang-14 libclang-rt-14-dev \
   qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-ipafont-gothic
@@ -30,7 +35,8 @@ DEMO_OUT := $(BUILD)/demo-out
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
 .PHONY: deps-windows configure-windows build-windows test-windows screenshots-windows
-.PHONY: all deps configure build demo test test-plain test-asan bench examples screenshots fuzz clean
+.PHONY: all deps configure build demo test test-plain test-asan test-fuzz configure-asan asan-compiler bench examples
+.PHONY: screenshots fuzz clean
 
 all: build
 
@@ -66,26 +72,41 @@ demo: configure
 	@echo "== The converted plan: no dimensions left, lines, texts and points instead"
 	$(CLI) --info $(DEMO_OUT)/plan.jww
 
-test: test-plain test-asan
+test: test-plain test-asan test-fuzz
 
 test-plain: build
 	@status=0; ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
 	  tools/skip_reasons.sh $(BUILD); exit $$status
 
-# AddressSanitizer and UndefinedBehaviorSanitizer over every test program.
-test-asan:
+# AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzer's coverage, with
+# clang. A folder configured with another compiler (an older g++ build) is made
+# anew: CMake cannot change the compiler of a configured folder.
+# (Its own target, so that the generator is chosen after the folder is gone.)
+asan-compiler:
+	@if [ -f $(ASAN_BUILD)/CMakeCache.txt ] && \
+	  ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*$(ASAN_CXX)$$' $(ASAN_BUILD)/CMakeCache.txt; then \
+	  echo "$(ASAN_BUILD) was configured with another compiler: made anew with $(ASAN_CXX)"; \
+	  rm -rf $(ASAN_BUILD); fi
+
+configure-asan: asan-compiler
 	cmake -S . -B $(ASAN_BUILD) $(call generator,$(ASAN_BUILD)) -DCMAKE_BUILD_TYPE=Debug -DTESSALY_SANITIZE=ON \
-	  -DTESSALY_WERROR=$(WERROR)
+	  -DCMAKE_CXX_COMPILER=$(ASAN_CXX) -DTESSALY_WERROR=$(WERROR)
+
+# Every test program, and the replay of the fuzz corpus, under the sanitizers.
+test-asan: configure-asan
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	@status=0; ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
 	  tools/skip_reasons.sh $(ASAN_BUILD); exit $$status
 
-# libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer; see fuzz/run.sh.
-fuzz:
-	cmake -S . -B $(FUZZ_BUILD) $(call generator,$(FUZZ_BUILD)) -DCMAKE_CXX_COMPILER=$(FUZZ_CXX) \
-	  -DTESSALY_FUZZ=ON -DTESSALY_WERROR=$(WERROR)
-	cmake --build $(FUZZ_BUILD) -j$(JOBS)
-	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+# A short run of each fuzz target (the replay is a test of test-asan).
+test-fuzz: configure-asan
+	cmake --build $(ASAN_BUILD) -j$(JOBS) --target fuzz_jww_load fuzz_jws_load fuzz_convert
+	FUZZ_REPLAY=0 FUZZ_JOBS=$(TEST_FUZZ_JOBS) fuzz/run.sh $(ASAN_BUILD) $(TEST_FUZZ_SECONDS)
+
+# Longer runs, for a developer: replay, then FUZZ_SECONDS per target.
+fuzz: configure-asan
+	cmake --build $(ASAN_BUILD) -j$(JOBS) --target fuzz_jww_load fuzz_jws_load fuzz_convert
+	fuzz/run.sh $(ASAN_BUILD) $(FUZZ_SECONDS)
 
 bench: build
 	bench/run_bench.sh $(BUILD)
@@ -125,4 +146,4 @@ screenshots-windows: configure-windows
 	tests/win32/run_under_wine.sh --screenshots docs $(WIN_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)

@@ -1,15 +1,18 @@
 // What the fuzz targets share: a private working folder for embedded images,
-// the clean-up after each input, and the check that stops the run on a broken
-// promise (a crash is what libFuzzer keeps as a finding).
+// the clean-up after each input, the check that stops the run on a broken
+// promise (a crash is what libFuzzer keeps as a finding), and the load of a
+// document from the input.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "app/file_copy.h"
+#include "io/bytes.h"
 #include "io/working_folder.h"
 #include "jww/images.h"
 
@@ -51,6 +54,21 @@ inline void CheckEmpty(const std::filesystem::path& folder) {
   std::error_code ec;
   for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
     Broken("a file was left behind", e.path().string());
+  }
+}
+
+// Every input must load or fail cleanly with a reason, and one that loads must
+// also write (or refuse with a WriteError) without harm.
+template <typename Doc>
+void LoadAndWrite(Doc& doc, std::span<const std::uint8_t> input) {
+  if (doc.LoadFromMemory(input)) {
+    StringSink out;
+    try {
+      doc.Write(out, doc.Version());
+    } catch (const WriteError&) {
+    }
+  } else {
+    TESSALY_FUZZ_CHECK(!doc.Error().empty(), "a failed load without a reason");
   }
 }
 

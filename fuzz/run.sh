@@ -2,30 +2,34 @@
 # Replays the committed corpus through every fuzz target, then fuzzes each one
 # for a bounded time.
 #
-#   fuzz/run.sh [BUILD_DIR [SECONDS]]     (build-fuzz, 30)
+#   fuzz/run.sh [BUILD_DIR [SECONDS]]     (build-asan, 30)
 #
 # Seeds: the committed corpus fuzz/corpus/<target>, the examples and, when it is
 # there, ../shared/corpus. What a run adds to a corpus goes into
 # BUILD_DIR/fuzz-work/<target> (not committed; merge it with -merge=1 when it
 # finds something new); an input that breaks a target is written to
-# BUILD_DIR/fuzz-findings/ and the script fails.
-# FUZZ_TARGETS narrows the targets; FUZZ_JOBS > 1 fuzzes that many at once;
-# FUZZ_TIMEOUT (30) is the seconds one input may take before it counts as a
-# finding (raise it for long runs on a busy machine).
+# BUILD_DIR/fuzz-findings/, its path and (when small) its bytes in base64 are
+# printed, and the script fails.
+# SECONDS 0 replays only; FUZZ_REPLAY=0 fuzzes only (the sanitizer build's
+# tests replay already). FUZZ_TARGETS narrows the targets; FUZZ_JOBS (1) targets
+# fuzz at once; FUZZ_TIMEOUT (30) is the seconds one input may take before
+# it counts as a finding (raise it for long runs on a busy machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build-fuzz}
+build=${1:-build-asan}
 seconds=${2:-30}
 targets=${FUZZ_TARGETS:-"jww_load jws_load convert"}
 work=$build/fuzz-work
 findings=$build/fuzz-findings
 mkdir -p "$work" "$findings"
+since=$(mktemp "$findings/.since.XXXXXX")
+trap 'rm -f "$since"' EXIT
 
 # Working folders and the converted files go to memory where there is some:
 # the conversion target saves every input, with its flushes.
 if [[ -z "${TMPDIR:-}" && -d /dev/shm && -w /dev/shm ]]; then
   export TMPDIR=$(mktemp -d /dev/shm/tessaly-fuzz.XXXXXX)
-  trap 'rm -rf "$TMPDIR"' EXIT
+  trap 'rm -rf "$TMPDIR" "$since"' EXIT
 fi
 
 seeds_for() {
@@ -45,40 +49,69 @@ seeds_for() {
   for d in "${dirs[@]}"; do [[ -d $d ]] && echo "$d"; done
 }
 
+# What a target wrote into the findings since this script started, so that the
+# log of a CI run alone is enough to get the input back.
+report() {
+  local t=$1 f
+  while IFS= read -r f; do
+    echo "fuzz/run.sh: $t: finding saved as $f ($(stat -c %s "$f") bytes)" >&2
+    if [[ $(stat -c %s "$f") -le 16384 ]]; then
+      echo "fuzz/run.sh: its bytes in base64 (base64 -d > input):" >&2
+      base64 "$f" >&2
+    fi
+  done < <(find "$findings" -maxdepth 1 -type f -name "$t-*" -newer "$since")
+}
+
 status=0
-for t in $targets; do
-  bin=$build/fuzz/fuzz_$t
-  [[ -x $bin ]] || { echo "fuzz/run.sh: $bin is missing (cmake --build $build)" >&2; exit 1; }
-  echo "== replay $t"
-  mapfile -t dirs < <(seeds_for "$t")
-  "$bin" -runs=0 -artifact_prefix="$findings/$t-" "${dirs[@]}" 2>&1 | grep -E '^#|ERROR|fuzz:|Done' || status=1
-  [[ ${PIPESTATUS[0]} -eq 0 ]] || status=1
-done
+if [[ ${FUZZ_REPLAY:-1} != 0 ]]; then
+  for t in $targets; do
+    bin=$build/fuzz/fuzz_$t
+    [[ -x $bin ]] || { echo "fuzz/run.sh: $bin is missing (cmake --build $build)" >&2; exit 1; }
+    echo "== replay $t"
+    mapfile -t dirs < <(seeds_for "$t")
+    log=$build/fuzz-replay-$t.log
+    if "$bin" -runs=0 -timeout="${FUZZ_TIMEOUT:-30}" -artifact_prefix="$findings/$t-" "${dirs[@]}" >"$log" 2>&1; then
+      grep -E '^#|Done' "$log" || true
+    else
+      echo "== replay $t: FAILED, see $log" >&2
+      tail -40 "$log" >&2
+      report "$t"
+      status=1
+    fi
+  done
+fi
 [[ $status -eq 0 ]] || { echo "fuzz/run.sh: a replay failed; see $findings" >&2; exit 1; }
 
 run_one() {
   local t=$1 bin=$build/fuzz/fuzz_$t log=$build/fuzz-$t.log
+  [[ -x $bin ]] || { echo "fuzz/run.sh: $bin is missing (cmake --build $build)" >&2; return 1; }
   mkdir -p "$work/$t"
   mapfile -t dirs < <(seeds_for "$t")
   if "$bin" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-30}" -dict=fuzz/archive.dict -print_final_stats=1 \
        -artifact_prefix="$findings/$t-" "$work/$t" "${dirs[@]}" >"$log" 2>&1; then
     echo "== $t: $(grep -E '^#[0-9]+' "$log" | tail -1)"
   else
-    echo "== $t: FAILED, see $log and $findings" >&2
-    tail -30 "$log" >&2
+    echo "== $t: FAILED, see $log" >&2
+    tail -40 "$log" >&2
+    report "$t"
     return 1
   fi
 }
 
+# At most FUZZ_JOBS targets at once; each one's summary line when it ends.
 if [[ $seconds -gt 0 ]]; then
-  pids=()
+  running=0
   for t in $targets; do
-    if [[ ${FUZZ_JOBS:-1} -gt 1 ]]; then
-      run_one "$t" & pids+=($!)
-    else
-      run_one "$t" || status=1
+    if [[ $running -ge ${FUZZ_JOBS:-1} ]]; then
+      wait -n || status=1
+      running=$((running - 1))
     fi
+    run_one "$t" &
+    running=$((running + 1))
   done
-  for p in "${pids[@]}"; do wait "$p" || status=1; done
+  while [[ $running -gt 0 ]]; do
+    wait -n || status=1
+    running=$((running - 1))
+  done
 fi
 exit $status

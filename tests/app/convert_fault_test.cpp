@@ -1,8 +1,9 @@
 // Faults from the outside world during a conversion, each one through the run
 // and through the command line: the destination folder read-only or gone, a
 // source that shrinks, grows or vanishes while it is read, a working folder
-// that cannot be made, an image that cannot be extracted; and the settings
-// file's folder read-only. Every case asserts the same three things: the
+// that cannot be made, an image that cannot be extracted; the target a folder,
+// an old read-only backup and a full disk through the command line; and the
+// settings file's folder read-only. Every case asserts the same three things: the
 // failure is reported with its reason (exit status 1, or 2 where the command
 // line refuses before it starts), every file that existed is byte-identical
 // afterwards, and no new file is left (temporary, partial, backup or working).
@@ -10,13 +11,11 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/fanotify.h>
-#include <sys/mount.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -31,13 +30,17 @@
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/scoped_system.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
 namespace fs = std::filesystem;
+using test::Immutable;
 using test::ReadFile;
+using test::ScopedEnv;
+using test::SmallFileSystem;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
@@ -117,61 +120,6 @@ class ReadInterceptor {
   std::thread thread_;
 };
 
-// A folder that nothing may be created in, deleted from or renamed in, also by
-// root (who ignores permission bits).
-class Immutable {
- public:
-  explicit Immutable(const fs::path& p) : path_(p) {
-    ok_ = std::system(("chattr +i '" + p.string() + "' 2>/dev/null").c_str()) == 0;
-  }
-  ~Immutable() {
-    if (ok_) std::system(("chattr -i '" + path_.string() + "' 2>/dev/null").c_str());
-  }
-  bool ok() const { return ok_; }
-
- private:
-  fs::path path_;
-  bool ok_ = false;
-};
-
-class SmallFileSystem {
- public:
-  SmallFileSystem(const fs::path& at, std::uint64_t kb) : at_(at) {
-    const std::string options = "size=" + std::to_string(kb) + "k";
-    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (!mounted_) why_ = std::string("cannot mount a small file system: ") + std::strerror(errno);
-  }
-  ~SmallFileSystem() {
-    if (mounted_) ::umount(at_.c_str());
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-
- private:
-  fs::path at_;
-  bool mounted_ = false;
-  std::string why_;
-};
-
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
-
 enum Format { kJww = 1, kJws = 2 };
 enum class Via { kRun, kCommandLine, kSettings };
 
@@ -229,6 +177,8 @@ struct FaultCase {
   int cliStatus = 1;
   bool sourceChanges = false;  // the case changes the source itself
   bool settings = false;       // the case saves the settings instead
+  // The run alone meets it in the failure table of the conversion tests.
+  bool commandLineOnly = false;
 };
 
 const std::vector<FaultCase>& Cases() {
@@ -274,6 +224,31 @@ const std::vector<FaultCase>& Cases() {
          return "";
        },
        "cannot extract an embedded image"},
+      {"TargetIsAFolder", kJww | kJws,
+       [](Env& e) -> std::string {
+         fs::remove(e.target);
+         fs::create_directory(e.target);
+         return "";
+       },
+       "is a folder", 1, false, false, true},
+      {"OldReadOnlyBackup", kJww | kJws,
+       [](Env& e) -> std::string {
+         fs::permissions(e.backup, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+         return "";
+       },
+       "is read-only", 1, false, false, true},
+      // Room for the old target and backup and one page more: less than the
+      // output.
+      {"DiskFull", kJww | kJws,
+       [](Env& e) -> std::string {
+         const fs::path out = e.target.parent_path();
+         e.small.emplace(out, 12);
+         if (!e.small->mounted()) return e.small->why();
+         WriteFile(e.target, "the old target");
+         WriteFile(e.backup, "the old backup");
+         return "";
+       },
+       "No space left on device", 1, false, false, true},
       {"SettingsFolderReadOnly", kJww,
        [](Env& e) -> std::string {
          fs::create_directories(e.dir / "conf");
@@ -301,7 +276,9 @@ std::vector<Param> Params() {
     }
     for (Format f : {kJww, kJws}) {
       if (!(c.formats & f)) continue;
-      for (Via v : {Via::kRun, Via::kCommandLine}) out.push_back({i, f, v});
+      for (Via v : {Via::kRun, Via::kCommandLine}) {
+        if (v == Via::kCommandLine || !c.commandLineOnly) out.push_back({i, f, v});
+      }
     }
   }
   return out;

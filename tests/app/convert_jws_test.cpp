@@ -45,12 +45,7 @@ TEST(ConvertFigures, StatusTextsLogAndResultsForAMixedList) {
   TempDir dir;
   fs::create_directories(dir / "src");
   fs::create_directories(dir / "out");
-  {
-    TBoundImages images;
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, 600, 3);
-    draw::SaveDrawing(doc, dir / "src" / "a.jww");
-  }
+  draw::MakeDrawing(dir / "src" / "a.jww", 3);
   WriteFile(dir / "src" / "b.txt", "neither");
   MakeFigure(dir / "src" / "c.JWS", 2);
   const auto sources = Snapshot(dir / "src");

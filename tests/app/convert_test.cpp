@@ -2,14 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <functional>
+#include <optional>
 
 #include "app/recorder.h"
 #include "jws/sample_figure.h"
@@ -17,28 +14,24 @@
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/failing_sink.h"
+#include "support/scoped_system.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
 namespace fs = std::filesystem;
+using test::Immutable;
 using test::Recorder;
 using test::ReadFile;
+using test::ScopedEnv;
+using test::SmallFileSystem;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
 using test::FailingSink;
+using test::draw::MakeDrawing;
 using test::draw::SameFiles;
-
-// A drawing with `dimensions` dimensions in its main list and one in a block
-// definition.
-void MakeDrawing(const fs::path& path, int dimensions, std::int32_t version = 600) {
-  TBoundImages images;
-  TJwwData doc(images);
-  draw::SampleDrawing(doc, version, dimensions);
-  draw::SaveDrawing(doc, path);
-}
 
 // Loads a file and answers its dimension entries (-1 when it does not load).
 std::int64_t DimensionsIn(const fs::path& path) {
@@ -242,43 +235,6 @@ TEST(ConvertFiles, NoRunStartsInsideARun) {
   EXPECT_FALSE(converter.Running());
 }
 
-// Keeps a file system object from being changed, also by root, for a test.
-class Immutable {
- public:
-  explicit Immutable(const fs::path& p) : path_(p) {
-    ok_ = std::system(("chattr +i '" + p.string() + "' 2>/dev/null").c_str()) == 0;
-  }
-  ~Immutable() {
-    if (ok_) std::system(("chattr -i '" + path_.string() + "' 2>/dev/null").c_str());
-  }
-  bool ok() const { return ok_; }
-
- private:
-  fs::path path_;
-  bool ok_ = false;
-};
-
-// A small file system mounted on a folder for one test, where the system lets
-// the test mount one (root).
-class SmallFileSystem {
- public:
-  SmallFileSystem(const fs::path& at, std::uint64_t pages) : at_(at) {
-    const std::string options = "size=" + std::to_string(pages * 4) + "k";
-    mounted_ = ::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    if (!mounted_) why_ = std::string("cannot mount a small file system: ") + std::strerror(errno);
-  }
-  ~SmallFileSystem() {
-    if (mounted_) ::umount(at_.c_str());
-  }
-  bool mounted() const { return mounted_; }
-  const std::string& why() const { return why_; }
-
- private:
-  fs::path at_;
-  bool mounted_ = false;
-  std::string why_;
-};
-
 std::uint64_t Pages(std::uint64_t bytes) { return (bytes + 4095) / 4096; }
 
 enum class Full { kNo, kDuringOutput, kDuringBackup };
@@ -391,9 +347,9 @@ TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
     // Room for the old files and half the output, or for them, the output and
     // half the backup copy.
     const std::uint64_t old = Pages(c.full == Full::kDuringBackup ? 40000 : 3000) + 1;
-    small.emplace(dir / "out", c.full == Full::kDuringOutput
-                                   ? old + Pages(output) / 2
-                                   : old + Pages(output) + Pages(40000) / 2);
+    small.emplace(dir / "out", 4 * (c.full == Full::kDuringOutput
+                                        ? old + Pages(output) / 2
+                                        : old + Pages(output) + Pages(40000) / 2));
     if (!small->mounted()) GTEST_SKIP() << small->why() << "; the injected failures cover this";
   }
   c.setUp(dir, f);
@@ -480,26 +436,6 @@ TEST(ConvertFailure, TargetFolderWithoutWritePermission) {
   EXPECT_NE(rec.results[0].reason.find("cannot create a file in"), std::string::npos) << rec.results[0].reason;
   EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
 }
-
-// Restores an environment variable when the test ends.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   TempDir dir;

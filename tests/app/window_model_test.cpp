@@ -17,12 +17,7 @@ using test::TempDir;
 using test::WriteFile;
 using Lines = std::vector<std::string>;
 
-void MakeDrawing(const fs::path& path, int dimensions) {
-  TBoundImages images;
-  TJwwData doc(images);
-  test::draw::SampleDrawing(doc, 600, dimensions);
-  test::draw::SaveDrawing(doc, path);
-}
+using test::draw::MakeDrawing;
 
 std::int64_t DimensionsIn(const fs::path& path) {
   TempDir work;

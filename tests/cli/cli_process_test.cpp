@@ -1,9 +1,5 @@
 // The real tessaly-cli, run as separate processes.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -11,46 +7,17 @@
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace tessaly {
 namespace {
 namespace fs = std::filesystem;
 namespace draw = test::draw;
 using test::ReadFile;
+using test::Start;
 using test::TempDir;
-
-// Starts the program with TMPDIR set, its output going to `log`.
-pid_t Start(const std::vector<std::string>& args, const fs::path& tmpdir, const fs::path& log) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
-  }
-  env.push_back("TMPDIR=" + tmpdir.string());
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
-}
-
-int Wait(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using test::Wait;
 
 std::string ImageBytes(char who, int i) {
   return std::string("BM") + who + std::to_string(i) + std::string(30000 + i, who);
@@ -100,12 +67,7 @@ TEST(CliProcess, TwoConversionsAtOnceKeepTheirImagesApart) {
 
 TEST(CliProcess, ExitStatusOfARun) {
   TempDir dir;
-  {
-    TBoundImages images;
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, 600, 2);
-    draw::SaveDrawing(doc, dir / "plan.jww");
-  }
+  draw::MakeDrawing(dir / "plan.jww", 2);
   test::WriteFile(dir / "bad.jww", "not a drawing");
   fs::create_directories(dir / "out");
   const std::string cli = TESSALY_CLI_PATH;
@@ -127,12 +89,7 @@ TEST(CliProcess, ConvertsAFolderOfDrawingsAndFigures) {
   TempDir dir;
   fs::create_directories(dir / "in" / "sub");
   fs::create_directories(dir / "out");
-  {
-    TBoundImages images;
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, 700, 2);
-    draw::SaveDrawing(doc, dir / "in" / "plan.jww");
-  }
+  draw::MakeDrawing(dir / "in" / "plan.jww", 2, 700);
   test::figure::MakeFigure(dir / "in" / "part.jws", 3, 700);
   test::figure::MakeFigure(dir / "in" / "sub" / "Part.JWS", 1, 300);
   EXPECT_EQ(Wait(Start({TESSALY_CLI_PATH, "-o", (dir / "out").string(), (dir / "in").string()},

@@ -2,11 +2,7 @@
 // drawings, and a memory limit. Whatever happens, a run ends with an exit status
 // of its own (never a signal), and the files on disk are whole: an output is
 // correct or absent, a backup is an exact copy of a former target.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <set>
@@ -15,47 +11,17 @@
 
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/process.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace tessaly {
 namespace {
 namespace fs = std::filesystem;
 namespace draw = test::draw;
 using test::ReadFile;
+using test::Start;
 using test::TempDir;
-
-// Starts a program with TMPDIR set, its output going to `log`.
-pid_t Start(const std::vector<std::string>& args, const fs::path& tmpdir, const fs::path& log) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
-  }
-  env.push_back("TMPDIR=" + tmpdir.string());
-  std::vector<char*> argv, envp;
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (auto& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = -1;
-  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  return rc == 0 ? pid : -1;
-}
-
-// The exit status, or 128 + the signal that ended the process.
-int Wait(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+using test::Wait;
 
 std::string ImageBytes(int i) {
   return "BM" + std::to_string(i) + std::string(20000 + 37 * i, static_cast<char>('a' + i % 26));

@@ -49,10 +49,7 @@ class Cli : public testing::Test {
   // not 0, one more in a block definition.
   static void Drawing(const fs::path& p, int dimensions, std::int32_t version = 600) {
     if (!p.parent_path().empty()) fs::create_directories(p.parent_path());
-    TBoundImages images;
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, version, dimensions);
-    draw::SaveDrawing(doc, p);
+    draw::MakeDrawing(p, dimensions, version);
   }
 
   static void Figure(const fs::path& p, int dimensions, std::int32_t version = 600) {

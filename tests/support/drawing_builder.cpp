@@ -189,6 +189,13 @@ void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions) {
   if (dimensions > 0) Add(def, Dimension(99, JString("900"), version >= 420 ? 1 : 0));
 }
 
+void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t version) {
+  TBoundImages images;
+  TJwwData doc(images);
+  SampleDrawing(doc, version, dimensions);
+  SaveDrawing(doc, path);
+}
+
 std::int64_t DimensionEntries(const TEntityLists& doc) {
   std::int64_t n = 0;
   auto count = [&n](const TEntityList& l) {

@@ -63,6 +63,8 @@ void SaveDrawing(TJwwData& doc, const std::filesystem::path& path);
 // used by the main list, holding a line and, when `dimensions` is not 0, one more
 // dimension.
 void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions);
+// That drawing saved as a file.
+void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t version = 600);
 
 // The number of dimension entries left, in the main list and the definitions.
 std::int64_t DimensionEntries(const TEntityLists& doc);

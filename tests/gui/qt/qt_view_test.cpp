@@ -67,10 +67,7 @@ struct Fixture {
     return l;
   }
   fs::path Drawing(const char* name, int dimensions) {
-    TBoundImages images;
-    TJwwData doc(images);
-    test::draw::SampleDrawing(doc, 600, dimensions);
-    test::draw::SaveDrawing(doc, dir / name);
+    test::draw::MakeDrawing(dir / name, dimensions);
     return dir / name;
   }
 };
