@@ -1,4 +1,4 @@
-// The three calls that reading a file needs of the system, one half for each
+// The few calls that reading a file needs of the system, one half for each
 // platform; what is built on them (whole files, streams, signatures) is shared.
 // Inside io only.
 #pragma once
@@ -17,5 +17,9 @@ std::intptr_t OpenRegular(const std::filesystem::path& path, std::uint64_t& size
 // Reads at most n bytes; answers how many (0 at the end), or -1 with the reason.
 long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::string& error);
 void Close(std::intptr_t file);
+// The file's modification time (seconds and nanoseconds since 1970); false with
+// the reason when it cannot be read.
+bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& nanoseconds,
+                      std::string& error);
 
 }  // namespace tessaly::raw

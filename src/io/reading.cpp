@@ -1,14 +1,21 @@
-// Reading files: whole, as a stream in order, or just their first bytes. The
-// system calls are the platform half's (raw_file.h).
+// Reading files: whole, as a stream in order, as a copy, or just their first
+// bytes. The system calls are the platform half's (raw_file.h).
 #include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "io/files.h"
+#include "io/path_text.h"
 #include "io/raw_file.h"
 
 namespace tessaly {
 namespace fs = std::filesystem;
+namespace {
+
+// What one read of a copy takes.
+constexpr std::size_t kCopyPiece = std::size_t{1} << 18;
+
+}  // namespace
 
 bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
   out.clear();
@@ -105,6 +112,51 @@ void FolderFlushes::Add(const fs::path& folder) {
 void FolderFlushes::FlushAll() {
   for (const auto& f : folders_) SyncPath(f);
   folders_.clear();
+}
+
+std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
+                                        std::string& error, const SinkFilter& filter) {
+  std::uint64_t size = 0;
+  std::string why;
+  const std::intptr_t file = raw::OpenRegular(source, size, why);
+  if (file == -1) {
+    error = PathToUtf8(source) + ": " + why;
+    return nullptr;
+  }
+  struct Closer {
+    std::intptr_t f;
+    ~Closer() { raw::Close(f); }
+  } closer{file};
+  std::int64_t seconds = 0, nanoseconds = 0;
+  if (keepTime && !raw::ModificationTime(file, seconds, nanoseconds, why)) {
+    error = PathToUtf8(source) + ": " + why;
+    return nullptr;
+  }
+  try {
+    auto out = std::make_unique<AtomicFile>(dest);
+    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
+    ByteSink& sink = filtered ? *filtered : *out;
+    std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[kCopyPiece]);
+    while (true) {
+      const long long n = raw::Read(file, buf.get(), kCopyPiece, why);
+      if (n < 0) {
+        error = PathToUtf8(source) + ": " + why;
+        return nullptr;  // the temporary file goes with `out`
+      }
+      if (n == 0) break;
+      sink.Write(buf.get(), static_cast<std::size_t>(n));
+    }
+    // A backup is left writable, whatever mode an older one had.
+    out->MakeWritable();
+    if (keepTime) out->SetModificationTime(seconds, nanoseconds);
+    out->Finish();
+    return out;
+  } catch (const WriteError& e) {
+    error = e.what();
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  }
+  return nullptr;
 }
 
 bool FileStartsWith(const fs::path& path, std::string_view signature) {

@@ -52,6 +52,18 @@ long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::strin
 
 void Close(std::intptr_t file) { ::close(static_cast<int>(file)); }
 
+bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& nanoseconds,
+                      std::string& error) {
+  struct stat st {};
+  if (::fstat(static_cast<int>(file), &st) != 0) {
+    error = "cannot read its time: " + ErrnoText(errno);
+    return false;
+  }
+  seconds = st.st_mtim.tv_sec;
+  nanoseconds = st.st_mtim.tv_nsec;
+  return true;
+}
+
 }  // namespace raw
 
 bool CanOpenForReading(const fs::path& path, std::string& why) {
@@ -197,50 +209,6 @@ void AtomicFile::Commit() {
   FolderFlushes now;
   Commit(now);
   now.FlushAll();
-}
-
-std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
-                                        std::string& error, const SinkFilter& filter) {
-  UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (in.get() < 0) {
-    error = "cannot open " + source.string() + ": " + ErrnoText(errno);
-    return nullptr;
-  }
-  struct stat st {};
-  if (::fstat(in.get(), &st) != 0) {
-    error = "cannot read " + source.string() + ": " + ErrnoText(errno);
-    return nullptr;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = source.string() + " is not a regular file";
-    return nullptr;
-  }
-  try {
-    auto out = std::make_unique<AtomicFile>(dest);
-    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
-    ByteSink& sink = filtered ? *filtered : *out;
-    std::vector<std::uint8_t> buf(std::size_t{1} << 18);
-    while (true) {
-      ssize_t n = ::read(in.get(), buf.data(), buf.size());
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        error = "cannot read " + source.string() + ": " + ErrnoText(errno);
-        return nullptr;  // the temporary file goes with `out`
-      }
-      if (n == 0) break;
-      sink.Write(buf.data(), static_cast<std::size_t>(n));
-    }
-    // A backup is left writable, whatever mode an older one had.
-    out->MakeWritable();
-    if (keepTime) out->SetModificationTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
-    out->Finish();
-    return out;
-  } catch (const WriteError& e) {
-    error = e.what();
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
-  }
-  return nullptr;
 }
 
 void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {

@@ -102,6 +102,17 @@ long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::strin
 
 void Close(std::intptr_t file) { ::CloseHandle(H(file)); }
 
+bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& nanoseconds,
+                      std::string& error) {
+  FILETIME written{};
+  if (!::GetFileTime(H(file), nullptr, nullptr, &written)) {
+    error = "cannot read its time: " + LastErrorText();
+    return false;
+  }
+  win32::UnixFromFileTime(written, seconds, nanoseconds);
+  return true;
+}
+
 }  // namespace raw
 
 bool CanOpenForReading(const fs::path& path, std::string& why) {
@@ -224,54 +235,6 @@ void AtomicFile::Commit(FolderFlushes&) {
     throw WriteError("cannot replace " + PathToUtf8(target_) + ": " + why);
   }
   temp_.clear();
-}
-
-std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
-                                        std::string& error, const SinkFilter& filter) {
-  UniqueFd in(Fd(OpenForReading(source)));
-  if (in.get() == -1) {
-    error = "cannot open " + PathToUtf8(source) + ": " + LastErrorText();
-    return nullptr;
-  }
-  std::uint64_t size = 0;
-  std::string why;
-  if (!IsRegular(H(in.get()), size, why)) {
-    error = PathToUtf8(source) + ": " + why;
-    return nullptr;
-  }
-  FILETIME written{};
-  if (keepTime && !::GetFileTime(H(in.get()), nullptr, nullptr, &written)) {
-    error = "cannot read the time of " + PathToUtf8(source) + ": " + LastErrorText();
-    return nullptr;
-  }
-  try {
-    auto out = std::make_unique<AtomicFile>(dest);
-    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
-    ByteSink& sink = filtered ? *filtered : *out;
-    std::vector<std::uint8_t> buf(std::size_t{1} << 18);
-    while (true) {
-      const long long n = ReadSome(H(in.get()), buf.data(), buf.size());
-      if (n < 0) {
-        error = "cannot read " + PathToUtf8(source) + ": " + LastErrorText();
-        return nullptr;
-      }
-      if (n == 0) break;
-      sink.Write(buf.data(), static_cast<std::size_t>(n));
-    }
-    out->MakeWritable();
-    if (keepTime) {
-      std::int64_t s = 0, ns = 0;
-      win32::UnixFromFileTime(written, s, ns);
-      out->SetModificationTime(s, ns);
-    }
-    out->Finish();
-    return out;
-  } catch (const WriteError& e) {
-    error = e.what();
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
-  }
-  return nullptr;
 }
 
 void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
