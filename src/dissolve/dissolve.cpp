@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
+#include <utility>
 #include <vector>
 
 #include "text/text_helpers.h"
@@ -9,26 +11,17 @@
 namespace tessaly {
 namespace {
 
-// Which optional parts of one dimension become entities.
-enum PartBits : std::uint8_t { kTextPart = 1, kAux1Part = 2, kAux2Part = 4 };
-
 bool HasLength(const TEntJwwSen& s) {
   return SegmentLength(s.startX, s.startY, s.endX, s.endY) > kMinSegmentLength;
 }
 
+// A part becomes an entity of the dimension's layer and layer group, with the
+// flag bits of its kind added.
 template <typename T>
-void Stamp(T& e, const TEntJwwCommon& owner, std::uint16_t flags) {
-  e.common.layer = owner.layer;
-  e.common.layerGroup = owner.layerGroup;
-  e.common.flags = static_cast<std::uint16_t>(e.common.flags | flags);
-}
-
-template <typename T>
-void Append(std::vector<T>& array, std::vector<TEntJwwIndex>& index, std::int32_t kind,
-            const T& part, const TEntJwwCommon& owner, std::uint16_t flags) {
-  array.push_back(part);
-  Stamp(array.back(), owner, flags);
-  index.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
+void Stamp(T& part, const TEntJwwCommon& owner, std::uint16_t flags) {
+  part.common.layer = owner.layer;
+  part.common.layerGroup = owner.layerGroup;
+  part.common.flags = static_cast<std::uint16_t>(part.common.flags | flags);
 }
 
 }  // namespace
@@ -43,64 +36,52 @@ DissolveResult DissolveList(TEntityList& list, bool drawReferencePoints) {
   DissolveResult result;
   const std::size_t count = std::min<std::size_t>(
       static_cast<std::size_t>(std::max(list.DimensionCount, 0)), list.Dimensions.size());
+  // An entry holds the dimension's position times 8; no memory holds this many.
+  if (count > kMaxPartDimensions) throw std::bad_alloc();
 
-  // First decide what each dimension yields, so that every array grows once to
-  // its final length.
-  std::vector<std::uint8_t> parts(count, 0);
-  std::size_t lines = 0, texts = 0, points = 0;
+  // Each part that becomes an entity is stamped in its dimension record, which
+  // no longer is an entity of its own, and listed as an entity of its own kind:
+  // the records stay where they are and are written from there.
+  std::vector<TEntJwwIndex>& index = list.EntityIndex;
+  index.reserve(index.size() + count * (drawReferencePoints ? 8 : 6));
+  const std::size_t before = index.size();
   for (std::size_t i = 0; i < count; ++i) {
-    const TEntJwwSunpo& d = list.Dimensions[i];
-    std::uint8_t bits = 0;
-    ++lines;
-    if (!IsBlank(d.text.text)) {
-      bits |= kTextPart;
-      ++texts;
-    }
-    if (d.sxfMode != 0) {
-      if (HasLength(d.auxLine1)) {
-        bits |= kAux1Part;
-        ++lines;
-      }
-      if (HasLength(d.auxLine2)) {
-        bits |= kAux2Part;
-        ++lines;
-      }
-      points += drawReferencePoints ? 4 : 2;
-    }
-    parts[i] = bits;
-  }
-  list.Lines.reserve(list.Lines.size() + lines);
-  list.Texts.reserve(list.Texts.size() + texts);
-  list.Points.reserve(list.Points.size() + points);
-  list.EntityIndex.reserve(list.EntityIndex.size() + lines + texts + points);
-
-  for (std::size_t i = 0; i < count; ++i) {
-    const TEntJwwSunpo& d = list.Dimensions[i];
+    TEntJwwSunpo& d = list.Dimensions[i];
     const TEntJwwCommon& owner = d.common;
-    auto& index = list.EntityIndex;
-    Append(list.Lines, index, kLine, d.line, owner, kDissolvedLineFlags);
-    if (parts[i] & kTextPart) Append(list.Texts, index, kText, d.text, owner, kDissolvedTextFlags);
+    auto emit = [&](auto& part, DimensionPart which, std::uint16_t flags) {
+      Stamp(part, owner, flags);
+      index.push_back(PartEntry(i, which));
+    };
+    emit(d.line, kPartLine, kDissolvedLineFlags);
+    ++result.lines;
+    if (!IsBlank(d.text.text)) {
+      emit(d.text, kPartText, kDissolvedTextFlags);
+      ++result.texts;
+    }
     if (d.sxfMode == 0) continue;
-    if (parts[i] & kAux1Part)
-      Append(list.Lines, index, kLine, d.auxLine1, owner, kDissolvedLineFlags);
-    if (parts[i] & kAux2Part)
-      Append(list.Lines, index, kLine, d.auxLine2, owner, kDissolvedLineFlags);
-    Append(list.Points, index, kPoint, d.point1, owner, kDissolvedPointFlags);
-    Append(list.Points, index, kPoint, d.point2, owner, kDissolvedPointFlags);
+    for (auto [aux, which] :
+         {std::pair{&d.auxLine1, kPartAuxLine1}, std::pair{&d.auxLine2, kPartAuxLine2}}) {
+      if (!HasLength(*aux)) continue;
+      emit(*aux, which, kDissolvedLineFlags);
+      ++result.lines;
+    }
+    emit(d.point1, kPartPoint1, kDissolvedPointFlags);
+    emit(d.point2, kPartPoint2, kDissolvedPointFlags);
+    result.points += 2;
     if (drawReferencePoints) {
-      Append(list.Points, index, kPoint, d.point3, owner, kDissolvedPointFlags);
-      list.Points.back().isTemporary = 1;
-      Append(list.Points, index, kPoint, d.point4, owner, kDissolvedPointFlags);
-      list.Points.back().isTemporary = 1;
+      d.point3.isTemporary = 1;
+      d.point4.isTemporary = 1;
+      emit(d.point3, kPartPoint3, kDissolvedPointFlags);
+      emit(d.point4, kPartPoint4, kDissolvedPointFlags);
+      result.points += 2;
     }
   }
-  result.lines = static_cast<std::int64_t>(lines);
-  result.texts = static_cast<std::int64_t>(texts);
-  result.points = static_cast<std::int64_t>(points);
+  list.PartCount += static_cast<std::int32_t>(index.size() - before);
 
   // The records stay; only their entries go, so that the list's length as
   // written (the sum of its counts) equals the entries written.
-  for (auto& e : list.EntityIndex) {
+  for (std::size_t k = 0; k < before; ++k) {
+    TEntJwwIndex& e = index[k];
     if (e.kind != kDimension) continue;
     e.kind = kEmpty;
     --list.DimensionCount;

@@ -34,7 +34,9 @@ struct DissolveResult {
 // points at point3 and point4. The new entities take the dimension's layer and
 // layer group and follow the existing index entries; every dimension entry
 // becomes an empty one and the dimension count drops by one for each, while
-// the dimension records stay in their array.
+// the dimension records stay in their array. The new entities are the parts
+// themselves, stamped in their records and listed as kDimensionPart entries
+// (see TEntityList), not copies.
 DissolveResult DissolveList(TEntityList& list, bool drawReferencePoints);
 
 // The main list first, then every block definition in order. Drawings and

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <type_traits>
 
 #include "archive/reader.h"
 #include "archive/writer.h"
@@ -130,11 +131,18 @@ void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n
   const std::size_t c = CommonSize(rules.version);
   // Each entity in the file has a two-byte class tag at least.
   auto reserve = [&](auto& array, std::size_t size) { array.reserve(Bounded(n, r, 2 + size)); };
-  reserve(list.EntityIndex, c + TEntJwwTen::kBodySize);  // the smallest entity
   // A short list fills its arrays as it goes: one element of every kind for
   // each of many small block definitions would cost more than ten times the
   // bytes they take in the file.
-  if (n < 16) return;
+  if (n < 16) {
+    reserve(list.EntityIndex, c + TEntJwwTen::kBodySize);  // the smallest entity
+    return;
+  }
+  // The index also has room for the entries a dissolve adds: up to eight per
+  // dimension (two before version 420), so that it is not copied then.
+  const std::size_t parts = rules.version >= 420 ? 8 : 2;
+  list.EntityIndex.reserve(Bounded(n, r, 2 + c + TEntJwwTen::kBodySize) +
+                           parts * Bounded(n, r, 2 + MinDimensionSize(rules.version)));
   reserve(list.Lines, c + TEntJwwSen::kBodySize);
   reserve(list.Arcs, c + TEntJwwEnko::kBodySize);
   reserve(list.Points, c + TEntJwwTen::kBodySize);
@@ -189,7 +197,7 @@ void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntity
 
 std::int64_t TEntityList::CountSum() const {
   return std::int64_t{LineCount()} + ArcCount() + PointCount() + TextCount() + DimensionCount +
-         SolidCount() + BlockCount();
+         SolidCount() + BlockCount() + PartCount;
 }
 
 void TEntityList::ClearList() {
@@ -203,6 +211,7 @@ void TEntityList::ClearList() {
   Solids = {};
   Blocks = {};
   DimensionCount = 0;
+  PartCount = 0;
 }
 
 void TEntityLists::ClearLists() {
@@ -272,6 +281,13 @@ class ListWriter {
   std::uint32_t Length(const TEntityList& list, const std::string& where) const {
     std::int64_t entries = 0, converted = 0;
     for (const auto& e : list.EntityIndex) {
+      if (e.kind == kDimensionPart) {
+        if (e.index < 0 || PartDimension(e) >= list.Dimensions.size()) {
+          throw WriteError(where + ": an index entry points outside its array");
+        }
+        ++entries;
+        continue;
+      }
       if (e.kind < kLine || e.kind > kBlock) continue;
       if (e.index < 0 || static_cast<std::size_t>(e.index) >= ArraySize(list, e.kind)) {
         throw WriteError(where + ": an index entry points outside its array");
@@ -327,20 +343,18 @@ class ListWriter {
 
   void ListBody(const TEntityList& list) {
     for (const auto& e : list.EntityIndex) {
-      switch (e.kind) {
-        case kLine: Entity(kLine, list.Lines[e.index]); break;
-        case kArc: Entity(kArc, list.Arcs[e.index]); break;
-        case kPoint: Entity(kPoint, list.Points[e.index]); break;
-        case kText: Entity(kText, list.Texts[e.index]); break;
-        case kDimension: Dimension(list.Dimensions[e.index]); break;
-        case kSolid: Entity(kSolid, list.Solids[e.index]); break;
-        case kBlock:
+      ForEntry(list, e, [this](std::int32_t kind, const auto& record) {
+        using Record = std::decay_t<decltype(record)>;
+        if constexpr (std::is_same_v<Record, TEntJwwSunpo>) {
+          Dimension(record);
+        } else if constexpr (std::is_same_v<Record, TEntJwwBlock>) {
           Tag(kBlock);
-          WriteBody(w_, rules_, list.Blocks[e.index], Mapped(list.Blocks[e.index].blockNumber));
+          WriteBody(w_, rules_, record, Mapped(record.blockNumber));
           ++counter_;
-          break;
-        default: break;
-      }
+        } else {
+          Entity(kind, record);
+        }
+      });
     }
   }
 

@@ -17,7 +17,13 @@ class ArchiveWriter;
 
 // One list of entities: the file order in `EntityIndex` and one array per kind.
 // Every element of every array is listed exactly once in the index, and the
-// list's length as written is the sum of the seven counts.
+// list's length as written is the sum of the seven counts and PartCount.
+//
+// A dissolve does not copy a dimension's parts into the arrays: it lists each
+// part it keeps as an entry of kind kDimensionPart, which names the part inside
+// the dimension record (the records stay in their array). Copies would add a
+// third to the memory of a drawing rich in dimensions, for bytes that are
+// written once.
 struct TEntityList {
   std::vector<TEntJwwIndex> EntityIndex;
   std::vector<TEntJwwSen> Lines;
@@ -30,6 +36,8 @@ struct TEntityList {
   // Dimensions still listed in the index. The dissolve empties their entries and
   // lowers this count but keeps the records, so it can be below Dimensions.size().
   std::int32_t DimensionCount = 0;
+  // Entries of kind kDimensionPart.
+  std::int32_t PartCount = 0;
 
   std::int32_t EntityCount() const { return static_cast<std::int32_t>(EntityIndex.size()); }
   std::int32_t LineCount() const { return static_cast<std::int32_t>(Lines.size()); }
@@ -38,11 +46,46 @@ struct TEntityList {
   std::int32_t TextCount() const { return static_cast<std::int32_t>(Texts.size()); }
   std::int32_t SolidCount() const { return static_cast<std::int32_t>(Solids.size()); }
   std::int32_t BlockCount() const { return static_cast<std::int32_t>(Blocks.size()); }
-  // The sum of the seven per-kind counts.
+  // The sum of the seven per-kind counts and PartCount: the entities written.
   std::int64_t CountSum() const;
 
   void ClearList();
 };
+
+// Calls f(kind, record) for the entity an index entry names: an element of the
+// kind's array, or the part of a dimension that a dissolve listed (its kind is
+// then the part's, kLine, kText or kPoint). An entry of no kind calls nothing.
+// The entry must point inside its array (the writer checks every entry first).
+template <typename List, typename F>
+void ForEntry(List& list, const TEntJwwIndex& e, F&& f) {
+  const auto i = static_cast<std::size_t>(e.index);
+  // clang-format off
+  switch (e.kind) {
+    case kLine: f(kLine, list.Lines[i]); break;
+    case kArc: f(kArc, list.Arcs[i]); break;
+    case kPoint: f(kPoint, list.Points[i]); break;
+    case kText: f(kText, list.Texts[i]); break;
+    case kDimension: f(kDimension, list.Dimensions[i]); break;
+    case kSolid: f(kSolid, list.Solids[i]); break;
+    case kBlock: f(kBlock, list.Blocks[i]); break;
+    case kDimensionPart: {
+      auto& d = list.Dimensions[PartDimension(e)];
+      switch (PartOf(e)) {
+        case kPartLine: f(kLine, d.line); break;
+        case kPartText: f(kText, d.text); break;
+        case kPartAuxLine1: f(kLine, d.auxLine1); break;
+        case kPartAuxLine2: f(kLine, d.auxLine2); break;
+        case kPartPoint1: f(kPoint, d.point1); break;
+        case kPartPoint2: f(kPoint, d.point2); break;
+        case kPartPoint3: f(kPoint, d.point3); break;
+        case kPartPoint4: f(kPoint, d.point4); break;
+      }
+      break;
+    }
+    default: break;
+  }
+  // clang-format on
+}
 
 // A block definition (file class "CDataList") with its own entity list.
 struct TEntJwwBlockDef : TEntityList {

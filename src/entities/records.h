@@ -27,7 +27,28 @@ enum EntityKind : std::int32_t {
   kSolid = 6,
   kBlock = 7,
   kBlockDefKind = 8,  // the common part of a block definition, for WriteCommon
+  // An index entry the dissolve makes: one part of a dimension record, written as
+  // an entity of the part's own kind (see DimensionPart).
+  kDimensionPart = 9,
 };
+
+// The parts of a dimension that a dissolve lists as entities of their own, in
+// the order it lists them.
+enum DimensionPart : std::int32_t {
+  kPartLine = 0,
+  kPartText = 1,
+  kPartAuxLine1 = 2,
+  kPartAuxLine2 = 3,
+  kPartPoint1 = 4,
+  kPartPoint2 = 5,
+  kPartPoint3 = 6,
+  kPartPoint4 = 7,
+};
+
+// The kind a part is written as.
+constexpr std::int32_t PartKind(DimensionPart p) {
+  return p == kPartText ? kText : p >= kPartPoint1 ? kPoint : kLine;
+}
 
 // The smallest common part, and the common part of a version.
 constexpr std::size_t kMinCommonSize = 13;
@@ -123,12 +144,28 @@ struct TEntJwwLayerGroup {
   JString name;
 };
 
-// One entry of a list's file order: the kind and the index in its array.
+// One entry of a list's file order: the kind and the index in its array. An
+// entry of kind kDimensionPart holds the dimension's position times 8 plus the
+// part, so a list can list the parts of 2^28 dimensions (far more than memory
+// holds: a dimension record is over 500 bytes).
 struct TEntJwwIndex {
   std::int32_t kind = kEmpty;
   std::int32_t index = 0;
   friend bool operator==(const TEntJwwIndex&, const TEntJwwIndex&) = default;
 };
+
+constexpr std::size_t kMaxPartDimensions = std::size_t{1} << 28;
+
+constexpr TEntJwwIndex PartEntry(std::size_t dimension, DimensionPart part) {
+  return {kDimensionPart,
+          static_cast<std::int32_t>(dimension * 8 + static_cast<std::size_t>(part))};
+}
+constexpr std::size_t PartDimension(const TEntJwwIndex& e) {
+  return static_cast<std::uint32_t>(e.index) >> 3;
+}
+constexpr DimensionPart PartOf(const TEntJwwIndex& e) {
+  return static_cast<DimensionPart>(e.index & 7);
+}
 
 // How a list is read: the file's version and the few rules in which drawings and
 // figures differ.

@@ -5,6 +5,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "archive/reader.h"
@@ -139,21 +140,29 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
   for (const auto& e : entries) names.push_back(DecodeForMatch(e.name, true));
   const NamePrefixIndex index(names);
   static const std::vector<std::uint32_t> kMarker = DecodeForMatch(JString("^@BM%temp%"), false);
+  auto markText = [&](const JString& text) {
+    if (text.units() <= 10) return;
+    std::vector<std::uint32_t> t = DecodeForMatch(text, false);
+    if (t.size() <= kMarker.size() || !std::equal(kMarker.begin(), kMarker.end(), t.begin()))
+      return;
+    auto comma = std::find(t.begin() + 10, t.end(), std::uint32_t{','});
+    if (comma == t.end()) return;
+    std::vector<std::uint32_t> prefix(t.begin() + 10, comma);
+    for (auto& c : prefix) {
+      if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+    }
+    const std::size_t first = index.FirstWithPrefix(prefix);
+    if (first < entries.size()) entries[first].used = true;
+  };
+  // Every text entity counts, those a dissolve made from a dimension's value too.
   auto mark = [&](const TEntityList& list) {
     for (const auto& ix : list.EntityIndex) {
-      if (ix.kind != kText || ix.index < 0) continue;
-      const JString& text = list.Texts[ix.index].text;
-      if (text.units() <= 10) continue;
-      std::vector<std::uint32_t> t = DecodeForMatch(text, false);
-      if (t.size() <= kMarker.size() || !std::equal(kMarker.begin(), kMarker.end(), t.begin())) continue;
-      auto comma = std::find(t.begin() + 10, t.end(), std::uint32_t{','});
-      if (comma == t.end()) continue;
-      std::vector<std::uint32_t> prefix(t.begin() + 10, comma);
-      for (auto& c : prefix) {
-        if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
-      }
-      const std::size_t first = index.FirstWithPrefix(prefix);
-      if (first < entries.size()) entries[first].used = true;
+      if (ix.index < 0) continue;
+      ForEntry(list, ix, [&](std::int32_t kind, const auto& record) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(record)>, TEntJwwMoji>) {
+          if (kind == kText) markText(record.text);
+        }
+      });
     }
   };
   if (!entries.empty()) {

@@ -54,6 +54,9 @@ TEST(Dissolve, AppendsThePartsInOrderAndEmptiesTheDimensionEntries) {
   Add(list, c);
 
   const DissolveResult r = DissolveList(list, true);
+  EXPECT_EQ(list.PartCount, 3 + 2 + 2 + 8);
+  EXPECT_EQ(list.CountSum(), 3 + 2 + 2 + 8 + 3);  // the three entities there before
+  draw::ExpandParts(list);
 
   EXPECT_EQ(r.dimensions, 3);
   EXPECT_EQ(r.lines, 3 + 2);
@@ -109,6 +112,7 @@ TEST(Dissolve, KeepsFlagBitsAlreadySetAndTakesTheDimensionsLayers) {
   d.point1.common.flags = 0x0040;
   Add(list, d);
   DissolveList(list, false);
+  draw::ExpandParts(list);
   ASSERT_EQ(list.LineCount(), 3);
   EXPECT_EQ(list.Lines[0].common.flags, 0xFFFF);
   EXPECT_EQ(list.Texts[0].common.flags, 0x4011);
@@ -139,6 +143,7 @@ TEST_P(DissolveValue, MakesATextOnlyForAVisibleCharacter) {
   TEntityList list;
   Add(list, Dimension(0, GetParam().value, 0));
   const DissolveResult r = DissolveList(list, true);
+  draw::ExpandParts(list);
   EXPECT_EQ(r.texts, GetParam().text ? 1 : 0);
   EXPECT_EQ(list.LineCount(), 1);  // the line always
   ASSERT_EQ(list.TextCount(), GetParam().text ? 1 : 0);
@@ -193,6 +198,7 @@ TEST_P(DissolveAuxLine, NeedsALengthAbove1e8) {
     aux = draw::Line(c.x1, c.y1, c.x2, c.y2, aux.common);
     Add(list, d);
     DissolveList(list, false);
+    draw::ExpandParts(list);
     // The other auxiliary line and both points stay.
     EXPECT_EQ(list.LineCount(), c.emitted ? 3 : 2) << "auxLine" << which;
     EXPECT_EQ(list.PointCount(), 2);
@@ -219,6 +225,7 @@ TEST(Dissolve, TheDimensionLineNeedsNoLength) {
   d.line = draw::Line(4, 4, 4, 4, d.line.common);
   Add(list, d);
   DissolveList(list, true);
+  draw::ExpandParts(list);
   ASSERT_EQ(list.LineCount(), 1);
   EXPECT_EQ(list.EntityIndex, (std::vector<TEntJwwIndex>{{kEmpty, 0}, {kLine, 0}}));
 }
@@ -231,6 +238,7 @@ TEST(Dissolve, ReferencePointsOnlyWithTheOption) {
     d.point1.isTemporary = 1;
     Add(list, d);
     DissolveList(list, option);
+    draw::ExpandParts(list);
     ASSERT_EQ(list.PointCount(), option ? 4 : 2);
     // point1 and point2 keep what they hold; the reference points are temporary.
     EXPECT_EQ(list.Points[0].isTemporary, 1);
@@ -259,6 +267,7 @@ TEST(Dissolve, WorksInEveryBlockDefinitionOnItsOwnList) {
   Add(d2, Dimension(3, JString("3"), 0));
 
   const DissolveResult r = DissolveDimensions(doc, true);
+  draw::ExpandParts(doc);
 
   EXPECT_EQ(r.dimensions, 3);
   EXPECT_EQ(doc.EntityIndex,
@@ -283,6 +292,30 @@ TEST(Dissolve, WorksInEveryBlockDefinitionOnItsOwnList) {
   EXPECT_FALSE(HasDimensions(doc));
 }
 
+// A text made from a dimension's value refers to an image as any text does,
+// in the main list and in a definition.
+TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
+  test::TempDir work;
+  TBoundImages images(work.path());
+  TJwwData doc(images);
+  draw::NewDrawing(doc, 700);
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) draw::EmbedImage(doc, name, name);
+  // Only the dimensions' values refer to b and c.
+  doc.Texts[1].text = doc.Texts[2].text = JString("plain");
+  Add(doc, Dimension(1, JString("^@BM%temp%b.bmp,1,1"), 1));
+  draw::AddInsertion(doc, 1, 0, 0);
+  Add(draw::AddBlockDef(doc, 1, "d"), Dimension(2, JString("^@BM%temp%C.BMP,1,1"), 0));
+  DissolveDimensions(doc, false);
+  TJwwData again(images);
+  const std::string bytes = draw::WriteToBytes(doc, 700);
+  ASSERT_TRUE(again.LoadFromMemory(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())))
+      << again.Error();
+  ASSERT_EQ(images.Entries.size(), 3u);
+  EXPECT_EQ(images.Entries[1].name, JString("b.bmp"));
+  EXPECT_EQ(images.Entries[2].name, JString("c.bmp"));
+}
+
 TEST(Dissolve, ASecondDissolveChangesNothing) {
   TBoundImages images;
   TJwwData doc(images);
@@ -299,6 +332,8 @@ TEST(Dissolve, ManyDimensionsKeepTheIndexInStep) {
   for (int i = 0; i < 2501; ++i) Add(list, Dimension(i, JString(i % 3 ? "x" : " "), i % 2 ? 1 : 0));
   const DissolveResult r = DissolveList(list, true);
   EXPECT_EQ(r.dimensions, 2501);
+  EXPECT_EQ(list.CountSum(), static_cast<std::int64_t>(list.EntityIndex.size()) - 2501);
+  draw::ExpandParts(list);
   EXPECT_EQ(list.CountSum(), static_cast<std::int64_t>(list.EntityIndex.size()) - 2501);
   std::vector<int> next(8, 0);
   for (std::size_t i = 2501; i < list.EntityIndex.size(); ++i) {
@@ -323,8 +358,11 @@ TEST(Dissolve, WrittenAndReadAgainHoldsNoDimension) {
         << version << ": " << doc.Error();
     const DissolveResult r = DissolveDimensions(doc, true);
     EXPECT_EQ(r.dimensions, 5) << version;
-    const std::int32_t lines = doc.LineCount(), texts = doc.TextCount(), points = doc.PointCount();
     const std::string after = draw::WriteToBytes(doc, version);
+    // The parts as copies in their arrays write the same bytes.
+    draw::ExpandParts(doc);
+    EXPECT_EQ(draw::WriteToBytes(doc, version), after) << version;
+    const std::int32_t lines = doc.LineCount(), texts = doc.TextCount(), points = doc.PointCount();
     TJwwData again(images);
     ASSERT_TRUE(again.LoadFromMemory(
         std::span(reinterpret_cast<const std::uint8_t*>(after.data()), after.size())))

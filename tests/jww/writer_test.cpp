@@ -262,6 +262,14 @@ TEST(WriterLists, EmptyEntriesAreSkippedAndCountsMustAgree) {
   m.DimensionCount = 0;
   m.EntityIndex[2].index = 5;
   EXPECT_THROW(WriteLists(m, 600, 600), WriteError);
+  // So is a dimension part of a dimension that is not there.
+  m.EntityIndex[2] = PartEntry(1, kPartLine);
+  m.PartCount = 1;
+  m.Lines.pop_back();
+  EXPECT_THROW(WriteLists(m, 600, 600), WriteError);
+  m.EntityIndex[2] = PartEntry(0, kPartAuxLine2);
+  EXPECT_EQ(ReadLists(Bytes().raw(WriteLists(m, 600, 600)), 600).Lines.back().startX,
+            m.Dimensions[0].auxLine2.startX);
 }
 
 TEST(WriterFile, WholeDrawingGoldenBothWays) {

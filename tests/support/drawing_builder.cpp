@@ -2,6 +2,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <type_traits>
 
 #include "archive/writer.h"
 #include "support/temp_dir.h"
@@ -194,6 +195,33 @@ void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t
   TJwwData doc(images);
   SampleDrawing(doc, version, dimensions);
   SaveDrawing(doc, path);
+}
+
+void ExpandParts(TEntityList& list) {
+  const TEntityList parts = list;
+  for (auto& e : list.EntityIndex) {
+    if (e.kind != kDimensionPart) continue;
+    ForEntry(parts, TEntJwwIndex(e), [&](std::int32_t kind, const auto& record) {
+      using Record = std::decay_t<decltype(record)>;
+      std::size_t at = 0;
+      if constexpr (std::is_same_v<Record, TEntJwwSen>) {
+        at = list.Lines.size(), list.Lines.push_back(record);
+      } else if constexpr (std::is_same_v<Record, TEntJwwMoji>) {
+        at = list.Texts.size(), list.Texts.push_back(record);
+      } else if constexpr (std::is_same_v<Record, TEntJwwTen>) {
+        at = list.Points.size(), list.Points.push_back(record);
+      } else {
+        ADD_FAILURE() << "a dimension part of kind " << kind;
+      }
+      e = {kind, static_cast<std::int32_t>(at)};
+    });
+  }
+  list.PartCount = 0;
+}
+
+void ExpandParts(TEntityLists& doc) {
+  ExpandParts(static_cast<TEntityList&>(doc));
+  for (auto& d : doc.BlockDefs) ExpandParts(d);
 }
 
 std::int64_t DimensionEntries(const TEntityLists& doc) {

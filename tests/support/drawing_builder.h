@@ -66,6 +66,13 @@ void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions);
 // That drawing saved as a file.
 void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t version = 600);
 
+// Copies every dimension part a dissolve listed to the end of its kind's array
+// and points its entry there, as the written file gives the list back (the
+// empty entries stay): the dissolve's result as arrays to look into.
+void ExpandParts(TEntityList& list);
+// The main list and every block definition.
+void ExpandParts(TEntityLists& doc);
+
 // The number of dimension entries left, in the main list and the definitions.
 std::int64_t DimensionEntries(const TEntityLists& doc);
 
