@@ -26,6 +26,7 @@
 #include "archive/writer.h"
 #include "entities/entity_list.h"
 #include "io/files.h"
+#include "io/page_warmer.h"
 
 namespace tessaly {
 
@@ -122,7 +123,10 @@ class TDocument : public Format::Header, public TEntityLists {
       return false;
     }
     try {
-      ReadLists(r, Format::ReadRulesFor(Version()));
+      ReadRules rules = Format::ReadRulesFor(Version());
+      rules.warmer = &warmer_;
+      ReadLists(r, rules);
+      warmer_.Cancel();
       tail_.Read(r, Version());
     } catch (const FormatError& e) {
       error_ = e.what();
@@ -134,6 +138,7 @@ class TDocument : public Format::Header, public TEntityLists {
       error_ = "out of memory";
       ok = false;
     }
+    warmer_.Cancel();  // what it has not reached yet will not be filled
     // Which definitions are in use is worked out from whatever was read, also
     // when the load failed half way.
     try {
@@ -148,6 +153,7 @@ class TDocument : public Format::Header, public TEntityLists {
 
   typename Format::Tail tail_;
   std::string error_;
+  PageWarmer warmer_;
 };
 
 // What a format without anything after its lists keeps there.

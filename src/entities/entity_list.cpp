@@ -7,6 +7,7 @@
 
 #include "archive/reader.h"
 #include "archive/writer.h"
+#include "io/page_warmer.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -152,11 +153,60 @@ void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n
   reserve(list.Blocks, c + TEntJwwBlock::kBodySize);
 }
 
+// Asks the warmer for the memory that the arrays of a large list are about to
+// fill, a little ahead of the parse, so that little is made present that the
+// list does not take.
+class FillAhead {
+ public:
+  FillAhead(PageWarmer* warmer, TEntityList& list) : warmer_(warmer), list_(list) {}
+
+  // Every kStep entities.
+  static constexpr std::uint32_t kStep = 256;
+  void Follow() {
+    if (!warmer_) return;
+    Follow(list_.EntityIndex, warmed_[0]);
+    Follow(list_.Lines, warmed_[kLine]);
+    Follow(list_.Arcs, warmed_[kArc]);
+    Follow(list_.Points, warmed_[kPoint]);
+    Follow(list_.Texts, warmed_[kText]);
+    Follow(list_.Dimensions, warmed_[kDimension]);
+    Follow(list_.Solids, warmed_[kSolid]);
+    Follow(list_.Blocks, warmed_[kBlock]);
+  }
+
+ private:
+  // An array reserved smaller than this is left alone (a thread's wake-up
+  // costs more than the faults it would save).
+  static constexpr std::size_t kLarge = std::size_t{4} << 20;
+  // How far ahead of an array's end it is kept warm: more than kStep of the
+  // largest records fill.
+  static constexpr std::uintptr_t kAhead = std::uintptr_t{256} << 10;
+
+  template <typename T>
+  void Follow(const std::vector<T>& v, std::uintptr_t& warmed) {
+    if (v.capacity() * sizeof(T) < kLarge) return;
+    const auto base = reinterpret_cast<std::uintptr_t>(v.data());
+    const std::uintptr_t end = base + v.size() * sizeof(T);
+    const std::uintptr_t cap = base + v.capacity() * sizeof(T);
+    if (warmed < base || warmed > cap) warmed = base;  // a new array
+    if (warmed >= cap || warmed >= end + kAhead) return;
+    const std::uintptr_t to = std::min(cap, end + 3 * kAhead);
+    warmer_->Warm(reinterpret_cast<const void*>(warmed), to - warmed);
+    warmed = to;
+  }
+
+  PageWarmer* warmer_;
+  TEntityList& list_;
+  std::uintptr_t warmed_[8] = {};
+};
+
 void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntityList& list,
               const std::string& where) {
   const std::uint32_t n = r.count();
   ReserveList(r, rules, n, list);
+  FillAhead ahead(rules.warmer, list);
   for (std::uint32_t i = 0; i < n; ++i) {
+    if (i % FillAhead::kStep == 0) ahead.Follow();
     std::int32_t kind = kEmpty;
     try {
       kind = tags.EntityTag(r);

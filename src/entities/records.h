@@ -16,6 +16,7 @@ namespace tessaly {
 
 class ArchiveReader;
 class ArchiveWriter;
+class PageWarmer;
 
 enum EntityKind : std::int32_t {
   kEmpty = 0,
@@ -176,6 +177,9 @@ struct ReadRules {
   std::size_t textLimit = 0;
   // Longest class name of a new-class record the reader takes.
   std::size_t classNameLimit = 2048;
+  // Makes the memory of large lists present ahead of the parse; none: the
+  // parse faults it in itself.
+  PageWarmer* warmer = nullptr;
 };
 
 // How a list is written.

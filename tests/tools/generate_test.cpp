@@ -242,6 +242,18 @@ TEST(Large, CountsComeOutExactly) {
   ExpectStable(doc, readImages);
 }
 
+// A list whose arrays are large enough for the page warmer to follow the parse
+// reads back as built.
+TEST(Large, AListTheWarmerFollowsReadsBackAsBuilt) {
+  gen::LargeOptions o;
+  o.entities = 150000;
+  o.dimensions = 15000;
+  TBoundImages images, readImages;
+  TJwwData doc(images);
+  gen::BuildLarge(doc, o);
+  ExpectStable(doc, readImages);
+}
+
 TEST(Large, SameOptionsSameBytesOtherSeedOtherBytes) {
   gen::LargeOptions o;
   o.entities = 2000;
