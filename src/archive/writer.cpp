@@ -4,14 +4,75 @@
 
 namespace tessaly {
 
-ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize)
-    : sink_(sink), size_(bufferSize < 16 ? 16 : bufferSize), buf_(new std::uint8_t[size_]) {}
+ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize, bool behind)
+    : sink_(sink), size_(bufferSize < 16 ? 16 : bufferSize), buf_(new std::uint8_t[size_]),
+      behind_(behind) {}
 
-void ArchiveWriter::Flush() {
+ArchiveWriter::~ArchiveWriter() {
+  if (!thread_.joinable()) return;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return pending_ == 0; });
+    stop_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void ArchiveWriter::Behind() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (true) {
+    changed_.wait(lock, [this] { return stop_ || pending_ > 0; });
+    if (stop_) return;
+    lock.unlock();
+    std::exception_ptr failed;
+    try {
+      sink_.Write(other_.get(), pending_);
+    } catch (...) {
+      failed = std::current_exception();  // thrown again on the writing thread
+    }
+    lock.lock();
+    if (failed && !failed_) failed_ = failed;
+    pending_ = 0;
+    changed_.notify_all();
+  }
+}
+
+void ArchiveWriter::Wait() {
+  if (!thread_.joinable()) return;
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait(lock, [this] { return pending_ == 0; });
+  if (failed_) std::rethrow_exception(failed_);
+}
+
+void ArchiveWriter::Spill() {
   if (used_ == 0) return;
-  sink_.Write(buf_.get(), used_);
+  if (behind_ && !thread_.joinable()) {
+    try {
+      other_.reset(new std::uint8_t[size_]);
+      thread_ = std::thread([this] { Behind(); });
+    } catch (const std::exception&) {
+      behind_ = false;  // no thread or no second buffer: the sink is written here
+    }
+  }
+  if (!thread_.joinable()) {
+    sink_.Write(buf_.get(), used_);
+  } else {
+    Wait();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      buf_.swap(other_);
+      pending_ = used_;
+    }
+    changed_.notify_all();
+  }
   flushed_ += used_;
   used_ = 0;
+}
+
+void ArchiveWriter::Flush() {
+  Spill();
+  Wait();
 }
 
 void ArchiveWriter::bytes(const void* data, std::size_t n) {

@@ -4,9 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <condition_variable>
 #include <cstring>
-#include <string>
+#include <exception>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "io/bytes.h"
@@ -16,8 +20,14 @@ namespace tessaly {
 
 class ArchiveWriter {
  public:
-  explicit ArchiveWriter(ByteSink& sink, std::size_t bufferSize = 1 << 20);
-  ~ArchiveWriter() = default;  // Flush is explicit: a failed save must not write on
+  // With `behind`, once the output is larger than the buffer the sink's writes
+  // run on a thread of their own: the next buffer fills while the last one is
+  // written (handing a large file's bytes to the system took a third of its
+  // save). A failure there is thrown by the next call that flushes.
+  explicit ArchiveWriter(ByteSink& sink, std::size_t bufferSize = 1 << 20, bool behind = false);
+  // Waits for a write in progress; what is still buffered is not written
+  // (Flush is explicit: a failed save must not write on).
+  ~ArchiveWriter();
   ArchiveWriter(const ArchiveWriter&) = delete;
   ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
@@ -52,17 +62,34 @@ class ArchiveWriter {
   }
   void newClass(std::uint16_t schema, std::string_view name);
 
-  // Hands everything buffered to the sink.
+  // Room for n more bytes in the buffer (n at most its size), for a record walk
+  // that writes a run of fields through a pointer of its own: one room check
+  // per run instead of one per field, and no store through the buffer that the
+  // compiler must assume may change this writer's own members (which made every
+  // field wait for the one before). Commit(end) keeps what was written up to
+  // `end`; any other call on the writer may move the buffer in between.
+  std::uint8_t* Room(std::size_t n) {
+    if (size_ - used_ < n) Spill();
+    return buf_.get() + used_;
+  }
+  void Commit(const std::uint8_t* end) { used_ = static_cast<std::size_t>(end - buf_.get()); }
+
+  // Hands everything buffered to the sink and waits until it is written.
   void Flush();
   std::uint64_t written() const { return flushed_ + used_; }
 
  private:
   template <typename T>
   void Put(T v) {
-    if (size_ - used_ < sizeof(T)) Flush();
+    if (size_ - used_ < sizeof(T)) Spill();
     std::memcpy(buf_.get() + used_, &v, sizeof(T));
     used_ += sizeof(T);
   }
+  // Hands the full buffer on: to the sink, or to the thread behind.
+  void Spill();
+  // Waits for the thread's write in progress and throws what it failed with.
+  void Wait();
+  void Behind();  // the thread's loop
 
   ByteSink& sink_;
   // Not cleared when made: only what is written is ever touched, so a small
@@ -71,6 +98,17 @@ class ArchiveWriter {
   std::unique_ptr<std::uint8_t[]> buf_;
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;
+
+  // Writing behind: the buffer the thread writes (`pending_` bytes of it), and
+  // what its last write failed with.
+  bool behind_ = false;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<std::uint8_t[]> other_;
+  std::size_t pending_ = 0;
+  bool stop_ = false;
+  std::exception_ptr failed_;
 };
 
 }  // namespace tessaly

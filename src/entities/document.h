@@ -87,7 +87,7 @@ class TDocument : public Format::Header, public TEntityLists {
   // Writes the document to a sink with WrittenVersion(version); throws WriteError.
   void Write(ByteSink& sink, std::int32_t version) const {
     const std::int32_t v = Format::WrittenVersion(version);
-    ArchiveWriter w(sink);
+    ArchiveWriter w(sink, std::size_t{1} << 20, /*behind=*/true);
     Format::WriteHeader(w, header(), v);
     WriteLists(w, Format::WriteRulesFor(v, Version()));
     tail_.Write(w, v, *this);

@@ -180,7 +180,7 @@ class FillAhead {
   static constexpr std::size_t kLarge = std::size_t{4} << 20;
   // How far ahead of an array's end it is kept warm: more than kStep of the
   // largest records fill.
-  static constexpr std::uintptr_t kAhead = std::uintptr_t{256} << 10;
+  static constexpr std::uintptr_t kAhead = std::uintptr_t{128} << 10;
 
   template <typename T>
   void Follow(const std::vector<T>& v, std::uintptr_t& warmed) {
@@ -326,36 +326,24 @@ class ListWriter {
   }
 
   // The length a list is announced with: the sum of its counts and six for each
-  // dimension whose SXF part becomes ordinary entities. Checked against the index
-  // so that the announced length always equals the entities that follow.
-  std::uint32_t Length(const TEntityList& list, const std::string& where) const {
-    std::int64_t entries = 0, converted = 0;
-    for (const auto& e : list.EntityIndex) {
-      if (e.kind == kDimensionPart) {
-        if (e.index < 0 || PartDimension(e) >= list.Dimensions.size()) {
-          throw WriteError(where + ": an index entry points outside its array");
-        }
-        ++entries;
-        continue;
+  // dimension whose SXF part becomes ordinary entities. ListBody checks that
+  // exactly that many entities follow. `definition`: 0 for the main list, else
+  // the definition's place from 1 on.
+  std::uint32_t Length(const TEntityList& list, std::size_t definition) const {
+    std::int64_t n = list.CountSum();
+    if (rules_.version < 420 && rules_.sourceVersion >= 420) {
+      for (const auto& e : list.EntityIndex) {
+        if (e.kind == kDimension && Valid(list, e) && ConvertsSxf(list.Dimensions[e.index], rules_)) n += 6;
       }
-      if (e.kind < kLine || e.kind > kBlock) continue;
-      if (e.index < 0 || static_cast<std::size_t>(e.index) >= ArraySize(list, e.kind)) {
-        throw WriteError(where + ": an index entry points outside its array");
-      }
-      ++entries;
-      if (e.kind == kDimension && ConvertsSxf(list.Dimensions[e.index], rules_)) ++converted;
     }
-    if (entries != list.CountSum()) {
-      throw WriteError(where + ": the entity counts disagree with the entity index");
-    }
-    const std::int64_t n = entries + 6 * converted;
-    if (n > 0xFFFFFFFFll) throw WriteError(where + ": too many entities");
+    if (n < 0 || n > 0xFFFFFFFFll) throw WriteError(Where(definition) + ": too many entities");
     return static_cast<std::uint32_t>(n);
   }
 
-  void List(const TEntityList& list, const std::string& where) {
-    w_.count(Length(list, where));
-    ListBody(list);
+  void List(const TEntityList& list) {
+    const std::uint32_t n = Length(list, 0);
+    w_.count(n);
+    ListBody(list, n, 0);
   }
 
   void Definitions() {
@@ -369,42 +357,59 @@ class ListWriter {
       w_.i32(d.time);
       w_.cleanString(d.name);
       // The definition's object index comes before its entities.
-      const std::string where = "block definition " + std::to_string(i + 1);
-      const std::uint32_t n = Length(d, where);
+      const std::uint32_t n = Length(d, i + 1);
       w_.count(n);
       ++counter_;
-      ListBody(d);
+      ListBody(d, n, i + 1);
     }
   }
 
  private:
-  static std::size_t ArraySize(const TEntityList& l, std::int32_t kind) {
-    switch (kind) {
-      case kLine: return l.Lines.size();
-      case kArc: return l.Arcs.size();
-      case kPoint: return l.Points.size();
-      case kText: return l.Texts.size();
-      case kDimension: return l.Dimensions.size();
-      case kSolid: return l.Solids.size();
-      case kBlock: return l.Blocks.size();
-      default: return 0;
+  static std::string Where(std::size_t definition) {
+    return definition == 0 ? std::string("main list") : "block definition " + std::to_string(definition);
+  }
+
+  // True when an entry of a kind points inside its array.
+  static bool Valid(const TEntityList& l, const TEntJwwIndex& e) {
+    if (e.index < 0) return false;
+    const auto i = static_cast<std::size_t>(e.index);
+    switch (e.kind) {
+      case kLine: return i < l.Lines.size();
+      case kArc: return i < l.Arcs.size();
+      case kPoint: return i < l.Points.size();
+      case kText: return i < l.Texts.size();
+      case kDimension: return i < l.Dimensions.size();
+      case kSolid: return i < l.Solids.size();
+      case kBlock: return i < l.Blocks.size();
+      case kDimensionPart: return PartDimension(e) < l.Dimensions.size();
+      default: return true;  // an entry of no kind writes nothing
     }
   }
 
-  void ListBody(const TEntityList& list) {
+  // Writes the entities of a list in the order of its index, each entry checked
+  // first, and fails unless they were as many as `announced`: a file whose count
+  // disagrees with what follows would be misread from there on.
+  void ListBody(const TEntityList& list, std::uint32_t announced, std::size_t definition) {
+    std::int64_t written = 0;
     for (const auto& e : list.EntityIndex) {
-      ForEntry(list, e, [this](std::int32_t kind, const auto& record) {
+      if (!Valid(list, e)) throw WriteError(Where(definition) + ": an index entry points outside its array");
+      ForEntry(list, e, [this, &written](std::int32_t kind, const auto& record) {
         using Record = std::decay_t<decltype(record)>;
         if constexpr (std::is_same_v<Record, TEntJwwSunpo>) {
-          Dimension(record);
+          written += Dimension(record);
         } else if constexpr (std::is_same_v<Record, TEntJwwBlock>) {
           Tag(kBlock);
           WriteBody(w_, rules_, record, Mapped(record.blockNumber));
           ++counter_;
+          ++written;
         } else {
           Entity(kind, record);
+          ++written;
         }
       });
+    }
+    if (written != announced) {
+      throw WriteError(Where(definition) + ": the entity counts disagree with the entity index");
     }
   }
 
@@ -415,10 +420,12 @@ class ListWriter {
     ++counter_;
   }
 
-  void Dimension(const TEntJwwSunpo& d) {
+  // Answers the entities written: 1, or 7 with the SXF part as entities.
+  int Dimension(const TEntJwwSunpo& d) {
     Tag(kDimension);
     WriteBody(w_, rules_, d);
-    if (ConvertsSxf(d, rules_)) {
+    const bool sxf = ConvertsSxf(d, rules_);
+    if (sxf) {
       // A version below 420 has no SXF part: its lines and points follow the
       // dimension as ordinary entities.
       ++counter_;
@@ -434,6 +441,7 @@ class ListWriter {
       }
     }
     ++counter_;
+    return sxf ? 7 : 1;
   }
 
   ArchiveWriter& w_;
@@ -448,7 +456,7 @@ class ListWriter {
 
 void TEntityLists::WriteLists(ArchiveWriter& w, const WriteRules& rules) const {
   ListWriter lw(w, rules, *this);
-  lw.List(*this, "main list");
+  lw.List(*this);
   lw.Definitions();
 }
 

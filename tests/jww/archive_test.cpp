@@ -9,20 +9,28 @@
 #include "jww/jww_test_util.h"
 #include "entities/records.h"
 #include "support/byte_builder.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace tessaly::test {
 namespace {
 
+// What a writer writes, with a small buffer so that long values pass the flush
+// path too; the same written behind (on the writer's own thread).
 template <typename F>
 std::string Written(F f) {
-  StringSink sink;
-  {
-    ArchiveWriter w(sink, 64);  // a small buffer, so that long values pass the flush path too
-    f(w);
-    w.Flush();
+  std::string out[2];
+  for (bool behind : {false, true}) {
+    StringSink sink;
+    {
+      ArchiveWriter w(sink, 64, behind);
+      f(w);
+      w.Flush();
+    }
+    out[behind] = sink.bytes;
   }
-  return sink.bytes;
+  EXPECT_TRUE(out[0] == out[1]) << "written behind, the bytes differ";
+  return out[0];
 }
 
 std::string Pattern(std::size_t n) {
@@ -35,6 +43,41 @@ struct StringCase {
   std::size_t length;
   Bytes golden;
 };
+
+// A sink that fails at any byte fails the writer, written behind as well: at
+// the latest its Flush throws, and nothing after the failure reaches the sink.
+TEST(ArchiveWriter, ASinkFailingAtAnyByteFailsTheWriter) {
+  const std::string text = Pattern(700);
+  auto write = [&](ArchiveWriter& w) {
+    for (int i = 0; i < 40; ++i) {
+      w.u32(static_cast<std::uint32_t>(i));
+      w.f64(i * 0.5);
+      w.string(JString(text.substr(0, static_cast<std::size_t>(i) * 17 % 300)));
+    }
+    w.bytes(text.data(), text.size());  // more than the buffer: to the sink at once
+    w.u8(1);
+  };
+  const std::string whole = Written(write);
+  for (bool behind : {false, true}) {
+    const std::size_t n = whole.size();
+    for (std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{63}, std::size_t{64},
+                              std::size_t{65}, std::size_t{2000}, n - 701, n - 1, n, n + 1}) {
+      StringSink sink;
+      FailingSink failing(sink, "out", limit);
+      bool threw = false;
+      try {
+        ArchiveWriter w(failing, 64, behind);
+        write(w);
+        w.Flush();
+      } catch (const WriteError&) {
+        threw = true;
+      }
+      EXPECT_EQ(threw, limit < whole.size()) << behind << " " << limit;
+      EXPECT_LE(sink.bytes.size(), limit);
+      EXPECT_EQ(sink.bytes, whole.substr(0, sink.bytes.size())) << behind << " " << limit;
+    }
+  }
+}
 
 TEST(ArchiveString, ShiftJisLengthsBothWays) {
   const StringCase cases[] = {

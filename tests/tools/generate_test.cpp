@@ -9,6 +9,7 @@
 
 #include "examples.h"
 #include "archive/writer.h"
+#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -242,9 +243,10 @@ TEST(Large, CountsComeOutExactly) {
   ExpectStable(doc, readImages);
 }
 
-// A list whose arrays are large enough for the page warmer to follow the parse
-// reads back as built.
-TEST(Large, AListTheWarmerFollowsReadsBackAsBuilt) {
+// A drawing large enough for the page warmer to follow the parse and for the
+// save to write behind (14 MB) reads back as built; a save that fails at any
+// point leaves the target as it was and no other file.
+TEST(Large, ReadsBackAsBuiltAndAFailedSaveLeavesNothing) {
   gen::LargeOptions o;
   o.entities = 150000;
   o.dimensions = 15000;
@@ -252,6 +254,17 @@ TEST(Large, AListTheWarmerFollowsReadsBackAsBuilt) {
   TJwwData doc(images);
   gen::BuildLarge(doc, o);
   ExpectStable(doc, readImages);
+
+  TempDir dir;
+  const fs::path target = dir / "t.jww";
+  test::WriteFile(target, "old");
+  const std::uint64_t size = Bytes(doc, 600).size();
+  for (std::uint64_t limit : {std::uint64_t{0}, size / 3, size - 1}) {
+    std::string error;
+    EXPECT_FALSE(test::SaveFailingAfter(doc, target, 600, limit, error)) << limit;
+    EXPECT_NE(error.find("injected"), std::string::npos) << error;
+    EXPECT_EQ(test::Snapshot(dir.path()), (std::vector<std::pair<std::string, std::string>>{{"t.jww", "old"}}));
+  }
 }
 
 TEST(Large, SameOptionsSameBytesOtherSeedOtherBytes) {
