@@ -45,9 +45,13 @@ void ArchiveWriter::Wait() {
   if (failed_) std::rethrow_exception(failed_);
 }
 
-void ArchiveWriter::Spill() {
+void ArchiveWriter::Spill() { Hand(/*last=*/false); }
+
+void ArchiveWriter::Hand(bool last) {
   if (used_ == 0) return;
-  if (behind_ && !thread_.joinable()) {
+  // The thread starts with the first full buffer: a file that fits in one is
+  // written here.
+  if (behind_ && !last && !thread_.joinable()) {
     try {
       other_.reset(new std::uint8_t[size_]);
       thread_ = std::thread([this] { Behind(); });
@@ -71,7 +75,7 @@ void ArchiveWriter::Spill() {
 }
 
 void ArchiveWriter::Flush() {
-  Spill();
+  Hand(/*last=*/true);
   Wait();
 }
 

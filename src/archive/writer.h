@@ -87,6 +87,7 @@ class ArchiveWriter {
   }
   // Hands the full buffer on: to the sink, or to the thread behind.
   void Spill();
+  void Hand(bool last);
   // Waits for the thread's write in progress and throws what it failed with.
   void Wait();
   void Behind();  // the thread's loop

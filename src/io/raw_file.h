@@ -22,4 +22,9 @@ void Close(std::intptr_t file);
 bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& nanoseconds,
                       std::string& error);
 
+// A number for a temporary name: a different one at every call in a process,
+// and unlikely to be another process's. The system's random source is asked
+// once (asking it for every file took a twentieth of a run of small drawings).
+std::uint32_t UniqueNumber();
+
 }  // namespace tessaly::raw

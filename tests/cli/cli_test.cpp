@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app/convert.h"
+#include "app/plan.h"
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
@@ -231,6 +232,29 @@ TEST_F(Cli, InfoPrintsSummariesOnTheOutputAndFailuresOnTheErrorOutput) {
   EXPECT_EQ(r.out.rfind("plan.jww: JWW drawing, version 600\n", 0), 0u) << r.out;
   EXPECT_EQ(r.err.rfind("bad.jww: truncated at byte offset 8", 0), 0u) << r.err;
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+// A target still to be made is one file however its folder is written, also
+// through a link to the folder; another name in the folder is another file.
+TEST_F(Cli, ANewTargetIsOneFileHoweverItsFolderIsWritten) {
+  Drawing("a/plan.jww", 1);
+  Drawing("b/plan.jww", 1);
+  fs::create_directories("out/sub");
+  std::vector<std::string> others = {"out/sub/..", "./out/"};
+#ifndef _WIN32
+  fs::create_directory_symlink("out", "link");
+  others.push_back("link");
+#endif
+  Converter converter;
+  for (const std::string& other : others) {
+    const std::vector<ConvertItem> items = {{"a/plan.jww", "out", false}, {"b/plan.jww", other, false}};
+    const std::vector<Clash> clashes = FindClashes(converter, items, false);
+    ASSERT_EQ(clashes.size(), 1u) << other;
+    EXPECT_EQ(clashes[0].kind, Clash::kSameTarget) << other;
+  }
+  EXPECT_TRUE(FindClashes(converter, {{"a/plan.jww", "out", false}, {"b/plan.jww", "out/sub", false}},
+                          false)
+                  .empty());
 }
 
 TEST_F(Cli, SameBackupInOneFolder) {

@@ -47,8 +47,15 @@ bool SameFile(const fs::path& a, const fs::path& b) {
 
 std::string FileKey(const fs::path& p) {
   struct stat st {};
-  if (::stat(p.c_str(), &st) == 0)
-    return "i" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
+  auto identity = [&st] { return "i" + std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino); };
+  if (::stat(p.c_str(), &st) == 0) return identity();
+  // A file still to be made, and no link: its folder's identity and its name.
+  // (Resolving the whole path asked the system a dozen times for every file.)
+  const fs::path name = p.filename();
+  if (errno == ENOENT && !name.empty() && name != "." && name != ".." && ::lstat(p.c_str(), &st) != 0) {
+    const fs::path folder = p.has_parent_path() ? p.parent_path() : fs::path(".");
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return identity() + "/" + name.string();
+  }
   std::error_code ec;
   fs::path full = fs::weakly_canonical(fs::absolute(p, ec), ec);
   if (ec) full = fs::absolute(p, ec).lexically_normal();

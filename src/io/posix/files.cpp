@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <random>
 #include <system_error>
 
 namespace tessaly {
@@ -100,10 +99,9 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
-  std::random_device rd;
   for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
     char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%d.%08x.tmp", static_cast<int>(::getpid()), rd());
+    std::snprintf(suffix, sizeof suffix, ".%d.%08x.tmp", static_cast<int>(::getpid()), raw::UniqueNumber());
     temp_ = dir / ("." + target_.filename().string() + suffix);
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) {

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <random>
 
 #include "io/path_text.h"
 #include "io/win32/system_text.h"
@@ -145,11 +144,10 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
-  std::random_device rd;
   for (int attempt = 0; attempt < 100 && fd_ == -1; ++attempt) {
     wchar_t suffix[40];
     ::swprintf(suffix, 40, L".%lu.%08x.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
-               static_cast<unsigned>(rd()));
+               static_cast<unsigned>(raw::UniqueNumber()));
     temp_ = dir / (L"." + target_.filename().wstring() + suffix);
     // No sharing: nobody reads a half-written file.
     HANDLE h = ::CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,

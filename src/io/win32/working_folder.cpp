@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include <random>
 #include <system_error>
 
 #include "io/path_text.h"
+#include "io/raw_file.h"
 #include "io/win32/system_text.h"
 
 namespace tessaly {
@@ -22,11 +22,10 @@ bool WorkingFolder::Create(std::string& error) {
     return false;
   }
   const fs::path base(std::wstring(buf, n));
-  std::random_device rd;
   for (int attempt = 0; attempt < 100; ++attempt) {
     wchar_t name[48];
     ::swprintf(name, 48, L"tessaly-%lu-%08x", static_cast<unsigned long>(::GetCurrentProcessId()),
-               static_cast<unsigned>(rd()));
+               static_cast<unsigned>(raw::UniqueNumber()));
     const fs::path p = base / name;
     if (::CreateDirectoryW(p.c_str(), nullptr)) {
       path_ = p;
