@@ -51,7 +51,7 @@ void ArchiveReader::skip(std::size_t n) {
   pos_ += n;
 }
 
-JString ArchiveReader::rawString() {
+void ArchiveReader::rawString(JString& into) {
   std::uint32_t n = u8();
   if (n == 0xFF) {
     n = u16();
@@ -64,17 +64,19 @@ JString ArchiveReader::rawString() {
       }
       if (units > remaining() / 2) Fail(static_cast<std::size_t>(units) * 2);
       auto b = bytes(static_cast<std::size_t>(units) * 2);
-      return JString(std::string(reinterpret_cast<const char*>(b.data()), b.size()), true);
+      into.bytes.assign(reinterpret_cast<const char*>(b.data()), b.size());
+      into.wide = true;
+      return;
     }
   }
   auto b = bytes(n);
-  return JString(std::string(reinterpret_cast<const char*>(b.data()), b.size()), false);
+  into.bytes.assign(reinterpret_cast<const char*>(b.data()), b.size());
+  into.wide = false;
 }
 
-JString ArchiveReader::string() {
-  JString s = rawString();
-  SanitizeOnReadInPlace(s);
-  return s;
+void ArchiveReader::string(JString& into) {
+  rawString(into);
+  SanitizeOnReadInPlace(into);
 }
 
 std::uint32_t ArchiveReader::count() {

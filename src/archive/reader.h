@@ -66,9 +66,21 @@ class ArchiveReader {
   // a one-byte length (0xFF then uint16 for 255 and more), or the Unicode form
   // (0xFF, uint16 0xFFFE, then a length in UTF-16 units: uint8; 0xFF then uint16;
   // 0xFFFF then uint32).
-  JString rawString();
+  JString rawString() {
+    JString s;
+    rawString(s);
+    return s;
+  }
   // rawString with control characters and a trailing lone lead byte dropped.
-  JString string();
+  JString string() {
+    JString s;
+    string(s);
+    return s;
+  }
+  // The same into a string that is there, reusing its room (a drawing's header
+  // alone holds 562 strings).
+  void rawString(JString& into);
+  void string(JString& into);
 
   // True when the next bytes are `prefix`; the position does not move.
   bool startsWith(std::string_view prefix) {

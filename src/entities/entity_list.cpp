@@ -293,7 +293,7 @@ void TEntityLists::ReadLists(ArchiveReader& r, const ReadRules& rules) {
         time = i + 1;
       }
       def.time = static_cast<std::int32_t>(time);
-      def.name = r.string();
+      r.string(def.name);
     } catch (const FormatError& e) {
       BlockDefs.pop_back();
       throw FormatError(e.offset(), std::string(e.what()) + " (" + where + ")");

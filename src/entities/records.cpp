@@ -9,10 +9,9 @@
 namespace tessaly {
 namespace {
 
-JString ReadTextString(ArchiveReader& r, const ReadRules& rules) {
-  JString s = r.string();
+void ReadTextString(ArchiveReader& r, const ReadRules& rules, JString& s) {
+  r.string(s);
   if (rules.textLimit != 0 && !s.wide) CutShiftJis(s.bytes, rules.textLimit);
-  return s;
 }
 
 // Pen style and colour numbers of the SXF range that versions below 420 cannot
@@ -147,9 +146,9 @@ struct Reading {
   void i32(std::int32_t& v) { v = r.i32(); }
   void u16(std::uint16_t& v) { v = r.u16(); }
   // A font name or a dimension's value: cut to the format's limit on reading.
-  void str(JString& s) { s = ReadTextString(r, rules); }
+  void str(JString& s) { ReadTextString(r, rules, s); }
   // A text entity's text: the same on reading.
-  void entityText(JString& s) { s = ReadTextString(r, rules); }
+  void entityText(JString& s) { ReadTextString(r, rules, s); }
   void blockNumber(std::int32_t& n) { n = r.i32(); }
 };
 

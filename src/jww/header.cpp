@@ -16,8 +16,8 @@ struct Reading {
   ArchiveReader& r;
   void i32(std::int32_t& v) { v = r.i32(); }
   void f64(double& v) { v = r.f64(); }
-  void str(JString& s) { s = r.string(); }
-  void raw(JString& s) { s = r.rawString(); }
+  void str(JString& s) { r.string(s); }
+  void raw(JString& s) { r.rawString(s); }
   void reserved(std::size_t n) { r.skip(n); }
 };
 
