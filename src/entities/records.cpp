@@ -30,10 +30,19 @@ std::uint16_t DowngradePenColor(std::uint16_t c) {
   return c;
 }
 
+// True when a text begins with "^@BM%temp%", in its own form.
+bool StartsWithTempMarker(const JString& text) {
+  static const JString kNarrow = JString::Ascii("^@BM%temp%", false);
+  static const JString kWide = JString::Ascii("^@BM%temp%", true);
+  const std::string& marker = (text.wide ? kWide : kNarrow).bytes;
+  return text.bytes.compare(0, marker.size(), marker) == 0;
+}
+
 // The text of a text entity: cleaned, and for figures without the "%temp%" of a
 // leading "^@BM%temp%".
 void WriteEntityText(ArchiveWriter& w, const JString& text, const WriteRules& rules) {
-  if (!rules.rewriteTempImageRefs) {
+  // A clean text without the marker is written as it is, without a copy.
+  if (!rules.rewriteTempImageRefs || (IsCleanForWrite(text) && !StartsWithTempMarker(text))) {
     w.cleanString(text);
   } else {
     w.string(TextAsWritten(text, rules));
@@ -324,13 +333,9 @@ void WriteBody(ArchiveWriter& w, const WriteRules& rules, const TEntJwwBlock& e,
 
 JString TextAsWritten(const JString& text, const WriteRules& rules) {
   JString s = SanitizeForWrite(text);
-  if (rules.rewriteTempImageRefs) {
-    static constexpr std::string_view kTemp = "^@BM%temp%";
-    JString prefix = JString::Ascii(kTemp, s.wide);
-    if (s.bytes.compare(0, prefix.bytes.size(), prefix.bytes) == 0) {
-      // "%temp%" is dropped: 6 units.
-      s.bytes.erase(prefix.bytes.size() - (s.wide ? 12 : 6), s.wide ? 12 : 6);
-    }
+  if (rules.rewriteTempImageRefs && StartsWithTempMarker(s)) {
+    // "%temp%" is dropped: 6 units.
+    s.bytes.erase(s.wide ? 8 : 4, s.wide ? 12 : 6);
   }
   return s;
 }
