@@ -31,7 +31,9 @@ std::size_t Bounded(std::uint32_t n, const ArchiveReader& r, std::size_t minByte
 // objects together from 1, and each entity kind remembers the index of its class.
 class TagReader {
  public:
-  explicit TagReader(const ReadRules& rules) : rules_(rules) {}
+  explicit TagReader(const ReadRules& rules) : rules_(rules) {
+    near_[0] = static_cast<std::int8_t>(KindOf(0));  // every kind remembers index 0 at first
+  }
 
   // Reads the tag of an entity and answers its kind.
   std::int32_t EntityTag(ArchiveReader& r) {
@@ -41,7 +43,7 @@ class TagReader {
       std::string name = ClassRecord(r);
       for (std::int32_t k = kLine; k <= kBlock; ++k) {
         if (name == kClassNames[k]) {
-          remembered_[k] = counter_++;
+          Remember(k, counter_++);
           return k;
         }
       }
@@ -57,11 +59,7 @@ class TagReader {
       throw FormatError(at, "object reference 0x" + Hex(tag) + " at byte offset " + std::to_string(at) +
                                 " where an entity was expected");
     }
-    // The last kind whose class has that index.
-    std::int32_t kind = kEmpty;
-    for (std::int32_t k = kLine; k <= kBlock; ++k) {
-      if (remembered_[k] == index) kind = k;
-    }
+    const std::int32_t kind = index < kNear ? near_[index] : KindOf(index);
     if (kind == kEmpty) {
       throw FormatError(at, "class reference " + std::to_string(index) + " at byte offset " +
                                 std::to_string(at) + " names no entity class");
@@ -106,9 +104,29 @@ class TagReader {
     return out;
   }
 
+  // The last kind whose class has that index.
+  std::int32_t KindOf(std::uint32_t index) const {
+    std::int32_t kind = kEmpty;
+    for (std::int32_t k = kLine; k <= kBlock; ++k) {
+      if (remembered_[k] == index) kind = k;
+    }
+    return kind;
+  }
+  void Remember(std::int32_t kind, std::uint32_t index) {
+    const std::uint32_t old = remembered_[kind];
+    remembered_[kind] = index;
+    for (std::uint32_t i : {old, index}) {
+      if (i < kNear) near_[i] = static_cast<std::int8_t>(KindOf(i));
+    }
+  }
+
   const ReadRules& rules_;
   std::uint32_t counter_ = 1;
   std::uint32_t remembered_[8] = {};
+  // The kinds of the small class indices, looked up for every entity: a file
+  // introduces its classes with its first objects.
+  static constexpr std::uint32_t kNear = 256;
+  std::int8_t near_[kNear] = {};
 };
 
 template <typename T>

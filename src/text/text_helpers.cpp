@@ -129,7 +129,23 @@ void SanitizeOnReadInPlace(JString& text) {
     }
   } else {
     const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
+    // Most strings need nothing dropped: the bytes before the first that goes
+    // stay where they are.
+    std::size_t i = 0;
+    while (i < n) {
+      auto b = static_cast<unsigned char>(s[i]);
+      if (IsLeadByte(b)) {
+        if (i + 1 >= n) break;
+        i += 2;
+      } else if (!IsControl(b)) {
+        ++i;
+      } else {
+        break;
+      }
+    }
+    if (i >= n) return;
+    out = i;
+    while (i < n) {
       auto b = static_cast<unsigned char>(s[i]);
       if (IsLeadByte(b)) {
         if (i + 1 >= n) break;  // a lone lead byte at the end is dropped
