@@ -1,7 +1,13 @@
 #include "app/convert.h"
 
+#include <condition_variable>
+#include <exception>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/file_copy.h"
@@ -98,6 +104,103 @@ class CleanUpGuard {
 };
 
 }  // namespace
+
+struct Converter::Pending {
+  FileResult result;  // as it is once the files are in place
+  // Declared before the files, so that folders made for them go after them.
+  std::unique_ptr<NewFolders> folders;
+  std::unique_ptr<AtomicFile> out;
+  std::unique_ptr<AtomicFile> copy;  // the backup's, or none
+  fs::path backup;
+};
+
+// Puts converted files in place on a thread of its own, one at a time, while
+// the run reads and converts the next file: flushing a small file to disk takes
+// longer than converting it.
+class Converter::Committer {
+ public:
+  explicit Committer(Converter& converter) : converter_(converter) {}
+  ~Committer() {
+    if (!thread_.joinable()) return;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return job_ == nullptr; });
+      stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+  Committer(const Committer&) = delete;
+  Committer& operator=(const Committer&) = delete;
+
+  bool Busy() const { return busy_; }
+
+  // Starts putting `pending` in place; false (and `pending` kept) when no
+  // thread can be started.
+  bool Start(std::unique_ptr<Pending>& pending) {
+    if (!thread_.joinable()) {
+      try {
+        thread_ = std::thread([this] { Run(); });
+      } catch (const std::system_error&) {
+        return false;
+      }
+    }
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = std::move(pending);
+    }
+    busy_ = true;
+    changed_.notify_all();
+    return true;
+  }
+
+  // Waits for the file started last and answers its result.
+  FileResult Finish() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return job_ == nullptr; });
+    busy_ = false;
+    if (failed_) std::rethrow_exception(std::exchange(failed_, nullptr));
+    return std::move(result_);
+  }
+
+ private:
+  void Run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+      changed_.wait(lock, [this] { return stop_ || job_ != nullptr; });
+      if (stop_) return;
+      Pending* job = job_.get();  // the run's thread leaves it alone until it is done
+      lock.unlock();
+      FileResult r;
+      std::exception_ptr failed;
+      try {
+        r = converter_.Commit(*job);
+      } catch (...) {
+        failed = std::current_exception();  // thrown again on the run's thread
+      }
+      // Its temporary files and new folders, if any are left, go before the
+      // result is told.
+      job->copy.reset();
+      job->out.reset();
+      job->folders.reset();
+      lock.lock();
+      result_ = std::move(r);
+      failed_ = failed;
+      job_.reset();
+      changed_.notify_all();
+    }
+  }
+
+  Converter& converter_;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::unique_ptr<Pending> job_;
+  FileResult result_;
+  std::exception_ptr failed_;
+  bool stop_ = false;
+  bool busy_ = false;  // the run's own thread only
+};
 
 std::string BackingUpStatus(std::size_t i, std::size_t n, const fs::path& target) {
   return "バックアップ中" + Counted(i, n) + PathToUtf8(target);
@@ -215,12 +318,7 @@ RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawRefe
     images_.SetWorkDir({});  // drawings with embedded images then fail to load, saying why
   }
 
-  for (std::size_t p = 0; p < n; ++p) {
-    if (frontEnd.StopRequested()) {
-      summary.stopped = true;
-      break;
-    }
-    FileResult r = ConvertOne(items[p], p, n, drawReferencePoints, frontEnd);
+  auto report = [&](const FileResult& r) {
     switch (r.outcome) {
       case FileOutcome::kConverted:
         ++summary.converted;
@@ -238,7 +336,26 @@ RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawRefe
     summary.dimensions += r.dimensions;
     frontEnd.FileFinished(r);
     frontEnd.ProcessEvents();
+  };
+  // Destroyed before the run's end above: the files it puts in place are in
+  // place before their folders are flushed.
+  Committer committer(*this);
+  const bool overlap = MayOverlap(items);
+  for (std::size_t p = 0; p < n; ++p) {
+    if (frontEnd.StopRequested()) {
+      summary.stopped = true;
+      break;
+    }
+    std::unique_ptr<Pending> pending;
+    FileResult r = ConvertOne(items[p], p, n, drawReferencePoints, frontEnd, pending);
+    if (committer.Busy()) report(committer.Finish());
+    if (pending) {
+      if (overlap && committer.Start(pending)) continue;
+      r = Commit(*pending);
+    }
+    report(r);
   }
+  if (committer.Busy()) report(committer.Finish());
 
   flushes_.FlushAll();
   images_.SetWorkDir({});
@@ -248,7 +365,8 @@ RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawRefe
 }
 
 FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, std::size_t count,
-                                 bool drawReferencePoints, ConvertFrontEnd& frontEnd) {
+                                 bool drawReferencePoints, ConvertFrontEnd& frontEnd,
+                                 std::unique_ptr<Pending>& pending) {
   FileResult r;
   r.position = position;
   r.count = count;
@@ -298,39 +416,84 @@ FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, 
     frontEnd.ShowStatus(ConvertingStatus(position + 1, count, item.source));
     const DissolveResult d = format->Dissolve(drawReferencePoints);
 
-    // Declared before the files, so that folders made for them go after them.
-    NewFolders folders;
-    if (item.createDestination && !item.destination.empty() && !folders.Make(item.destination, why))
+    // Nothing on disk changes here: the output and the backup are written to
+    // temporary files, flushed and put in place by Commit.
+    auto next = std::make_unique<Pending>();
+    next->folders = std::make_unique<NewFolders>();
+    if (item.createDestination && !item.destination.empty() &&
+        !next->folders->Make(item.destination, why))
       return fail(why);
-    AtomicFile out(r.target);
+    next->out = std::make_unique<AtomicFile>(r.target);
     {
-      std::unique_ptr<ByteSink> filtered = filter_ ? filter_(out, out.Target()) : nullptr;
-      format->Write(filtered ? *filtered : out);
+      std::unique_ptr<ByteSink> filtered = filter_ ? filter_(*next->out, next->out->Target()) : nullptr;
+      format->Write(filtered ? *filtered : *next->out);
     }
-    out.Finish();
-    std::unique_ptr<AtomicFile> copy;
     if (exists) {
-      copy = PrepareCopy(r.target, backup, /*keepTime=*/true, why, filter_);
-      if (!copy) return fail("cannot make the backup: " + why);
+      next->copy = PrepareCopy(r.target, backup, /*keepTime=*/true, why, filter_, /*flush=*/false);
+      if (!next->copy) return fail("cannot make the backup: " + why);
+      next->backup = backup;
     }
-    // Nothing on disk has changed up to here. The backup's name is on disk
-    // before the target is replaced, as it may then be the only copy of the
-    // original; the target's folder is flushed as the run ends.
-    if (copy) {
-      copy->Commit();
-      r.backup = backup;
-    }
-    out.Commit(flushes_);
-    folders.Keep();
-    r.written = true;
     r.dimensions = d.dimensions;
     r.outcome = d.dimensions > 0 ? FileOutcome::kConverted : FileOutcome::kNothingToDissolve;
+    next->result = r;
+    pending = std::move(next);
   } catch (const WriteError& e) {
     return fail(e.what());
   } catch (const std::bad_alloc&) {
     return fail("out of memory");
   }
   return r;
+}
+
+FileResult Converter::Commit(Pending& p) {
+  FileResult r = std::move(p.result);
+  try {
+    // The output and the backup are flushed; the backup's name is on disk
+    // before the target is replaced, as it may then be the only copy of the
+    // original; the target's folder is flushed as the run ends.
+    p.out->Finish();
+    if (p.copy) {
+      p.copy->Commit();
+      r.backup = p.backup;
+    }
+    p.out->Commit(flushes_);
+    p.folders->Keep();
+    r.written = true;
+    return r;
+  } catch (const WriteError& e) {
+    r.reason = e.what();
+  } catch (const std::bad_alloc&) {
+    r.reason = "out of memory";
+  }
+  r.outcome = FileOutcome::kFailed;
+  r.dimensions = 0;
+  return r;
+}
+
+bool Converter::MayOverlap(const std::vector<ConvertItem>& items) const {
+  // A file that another one replaces or backs up, or one listed twice, is read
+  // only once the files before it are in place; so is every file of a list
+  // where two would write one file. A single file has nothing to overlap.
+  if (items.size() < 2) return false;
+  std::map<std::string, std::size_t> written;
+  std::vector<std::string> sources;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!IsConvertible(items[i].source)) {
+      sources.emplace_back();
+      continue;
+    }
+    sources.push_back(FileKey(items[i].source));
+    if (!written.emplace(FileKey(TargetFor(items[i])), i).second) return false;
+    if (!written.emplace(FileKey(BackupFor(items[i])), i).second) return false;
+  }
+  std::map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (sources[i].empty()) continue;
+    if (!seen.emplace(sources[i], i).second) return false;
+    const auto w = written.find(sources[i]);
+    if (w != written.end() && w->second != i) return false;
+  }
+  return true;
 }
 
 }  // namespace tessaly

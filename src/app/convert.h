@@ -131,7 +131,9 @@ class ConvertFrontEnd {
   // A file taken up by a format, before anything is read: the progress log.
   virtual void FileStarted(const std::filesystem::path& source, std::size_t position,
                            std::size_t count) = 0;
-  // The result of every file of the list, skipped ones included.
+  // The result of every file of the list, skipped ones included, in the list's
+  // order. A file's result may come after the next file was taken up: while a
+  // converted file is flushed to disk and put in place, the next one is read.
   virtual void FileFinished(const FileResult& result) = 0;
   // Asked before every file; true ends the run there.
   virtual bool StopRequested() = 0;
@@ -179,21 +181,37 @@ class Converter {
   // Converts the items in order. For each file: the signature check and the
   // load; every check that can be made before writing (the target and the
   // backup are regular files that may be replaced); the dissolve; the whole
-  // output written beside the target and flushed; then, when the target exists,
-  // its backup copy, written beside the backup and flushed; only then the backup
+  // output written beside the target; then, when the target exists, its backup
+  // copy, written beside the backup; both flushed to disk; only then the backup
   // and the output are renamed into place. A failure before the renames leaves
-  // every file as it was and no new one. A working folder of its own holds the images
-  // of the drawing being converted (figures embed none); it exists for the run
-  // only. A run never starts inside another one (the summary says `refused`).
+  // every file as it was and no new one. The flushes and renames of a file run
+  // on a thread of their own while the next file is read and converted, unless
+  // a file of the list is another's target or backup, or is listed twice.
+  // A working folder of its own holds the images of the drawing being
+  // converted (figures embed none); it exists for the run only. A run never
+  // starts inside another one (the summary says `refused`).
   RunSummary ConvertFiles(std::vector<ConvertItem> items, bool drawReferencePoints,
                           ConvertFrontEnd& frontEnd);
 
   bool Running() const { return running_; }
   TBoundImages& Images() { return images_; }
 
+  // A converted file written to its temporary files (and its backup's), to be
+  // flushed and put in place.
+  struct Pending;
+
  private:
+  class Committer;
+
+  // A file's result, or its files waiting to be put in place.
   FileResult ConvertOne(const ConvertItem& item, std::size_t position, std::size_t count,
-                        bool drawReferencePoints, ConvertFrontEnd& frontEnd);
+                        bool drawReferencePoints, ConvertFrontEnd& frontEnd,
+                        std::unique_ptr<Pending>& pending);
+  // Flushes a file's temporary files and renames them into place.
+  FileResult Commit(Pending& pending);
+  // True when no file of the list is another's target or backup, nor listed
+  // twice: then a file may be read while the one before is put in place.
+  bool MayOverlap(const std::vector<ConvertItem>& items) const;
   void CleanUp();
 
   TBoundImages images_;

@@ -152,10 +152,12 @@ bool SaveAtomically(const std::filesystem::path& target, std::string& error, Wri
 // leaves no file. A destination whose write bits are all clear (an old read-only
 // backup) is refused, also for a user whom the system would let write it. With
 // `keepTime` the copy takes the source's modification time. `filter`, when set,
-// is put in front of the destination. Answers null with the reason on failure.
+// is put in front of the destination. Without `flush` the copy is flushed by
+// its Commit (or Finish) instead. Answers null with the reason on failure.
 std::unique_ptr<AtomicFile> PrepareCopy(const std::filesystem::path& source,
                                         const std::filesystem::path& dest, bool keepTime,
-                                        std::string& error, const SinkFilter& filter = {});
+                                        std::string& error, const SinkFilter& filter = {},
+                                        bool flush = true);
 
 // Writes a whole file, replacing an older file of that name but never following
 // a link, readable by its owner only; on failure removes what it wrote and

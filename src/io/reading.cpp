@@ -115,7 +115,7 @@ void FolderFlushes::FlushAll() {
 }
 
 std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
-                                        std::string& error, const SinkFilter& filter) {
+                                        std::string& error, const SinkFilter& filter, bool flush) {
   std::uint64_t size = 0;
   std::string why;
   const std::intptr_t file = raw::OpenRegular(source, size, why);
@@ -149,7 +149,7 @@ std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& 
     // A backup is left writable, whatever mode an older one had.
     out->MakeWritable();
     if (keepTime) out->SetModificationTime(seconds, nanoseconds);
-    out->Finish();
+    if (flush) out->Finish();
     return out;
   } catch (const WriteError& e) {
     error = e.what();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -206,7 +207,11 @@ TEST(ConvertFiles, AStopRequestTakesEffectBeforeTheNextFile) {
   MakeDrawing(dir / "b.jww", 1);
   Converter converter;
   Recorder rec;
-  rec.stop = [&rec] { return rec.results.size() == 1; };
+  // Asked once the first file was taken up (its result may come after).
+  rec.stop = [&rec] {
+    return std::count_if(rec.events.begin(), rec.events.end(),
+                         [](const std::string& e) { return e.rfind("log ", 0) == 0; }) == 1;
+  };
   const RunSummary s =
       converter.ConvertFiles(ItemsFor({dir / "a.jww", dir / "b.jww"}, dir / "out"), true, rec);
   EXPECT_TRUE(s.stopped);
@@ -215,6 +220,73 @@ TEST(ConvertFiles, AStopRequestTakesEffectBeforeTheNextFile) {
   EXPECT_FALSE(fs::exists(dir / "out" / "b.jww"));
   EXPECT_EQ(rec.events.back(), "status 変換を中断しました(ESC)");
   EXPECT_EQ(rec.events.size(), 4u);  // log, status and result of a, and the final text
+}
+
+// While a file is put in place the next one is read. A file that cannot be put
+// in place (its target became a folder after it was written) fails alone, in
+// its turn, with the reason, and leaves nothing of its own.
+TEST(ConvertFiles, AFileThatCannotBePutInPlaceFailsAloneInItsTurn) {
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  for (const char* name : {"a.jww", "b.jww", "c.jww"}) MakeDrawing(dir / name, 1);
+  Converter converter([](ByteSink&, const fs::path& target) -> std::unique_ptr<ByteSink> {
+    if (target.filename() == "b.jww") fs::create_directories(target / "in the way");
+    return nullptr;
+  });
+  Recorder rec;
+  const RunSummary s = converter.ConvertFiles(
+      ItemsFor({dir / "a.jww", dir / "b.jww", dir / "c.jww"}, dir / "out"), true, rec);
+
+  const auto log = [&](const char* n) { return "log " + (dir / n).string(); };
+  const auto result = [&](const char* n) { return "result " + (dir / n).string(); };
+  std::vector<std::string> order;  // without the status texts and the logs' "i/n"
+  for (const auto& e : rec.events) {
+    if (e.rfind("log ", 0) == 0) order.push_back(e.substr(0, e.rfind(' ')));
+    if (e.rfind("result ", 0) == 0) order.push_back(e);
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{log("a.jww"), log("b.jww"), result("a.jww"), log("c.jww"),
+                                             result("b.jww"), result("c.jww")}));
+  ASSERT_EQ(rec.results.size(), 3u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(rec.results[1].outcome, FileOutcome::kFailed);
+  EXPECT_NE(rec.results[1].reason.find("cannot replace"), std::string::npos) << rec.results[1].reason;
+  EXPECT_FALSE(rec.results[1].written);
+  EXPECT_EQ(rec.results[1].dimensions, 0);
+  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(s.converted, 2u);
+  EXPECT_EQ(s.failed, 1u);
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir / "out")) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.jww", "b.jww", "c.jww"}));
+  EXPECT_TRUE(fs::is_empty(dir / "out" / "b.jww" / "in the way"));
+  EXPECT_EQ(DimensionsIn(dir / "out" / "c.jww"), 0);
+}
+
+// In place, one after the other while the one before is put in place: every
+// drawing gets its own backup of its original.
+TEST(ConvertFiles, SeveralInPlaceEachWithTheBackupOfItsOriginal) {
+  TempDir dir;
+  std::vector<fs::path> files;
+  std::vector<std::string> originals;
+  for (int i = 0; i < 4; ++i) {
+    files.push_back(dir / ("p" + std::to_string(i) + ".jww"));
+    MakeDrawing(files.back(), i + 1);
+    originals.push_back(ReadFile(files.back()));
+  }
+  Converter converter;
+  Recorder rec;
+  const RunSummary s = converter.ConvertFiles(ItemsFor(files, {}), false, rec);
+  EXPECT_EQ(s.converted, 4u);
+  for (int i = 0; i < 4; ++i) {
+    fs::path backup = files[i];
+    backup.replace_extension("._JWW");
+    EXPECT_EQ(rec.results[i].source, files[i]);
+    EXPECT_EQ(rec.results[i].backup, backup);
+    EXPECT_TRUE(ReadFile(backup) == originals[i]) << i;
+    EXPECT_EQ(DimensionsIn(files[i]), 0) << i;
+  }
+  EXPECT_EQ(Snapshot(dir.path()).size(), 8u);  // nothing else
 }
 
 TEST(ConvertFiles, NoRunStartsInsideARun) {

@@ -441,9 +441,13 @@ TEST_F(Cli, ProgressOnATerminal) {
   EXPECT_EQ(Run({"-q", "-o", "out", "a.jww"}, true).err, "");
 }
 
+// Ctrl-C after the first file's result: the file taken up meanwhile (the
+// second, read while the first was put in place) is finished, the third is not
+// taken up.
 TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
   Drawing("a.jww", 1);
   Drawing("b.jww", 1);
+  Drawing("c.jww", 1);
   fs::create_directory("out");
   fs::create_directory("tmp");
   const char* old = std::getenv("TMPDIR");
@@ -451,7 +455,7 @@ TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
   ::setenv("TMPDIR", (dir_.path() / "tmp").c_str(), 1);
   cli::RunHooks hooks;
   hooks.afterFile = [](const FileResult&) { std::raise(SIGINT); };
-  const Result r = Run({"-o", "out", "a.jww", "b.jww"}, false, hooks);
+  const Result r = Run({"-o", "out", "a.jww", "b.jww", "c.jww"}, false, hooks);
   if (old) {
     ::setenv("TMPDIR", saved.c_str(), 1);
   } else {
@@ -459,10 +463,11 @@ TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
   }
   EXPECT_EQ(r.status, 130);
   EXPECT_EQ(Count("out/a.jww", kDimension), 0);
-  EXPECT_FALSE(fs::exists("out/b.jww"));
+  EXPECT_EQ(Count("out/b.jww", kDimension), 0);
+  EXPECT_FALSE(fs::exists("out/c.jww"));
   EXPECT_NE(
       r.out.find(
-          "2 files: 1 converted (2 dimensions dissolved), 0 with nothing to dissolve, 0 skipped, "
+          "3 files: 2 converted (4 dimensions dissolved), 0 with nothing to dissolve, 0 skipped, "
           "0 failed, 1 not taken up"),
       std::string::npos)
       << r.out;
