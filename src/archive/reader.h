@@ -62,6 +62,16 @@ class ArchiveReader {
   }
   void skip(std::size_t n);
 
+  // The next n bytes (n at most remaining()), in place, without moving: valid
+  // until the next read that moves the window (any read but Consume). A record
+  // walk checks a run of fields once this way and Consumes what it took.
+  const std::uint8_t* Peek(std::size_t n) {
+    Require(n);
+    return At();
+  }
+  // Moves past n bytes of the last Peek.
+  void Consume(std::size_t n) { pos_ += n; }
+
   // A string in the archive's encoding, bytes unchanged: a Shift-JIS string with
   // a one-byte length (0xFF then uint16 for 255 and more), or the Unicode form
   // (0xFF, uint16 0xFFFE, then a length in UTF-16 units: uint8; 0xFF then uint16;
