@@ -35,13 +35,16 @@ class FormatError : public std::runtime_error {
 class ArchiveReader {
  public:
   // An archive held whole in memory.
-  explicit ArchiveReader(std::span<const std::uint8_t> data)
-      : data_(data.data()), windowEnd_(data.size()), size_(data.size()) {}
+  explicit ArchiveReader(std::span<const std::uint8_t> data);
   // An archive of `size` bytes read from `source` as the parse goes: only a
   // window of it is in memory, `window` bytes or, for one read of more, as much
-  // as that read takes.
-  ArchiveReader(ByteSource& source, std::size_t size, std::size_t window = std::size_t{1} << 20)
-      : source_(&source), size_(size), window_(window == 0 ? 1 : window) {}
+  // as that read takes. An archive of four windows and more is read ahead, the
+  // next window by a thread of the reader's own while this one is parsed: the
+  // source is read until the reader is gone.
+  ArchiveReader(ByteSource& source, std::size_t size, std::size_t window = std::size_t{1} << 20);
+  ~ArchiveReader();  // waits for a read ahead in progress
+  ArchiveReader(const ArchiveReader&) = delete;
+  ArchiveReader& operator=(const ArchiveReader&) = delete;
 
   std::size_t offset() const { return pos_; }
   std::size_t remaining() const { return size_ - pos_; }
@@ -122,6 +125,9 @@ class ArchiveReader {
   const std::uint8_t* At() const { return data_ + (pos_ - windowStart_); }
   // Moves the window so that it holds the n bytes from the position on.
   void Fill(std::size_t n);
+  // The next window read ahead, when it is there and holds the n bytes: put in
+  // place of this one without copying it. False when Fill must read itself.
+  bool TakeAhead(std::size_t n);
 
   const std::uint8_t* data_ = nullptr;  // the byte at windowStart_
   std::size_t windowStart_ = 0;         // offsets in the archive
@@ -132,6 +138,8 @@ class ArchiveReader {
   std::size_t window_ = 0;
   std::unique_ptr<std::uint8_t[]> own_;  // the window's room when reading from a source
   std::size_t capacity_ = 0;
+  class Ahead;
+  std::unique_ptr<Ahead> ahead_;  // reading ahead, for a large source
 };
 
 static_assert(std::endian::native == std::endian::little, "the archive is read in place as little-endian");

@@ -42,8 +42,12 @@ bool LoadStreamed(const std::filesystem::path& path, std::string& error, ParseFn
       return false;
     }
   }
-  ArchiveReader r(stream, static_cast<std::size_t>(stream.size()));
-  bool ok = parse(r);
+  bool ok = false;
+  {
+    // Done reading (ahead, too) before the stream is finished.
+    ArchiveReader r(stream, static_cast<std::size_t>(stream.size()));
+    ok = parse(r);
+  }
   std::string why;
   if (!stream.Finish(ok, why) && ok) {
     error = why;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "archive/reader.h"
 #include "io/files.h"
@@ -24,37 +25,47 @@ std::string Pattern(std::size_t n) {
 
 // Reads of every size through a small window give the bytes a reader of the
 // whole file in memory gives: reads within the window, across its end, larger
-// than it, and skips over several windows.
+// than it, and skips over several windows. A file of four windows and more is
+// read ahead (the next window by the reader's thread); with the larger window
+// the bytes left of a window can be more than fit in front of the next one.
 TEST(FileStream, ParsesThroughASmallWindow) {
   test::TempDir dir;
-  const std::string data = Pattern(100003);  // not a multiple of the window
+  const std::string data = Pattern(1000003);  // not a multiple of the window
   test::WriteFile(dir / "f", data);
-  const std::size_t steps[] = {1, 4, 8, 996, 997, 998, 3000, 7, 5000, 2};
-  for (const bool skipping : {false, true}) {
-    FileStream stream;
-    std::string error;
-    ASSERT_TRUE(stream.Open(dir / "f", error)) << error;
-    ASSERT_EQ(stream.size(), data.size());
-    ArchiveReader r(stream, data.size(), /*window=*/997);
-    std::string seen;
-    for (std::size_t i = 0; !r.atEnd(); ++i) {
-      const std::size_t n = std::min(steps[i % std::size(steps)], r.remaining());
-      if (skipping && i % 3 == 2) {
-        r.skip(n);
-        seen.append(n, '-');
-      } else {
-        auto b = r.bytes(n);
-        seen.append(reinterpret_cast<const char*>(b.data()), b.size());
+  struct Case {
+    std::size_t window;
+    std::vector<std::size_t> steps;
+  } cases[] = {{997, {1, 4, 8, 996, 997, 998, 3000, 7, 5000, 2}},
+               {150000, {1, 70000, 100000, 149999, 3, 150001, 90000, 8}}};
+  for (const Case& c : cases) {
+    for (const bool skipping : {false, true}) {
+      SCOPED_TRACE(c.window);
+      const auto& steps = c.steps;
+      FileStream stream;
+      std::string error;
+      ASSERT_TRUE(stream.Open(dir / "f", error)) << error;
+      ASSERT_EQ(stream.size(), data.size());
+      ArchiveReader r(stream, data.size(), c.window);
+      std::string seen;
+      for (std::size_t i = 0; !r.atEnd(); ++i) {
+        const std::size_t n = std::min(steps[i % steps.size()], r.remaining());
+        if (skipping && i % 3 == 2) {
+          r.skip(n);
+          seen.append(n, '-');
+        } else {
+          auto b = r.bytes(n);
+          seen.append(reinterpret_cast<const char*>(b.data()), b.size());
+        }
       }
-    }
-    ASSERT_EQ(seen.size(), data.size());
-    for (std::size_t i = 0; i < data.size(); ++i) {
-      if (!skipping || seen[i] != '-') {
-        ASSERT_EQ(seen[i], data[i]) << "at " << i << (skipping ? ", skipping" : "");
+      ASSERT_EQ(seen.size(), data.size());
+      for (std::size_t i = 0; i < data.size(); ++i) {
+        if (!skipping || seen[i] != '-') {
+          ASSERT_EQ(seen[i], data[i]) << "at " << i << (skipping ? ", skipping" : "");
+        }
       }
+      EXPECT_TRUE(stream.Finish(true, error)) << error;
+      EXPECT_THROW(r.u8(), FormatError);
     }
-    EXPECT_TRUE(stream.Finish(true, error)) << error;
-    EXPECT_THROW(r.u8(), FormatError);
   }
 }
 
@@ -64,8 +75,11 @@ TEST(FileStream, StopsEarlyWhenTheParseEnds) {
   FileStream stream;
   std::string error;
   ASSERT_TRUE(stream.Open(dir / "f", error));
-  ArchiveReader r(stream, stream.size(), /*window=*/64);
-  EXPECT_EQ(r.u8(), static_cast<std::uint8_t>(Pattern(1)[0]));
+  {
+    // The reader reads ahead until it is gone.
+    ArchiveReader r(stream, stream.size(), /*window=*/64);
+    EXPECT_EQ(r.u8(), static_cast<std::uint8_t>(Pattern(1)[0]));
+  }
   EXPECT_TRUE(stream.Finish(false, error));  // returns without reading the rest
 }
 
