@@ -46,11 +46,6 @@ enum DimensionPart : std::int32_t {
   kPartPoint4 = 7,
 };
 
-// The kind a part is written as.
-constexpr std::int32_t PartKind(DimensionPart p) {
-  return p == kPartText ? kText : p >= kPartPoint1 ? kPoint : kLine;
-}
-
 // The smallest common part, and the common part of a version.
 constexpr std::size_t kMinCommonSize = 13;
 constexpr std::size_t CommonSize(std::int32_t version) { return version >= 351 ? 15 : 13; }
