@@ -141,8 +141,8 @@ class Converter::Committer {
     if (!thread_.joinable()) {
       try {
         thread_ = std::thread([this] { Run(); });
-      } catch (const std::system_error&) {
-        return false;
+      } catch (const std::exception&) {
+        return false;  // no thread (a limit on threads or on memory): the run commits itself
       }
     }
     {

@@ -1,6 +1,6 @@
 #include "io/page_warmer.h"
 
-#include <system_error>
+#include <exception>
 
 namespace tessaly {
 namespace {
@@ -32,7 +32,7 @@ void PageWarmer::Warm(const void* begin, std::size_t bytes) {
     if (!thread_.joinable()) {
       try {
         thread_ = std::thread([this] { Run(); });
-      } catch (const std::system_error&) {
+      } catch (const std::exception&) {
         unavailable_ = true;  // the parse faults its pages in itself, as without a warmer
         return;
       }
