@@ -1,16 +1,13 @@
 #include "app/convert.h"
 
-#include <condition_variable>
-#include <exception>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "app/file_copy.h"
+#include "io/background.h"
 #include "io/path_text.h"
 #include "jws/jws_data.h"
 #include "io/file_state.h"
@@ -120,86 +117,37 @@ struct Converter::Pending {
 class Converter::Committer {
  public:
   explicit Committer(Converter& converter) : converter_(converter) {}
-  ~Committer() {
-    if (!thread_.joinable()) return;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      changed_.wait(lock, [this] { return job_ == nullptr; });
-      stop_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-  }
-  Committer(const Committer&) = delete;
-  Committer& operator=(const Committer&) = delete;
 
-  bool Busy() const { return busy_; }
+  bool Busy() const { return job_.Busy(); }
 
   // Starts putting `pending` in place; false (and `pending` kept) when no
-  // thread can be started.
+  // thread can be made.
   bool Start(std::unique_ptr<Pending>& pending) {
-    if (!thread_.joinable()) {
-      try {
-        thread_ = std::thread([this] { Run(); });
-      } catch (const std::exception&) {
-        return false;  // no thread (a limit on threads or on memory): the run commits itself
-      }
+    job_.Wait();
+    pending_ = std::move(pending);
+    if (job_.Start([this] {
+          result_ = converter_.Commit(*pending_);
+          // Its temporary files and new folders, if any are left, go before
+          // the result is told.
+          pending_.reset();
+        })) {
+      return true;
     }
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      job_ = std::move(pending);
-    }
-    busy_ = true;
-    changed_.notify_all();
-    return true;
+    pending = std::move(pending_);
+    return false;
   }
 
   // Waits for the file started last and answers its result.
   FileResult Finish() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return job_ == nullptr; });
-    busy_ = false;
-    if (failed_) std::rethrow_exception(std::exchange(failed_, nullptr));
+    job_.Wait();
     return std::move(result_);
   }
 
  private:
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (true) {
-      changed_.wait(lock, [this] { return stop_ || job_ != nullptr; });
-      if (stop_) return;
-      Pending* job = job_.get();  // the run's thread leaves it alone until it is done
-      lock.unlock();
-      FileResult r;
-      std::exception_ptr failed;
-      try {
-        r = converter_.Commit(*job);
-      } catch (...) {
-        failed = std::current_exception();  // thrown again on the run's thread
-      }
-      // Its temporary files and new folders, if any are left, go before the
-      // result is told.
-      job->copy.reset();
-      job->out.reset();
-      job->folders.reset();
-      lock.lock();
-      result_ = std::move(r);
-      failed_ = failed;
-      job_.reset();
-      changed_.notify_all();
-    }
-  }
-
   Converter& converter_;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::unique_ptr<Pending> job_;
+  std::unique_ptr<Pending> pending_;  // the job's while it runs
   FileResult result_;
-  std::exception_ptr failed_;
-  bool stop_ = false;
-  bool busy_ = false;  // the run's own thread only
+  BackgroundJob job_;  // last: waited for before the file it puts in place goes
 };
 
 std::string BackingUpStatus(std::size_t i, std::size_t n, const fs::path& target) {

@@ -196,11 +196,11 @@ class Converter {
   bool Running() const { return running_; }
   TBoundImages& Images() { return images_; }
 
+
+ private:
   // A converted file written to its temporary files (and its backup's), to be
   // flushed and put in place.
   struct Pending;
-
- private:
   class Committer;
 
   // A file's result, or its files waiting to be put in place.

@@ -1,12 +1,9 @@
 #include "archive/reader.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
-#include <utility>
+#include <new>
 
+#include "io/background.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -21,77 +18,33 @@ class ArchiveReader::Ahead {
   static constexpr std::size_t kHead = std::size_t{64} << 10;
 
   Ahead(ByteSource& source, std::size_t piece)
-      : source_(source), piece_(piece), spare_(new std::uint8_t[kHead + piece]) {
-    thread_ = std::thread([this] { Run(); });  // throws std::system_error when it cannot
-  }
-  ~Ahead() {
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      done_.wait(lock, [this] { return !reading_; });
-      stop_ = true;
-    }
-    wake_.notify_all();
-    thread_.join();
-  }
+      : source_(source), piece_(piece), spare_(new std::uint8_t[kHead + piece]) {}
 
   std::size_t Piece() const { return piece_; }
   std::size_t Room() const { return kHead + piece_; }
-  bool Pending() const { return pending_; }
+  bool Pending() const { return job_.Busy(); }
   std::size_t Wanted() const { return wanted_; }
 
-  // Starts reading the next n bytes (at most a piece).
-  void Start(std::size_t n) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      wanted_ = n;
-      reading_ = true;
-    }
-    pending_ = true;
-    wake_.notify_all();
+  // Starts reading the next n bytes (at most a piece); false when no thread
+  // can be made.
+  bool Start(std::size_t n) {
+    wanted_ = n;
+    return job_.Start([this] { got_ = source_.Read(spare_.get() + kHead, wanted_); });
   }
   // Waits for the read and answers how much arrived (fewer than wanted: the
   // source said why); the bytes are in Spare() from kHead on.
   std::size_t Wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return !reading_; });
-    pending_ = false;
-    if (failed_) std::rethrow_exception(std::exchange(failed_, nullptr));
+    job_.Wait();
     return got_;
   }
   std::unique_ptr<std::uint8_t[]>& Spare() { return spare_; }
 
  private:
-  void Run() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (true) {
-      wake_.wait(lock, [this] { return stop_ || reading_; });
-      if (stop_) return;
-      lock.unlock();
-      std::size_t got = 0;
-      std::exception_ptr failed;
-      try {
-        got = source_.Read(spare_.get() + kHead, wanted_);
-      } catch (...) {
-        failed = std::current_exception();  // thrown again on the parsing thread
-      }
-      lock.lock();
-      got_ = got;
-      failed_ = failed;
-      reading_ = false;
-      done_.notify_all();
-    }
-  }
-
   ByteSource& source_;
   const std::size_t piece_;
   std::unique_ptr<std::uint8_t[]> spare_;  // the thread's while a read is pending
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable wake_, done_;
   std::size_t wanted_ = 0, got_ = 0;
-  std::exception_ptr failed_;
-  bool reading_ = false, stop_ = false;
-  bool pending_ = false;  // the parsing thread's own
+  BackgroundJob job_;  // last: waited for before the buffer goes
 };
 
 ArchiveReader::ArchiveReader(std::span<const std::uint8_t> data)
@@ -102,8 +55,8 @@ ArchiveReader::ArchiveReader(ByteSource& source, std::size_t size, std::size_t w
   if (size_ / 4 >= window_) {
     try {
       ahead_ = std::make_unique<Ahead>(source, window_);
-    } catch (const std::exception&) {
-      // No thread or no second buffer: the parsing thread reads itself.
+    } catch (const std::bad_alloc&) {
+      // No second buffer: the parsing thread reads itself.
     }
   }
 }
@@ -129,7 +82,7 @@ bool ArchiveReader::TakeAhead(std::size_t n) {
     data_ = front;
     windowStart_ = pos_;
     windowEnd_ = pos_ + kept + got;
-    if (got == wanted && windowEnd_ < size_) ahead_->Start(std::min(ahead_->Piece(), size_ - windowEnd_));
+    if (got == wanted && windowEnd_ < size_) ReadAhead();
     return true;
   }
   // The read needs more than the piece, or the bytes left over do not fit in
@@ -183,7 +136,12 @@ void ArchiveReader::Fill(std::size_t n) {
                                   source_->Why());
     }
   }
-  if (ahead_ && windowEnd_ < size_) ahead_->Start(std::min(ahead_->Piece(), size_ - windowEnd_));
+  if (ahead_ && windowEnd_ < size_) ReadAhead();
+}
+
+void ArchiveReader::ReadAhead() {
+  // Without a thread the parsing thread reads itself, as for a small file.
+  if (!ahead_->Start(std::min(ahead_->Piece(), size_ - windowEnd_))) ahead_.reset();
 }
 
 void ArchiveReader::skip(std::size_t n) {

@@ -128,6 +128,8 @@ class ArchiveReader {
   // The next window read ahead, when it is there and holds the n bytes: put in
   // place of this one without copying it. False when Fill must read itself.
   bool TakeAhead(std::size_t n);
+  // Starts reading the window after this one.
+  void ReadAhead();
 
   const std::uint8_t* data_ = nullptr;  // the byte at windowStart_
   std::size_t windowStart_ = 0;         // offsets in the archive

@@ -8,75 +8,41 @@ ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize, bool behind
     : sink_(sink), size_(bufferSize < 16 ? 16 : bufferSize), buf_(new std::uint8_t[size_]),
       behind_(behind) {}
 
-ArchiveWriter::~ArchiveWriter() {
-  if (!thread_.joinable()) return;
-  {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return pending_ == 0; });
-    stop_ = true;
-  }
-  changed_.notify_all();
-  thread_.join();
-}
-
-void ArchiveWriter::Behind() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  while (true) {
-    changed_.wait(lock, [this] { return stop_ || pending_ > 0; });
-    if (stop_) return;
-    lock.unlock();
-    std::exception_ptr failed;
-    try {
-      sink_.Write(other_.get(), pending_);
-    } catch (...) {
-      failed = std::current_exception();  // thrown again on the writing thread
-    }
-    lock.lock();
-    if (failed && !failed_) failed_ = failed;
-    pending_ = 0;
-    changed_.notify_all();
-  }
-}
-
-void ArchiveWriter::Wait() {
-  if (!thread_.joinable()) return;
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [this] { return pending_ == 0; });
-  if (failed_) std::rethrow_exception(failed_);
-}
+ArchiveWriter::~ArchiveWriter() = default;
 
 void ArchiveWriter::Spill() { Hand(/*last=*/false); }
 
 void ArchiveWriter::Hand(bool last) {
   if (used_ == 0) return;
-  // The thread starts with the first full buffer: a file that fits in one is
-  // written here.
-  if (behind_ && !last && !thread_.joinable()) {
+  // Writing behind starts with the first full buffer: a file that fits in one
+  // is written here.
+  if (behind_ && !last && !other_) {
     try {
       other_.reset(new std::uint8_t[size_]);
-      thread_ = std::thread([this] { Behind(); });
-    } catch (const std::exception&) {
-      behind_ = false;  // no thread or no second buffer: the sink is written here
+    } catch (const std::bad_alloc&) {
+      behind_ = false;  // no second buffer: the sink is written here
     }
   }
-  if (!thread_.joinable()) {
-    sink_.Write(buf_.get(), used_);
-  } else {
-    Wait();
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      buf_.swap(other_);
-      pending_ = used_;
+  if (behind_ && other_) {
+    job_.Wait();  // the buffer written before, and what it failed with
+    buf_.swap(other_);
+    const std::size_t n = used_;
+    if (job_.Start([this, n] { sink_.Write(other_.get(), n); })) {
+      flushed_ += used_;
+      used_ = 0;
+      return;
     }
-    changed_.notify_all();
+    buf_.swap(other_);  // no thread: written here
+    behind_ = false;
   }
+  sink_.Write(buf_.get(), used_);
   flushed_ += used_;
   used_ = 0;
 }
 
 void ArchiveWriter::Flush() {
   Hand(/*last=*/true);
-  Wait();
+  job_.Wait();
 }
 
 void ArchiveWriter::bytes(const void* data, std::size_t n) {

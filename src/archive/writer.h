@@ -4,15 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "io/background.h"
 #include "io/bytes.h"
 #include "text/jstring.h"
 
@@ -85,12 +82,9 @@ class ArchiveWriter {
     std::memcpy(buf_.get() + used_, &v, sizeof(T));
     used_ += sizeof(T);
   }
-  // Hands the full buffer on: to the sink, or to the thread behind.
+  // Hands the full buffer on: to the sink, or to the job behind.
   void Spill();
   void Hand(bool last);
-  // Waits for the thread's write in progress and throws what it failed with.
-  void Wait();
-  void Behind();  // the thread's loop
 
   ByteSink& sink_;
   // Not cleared when made: only what is written is ever touched, so a small
@@ -100,16 +94,10 @@ class ArchiveWriter {
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;
 
-  // Writing behind: the buffer the thread writes (`pending_` bytes of it), and
-  // what its last write failed with.
+  // Writing behind: the buffer the job writes while buf_ fills.
   bool behind_ = false;
-  std::thread thread_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
   std::unique_ptr<std::uint8_t[]> other_;
-  std::size_t pending_ = 0;
-  bool stop_ = false;
-  std::exception_ptr failed_;
+  BackgroundJob job_;  // last: waited for before the buffers go
 };
 
 }  // namespace tessaly
