@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "io/working_folder.h"
+#include "app/document_files.h"
 #include "generate.h"
 #include "io/files.h"
+#include "io/page_warmer.h"
+#include "io/working_folder.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -42,8 +44,9 @@ struct Files {
     drawing = work.Path() / "large.jww";
     figure = work.Path() / "large.jws";
     {
-      TBoundImages none;
-      TJwwData doc(none);
+      MemoryImages store;
+      TBoundImages images(store);
+      TJwwData doc(images);
       gen::BuildLarge(doc, o);
       if (!gen::WriteDrawing(doc, drawing, error)) throw std::runtime_error(error);
     }
@@ -63,17 +66,28 @@ struct Files {
   }
 };
 
-// Documents of drawings need an image list with a working folder.
+// A drawing's document with a place for its images, and a page warmer for
+// loads from files, as a conversion has.
 struct Drawing {
-  WorkingFolder work;
-  TBoundImages images;
+  MemoryImages store;
+  TBoundImages images{store};
   TJwwData doc{images};
-  Drawing() {
-    std::string error;
-    if (!work.Create(error)) throw std::runtime_error(error);
-    images.SetWorkDir(work.Path());
-  }
+  PageWarmer warmer;
 };
+
+// Loads and saves as a conversion does; a failure ends the benchmark.
+template <typename Doc>
+void Load(benchmark::State& state, Doc& doc, const fs::path& path, PageWarmer& warmer) {
+  if (Failure f = LoadFile(doc, path, &warmer)) state.SkipWithError(f.text.c_str());
+}
+template <typename Doc>
+void Parse(benchmark::State& state, Doc& doc, const std::vector<std::uint8_t>& bytes) {
+  if (LoadResult r = doc.Load(bytes); !r) state.SkipWithError(r.message.c_str());
+}
+template <typename Doc>
+void Save(benchmark::State& state, Doc& doc, const fs::path& path) {
+  if (Failure f = SaveFile(doc, path, doc.Version())) state.SkipWithError(f.text.c_str());
+}
 
 void Report(benchmark::State& state, std::size_t bytes) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
@@ -85,7 +99,7 @@ void BM_DrawingLoad(benchmark::State& state) {
   Files& f = Files::Get();
   Drawing d;
   for (auto _ : state) {
-    if (!d.doc.Load(f.drawing)) state.SkipWithError(d.doc.Error().c_str());
+    Load(state, d.doc, f.drawing, d.warmer);
   }
   Report(state, f.drawingBytes.size());
 }
@@ -94,7 +108,7 @@ void BM_DrawingParse(benchmark::State& state) {
   Files& f = Files::Get();
   Drawing d;
   for (auto _ : state) {
-    if (!d.doc.LoadFromMemory(f.drawingBytes)) state.SkipWithError(d.doc.Error().c_str());
+    Parse(state, d.doc, f.drawingBytes);
   }
   Report(state, f.drawingBytes.size());
 }
@@ -102,7 +116,7 @@ void BM_DrawingParse(benchmark::State& state) {
 void BM_DrawingSerialise(benchmark::State& state) {
   Files& f = Files::Get();
   Drawing d;
-  if (!d.doc.LoadFromMemory(f.drawingBytes)) state.SkipWithError(d.doc.Error().c_str());
+  Parse(state, d.doc, f.drawingBytes);
   for (auto _ : state) {
     NullSink sink;
     d.doc.Write(sink, d.doc.Version());
@@ -114,10 +128,10 @@ void BM_DrawingSerialise(benchmark::State& state) {
 void BM_DrawingSave(benchmark::State& state) {
   Files& f = Files::Get();
   Drawing d;
-  if (!d.doc.LoadFromMemory(f.drawingBytes)) state.SkipWithError(d.doc.Error().c_str());
+  Parse(state, d.doc, f.drawingBytes);
   const fs::path out = f.work.Path() / "saved.jww";
   for (auto _ : state) {
-    if (!d.doc.Save(out, d.doc.Version())) state.SkipWithError(d.doc.Error().c_str());
+    Save(state, d.doc, out);
   }
   Report(state, f.drawingBytes.size());
 }
@@ -127,8 +141,8 @@ void BM_DrawingLoadSave(benchmark::State& state) {
   Drawing d;
   const fs::path out = f.work.Path() / "saved.jww";
   for (auto _ : state) {
-    if (!d.doc.Load(f.drawing) || !d.doc.Save(out, d.doc.Version()))
-      state.SkipWithError(d.doc.Error().c_str());
+    Load(state, d.doc, f.drawing, d.warmer);
+    Save(state, d.doc, out);
   }
   Report(state, f.drawingBytes.size());
 }
@@ -136,8 +150,9 @@ void BM_DrawingLoadSave(benchmark::State& state) {
 void BM_FigureLoad(benchmark::State& state) {
   Files& f = Files::Get();
   TJwsData fig;
+  PageWarmer warmer;
   for (auto _ : state) {
-    if (!fig.Load(f.figure)) state.SkipWithError(fig.Error().c_str());
+    Load(state, fig, f.figure, warmer);
   }
   Report(state, f.figureBytes.size());
 }
@@ -145,10 +160,10 @@ void BM_FigureLoad(benchmark::State& state) {
 void BM_FigureSave(benchmark::State& state) {
   Files& f = Files::Get();
   TJwsData fig;
-  if (!fig.LoadFromMemory(f.figureBytes)) state.SkipWithError(fig.Error().c_str());
+  Parse(state, fig, f.figureBytes);
   const fs::path out = f.work.Path() / "saved.jws";
   for (auto _ : state) {
-    if (!fig.Save(out, fig.Version())) state.SkipWithError(fig.Error().c_str());
+    Save(state, fig, out);
   }
   Report(state, f.figureBytes.size());
 }
@@ -156,10 +171,11 @@ void BM_FigureSave(benchmark::State& state) {
 void BM_FigureLoadSave(benchmark::State& state) {
   Files& f = Files::Get();
   TJwsData fig;
+  PageWarmer warmer;
   const fs::path out = f.work.Path() / "saved.jws";
   for (auto _ : state) {
-    if (!fig.Load(f.figure) || !fig.Save(out, fig.Version()))
-      state.SkipWithError(fig.Error().c_str());
+    Load(state, fig, f.figure, warmer);
+    Save(state, fig, out);
   }
   Report(state, f.figureBytes.size());
 }

@@ -1,7 +1,7 @@
 // What the fuzz targets share: a private working folder for embedded images,
-// the clean-up after each input, the check that stops the run on a broken
-// promise (a crash is what libFuzzer keeps as a finding), and the load of a
-// document from the input.
+// kept there as a conversion keeps them, the clean-up after each input, the
+// check that stops the run on a broken promise (a crash is what libFuzzer
+// keeps as a finding), and the load of a document from the input.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,9 @@
 #include <span>
 #include <string>
 
-#include "app/file_copy.h"
-#include "io/bytes.h"
+#include "app/working_images.h"
+#include "archive/ports.h"
+#include "entities/document.h"
 #include "io/working_folder.h"
 #include "jww/images.h"
 
@@ -41,13 +42,13 @@ inline const std::filesystem::path& WorkDir() {
   return path;
 }
 
-// After each input, as after each file of a run: the working files go and the
-// list is emptied, so that one input cannot leave files for the next.
-inline void CleanImages(TBoundImages& images) {
-  DeleteCompressedWorkFiles(images);
-  DeleteExpandedWorkFiles(images);
-  images.Clear();
-}
+// The images of a drawing, kept as working files as a conversion keeps them.
+// After each input, as after each file of a run, Clear removes them, so that
+// one input cannot leave files for the next.
+struct WorkingImages {
+  WorkingFolderImages store{WorkDir()};
+  TBoundImages images{store};
+};
 
 // Nothing but the working files the list names may be left in a folder.
 inline void CheckEmpty(const std::filesystem::path& folder) {
@@ -61,14 +62,15 @@ inline void CheckEmpty(const std::filesystem::path& folder) {
 // also write (or refuse with a WriteError) without harm.
 template <typename Doc>
 void LoadAndWrite(Doc& doc, std::span<const std::uint8_t> input) {
-  if (doc.LoadFromMemory(input)) {
+  if (const LoadResult r = doc.Load(input)) {
     StringSink out;
     try {
       doc.Write(out, doc.Version());
     } catch (const WriteError&) {
     }
   } else {
-    TESSALY_FUZZ_CHECK(!doc.Error().empty(), "a failed load without a reason");
+    TESSALY_FUZZ_CHECK(!r.message.empty(), "a failed load without a reason");
+    TESSALY_FUZZ_CHECK(r.offset <= input.size(), "a failure beyond the input");
   }
 }
 

@@ -9,10 +9,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaly;
-  TBoundImages images(fuzz::WorkDir());
-  TJwwData doc(images);
+  fuzz::WorkingImages kept;
+  TJwwData doc(kept.images);
   fuzz::LoadAndWrite(doc, std::span<const std::uint8_t>(data, size));
-  fuzz::CleanImages(images);
+  kept.images.Clear();
   fuzz::CheckEmpty(fuzz::WorkDir());
   return 0;
 }

@@ -1,6 +1,5 @@
 #include "examples.h"
 
-#include "io/working_folder.h"
 #include "generate.h"
 #include "jws/jws_data.h"
 #include "jww/images.h"
@@ -16,10 +15,8 @@ bool WriteExamples(const fs::path& dir, std::string& error) {
     error = "cannot create " + (dir / "versions").string() + ": " + ec.message();
     return false;
   }
-  // The image of image.jww goes through a working folder, as in a conversion.
-  WorkingFolder work;
-  if (!work.Create(error)) return false;
-  TBoundImages images(work.Path());
+  MemoryImages store;
+  TBoundImages images(store);
   TJwwData doc(images);
 
   BuildPlan(doc, Style{600});

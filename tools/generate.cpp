@@ -8,7 +8,6 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "io/files.h"
 #include "jww/header.h"
 #include "jww/images.h"
 
@@ -279,37 +278,6 @@ TEntJwwSunpo Dimension(const Style& s, const TEntJwwCommon& c, double x1, double
   return d;
 }
 
-namespace {
-template <typename T>
-void Put(TEntityList& list, std::vector<T>& array, T&& e, std::int32_t kind) {
-  array.push_back(std::move(e));
-  list.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
-}
-}  // namespace
-
-void Append(TEntityList& list, TEntJwwSen e) {
-  Put(list, list.Lines, std::move(e), kLine);
-}
-void Append(TEntityList& list, TEntJwwEnko e) {
-  Put(list, list.Arcs, std::move(e), kArc);
-}
-void Append(TEntityList& list, TEntJwwTen e) {
-  Put(list, list.Points, std::move(e), kPoint);
-}
-void Append(TEntityList& list, TEntJwwMoji e) {
-  Put(list, list.Texts, std::move(e), kText);
-}
-void Append(TEntityList& list, TEntJwwSolid e) {
-  Put(list, list.Solids, std::move(e), kSolid);
-}
-void Append(TEntityList& list, TEntJwwBlock e) {
-  Put(list, list.Blocks, std::move(e), kBlock);
-}
-void Append(TEntityList& list, TEntJwwSunpo e) {
-  Put(list, list.Dimensions, std::move(e), kDimension);
-  ++list.DimensionCount;
-}
-
 TEntJwwBlockDef& AddBlockDef(TEntityLists& lists, const Style& s, JString name, std::int32_t time) {
   TEntJwwBlockDef& d = lists.BlockDefs.emplace_back();
   d.common = Pen(s, 1, 1);
@@ -456,15 +424,10 @@ void EmbedImage(TJwwData& doc, const Style& s, TEntityList& list, JString name,
                 const std::vector<std::uint8_t>& data, double x, double y, double width,
                 double height) {
   TBoundImages& images = doc.Images();
-  if (images.WorkDir().empty()) throw std::runtime_error("no working folder for embedded images");
+  if (!images.Store()) throw std::runtime_error("no store for embedded images");
   std::string fsName, why;
   if (!CheckImageName(name, fsName, why)) throw std::runtime_error(why);
-  const fs::path path = images.WorkDir() / fsName;
-  {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-    if (!f.flush()) throw std::runtime_error("cannot write " + path.string());
-  }
+  images.Store()->Put(fsName, name.wide, data);
   images.Entries.push_back(TBindImageType{name, static_cast<std::int32_t>(data.size()), false});
   // The name, then the image's size in the drawing and its placement.
   const std::string tail = std::string(",") + std::to_string(std::llround(width)) + "," +
@@ -473,7 +436,7 @@ void EmbedImage(TJwwData& doc, const Style& s, TEntityList& list, JString name,
   TEntJwwMoji t = Text(s, Pen(s, 1, 1, 0, 0), x, y, std::move(ref), 2.5);
   t.endX = x + width;
   t.endY = y;
-  Append(list, std::move(t));
+  list.Add(std::move(t));
 }
 
 void BuildVersionSample(TJwwData& doc, const Style& s) {
@@ -483,83 +446,83 @@ void BuildVersionSample(TJwwData& doc, const Style& s) {
 
   // Lines in every ordinary pen style and colour, on a few layers and groups.
   for (int i = 0; i < 9; ++i) {
-    Append(m, Line(Pen(s, static_cast<std::uint8_t>(1 + i), static_cast<std::uint16_t>(1 + i),
+    m.Add(Line(Pen(s, static_cast<std::uint8_t>(1 + i), static_cast<std::uint16_t>(1 + i),
                        static_cast<std::uint16_t>(i % 4), static_cast<std::uint16_t>(i % 2),
                        static_cast<std::uint16_t>(i)),
                    0, 1000.0 * i, 8000, 1000.0 * i));
   }
-  Append(m, Line(Pen(s, 11, 2, 1), 0, -1000, 8000, -500));  // an auxiliary line style
+  m.Add(Line(Pen(s, 11, 2, 1), 0, -1000, 8000, -500));  // an auxiliary line style
   if (v >= 420) {
     // SXF pen styles and colours exist from 420 on.
-    Append(m, Line(Pen(s, 31, 101, 2), 0, 9500, 8000, 9500));
-    Append(m, Line(Pen(s, 62, 356, 2, 0, 5), 0, 9800, 8000, 9800));
+    m.Add(Line(Pen(s, 31, 101, 2), 0, 9500, 8000, 9500));
+    m.Add(Line(Pen(s, 62, 356, 2, 0, 5), 0, 9800, 8000, 9800));
   }
 
   // A circle, a quarter arc (a door swing), and an ellipse arc tilted by 30°.
-  Append(m, Circle(Pen(s, 1, 3, 1), 10000, 1000, 500));
-  Append(m, Arc(Pen(s, 2, 4, 2), 10000, 3000, 800, 0, kPi / 2));
-  Append(m, Arc(Pen(s, 1, 5, 2, 1), 10000, 5000, 1200, kPi / 6, 4 * kPi / 3, 0.5, kPi / 6));
+  m.Add(Circle(Pen(s, 1, 3, 1), 10000, 1000, 500));
+  m.Add(Arc(Pen(s, 2, 4, 2), 10000, 3000, 800, 0, kPi / 2));
+  m.Add(Arc(Pen(s, 1, 5, 2, 1), 10000, 5000, 1200, kPi / 6, 4 * kPi / 3, 0.5, kPi / 6));
 
   // Points: ordinary, temporary, and a marker (pen style 100) with its extension.
-  Append(m, Point(Pen(s, 1, 2), 12000, 1000));
-  Append(m, Point(Pen(s, 1, 3), 12000, 2000, true));
-  Append(m, Marker(s, 4, 12000, 3000, 5, kPi / 4, 1.5));
+  m.Add(Point(Pen(s, 1, 2), 12000, 1000));
+  m.Add(Point(Pen(s, 1, 3), 12000, 2000, true));
+  m.Add(Marker(s, 4, 12000, 3000, 5, kPi / 4, 1.5));
 
   // Texts: Japanese in both fonts, ASCII, a trail byte 0x5C, a rotated one.
-  Append(m, Text(s, Pen(s, 1, 1, 3), 0, 11000, Str(s, words::kFloorPlan), 5.0));
-  Append(m, Text(s, Pen(s, 1, 2, 3), 0, 10500, Str(s, words::kScale100), 3.5, 0,
+  m.Add(Text(s, Pen(s, 1, 1, 3), 0, 11000, Str(s, words::kFloorPlan), 5.0));
+  m.Add(Text(s, Pen(s, 1, 2, 3), 0, 10500, Str(s, words::kScale100), 3.5, 0,
                  Str(s, words::kMincho)));
-  Append(m, Text(s, Pen(s, 2, 3, 3, 1), 4000, 10500, Ascii(s, "A-A' section 1:50"), 2.5));
-  Append(m,
+  m.Add(Text(s, Pen(s, 2, 3, 3, 1), 4000, 10500, Ascii(s, "A-A' section 1:50"), 2.5));
+  m.Add(
          Text(s, Pen(s, 1, 4, 3), 4000, 11000, Concat(Str(s, words::kTable), Ascii(s, "-1")), 3.5));
-  Append(m, Text(s, Pen(s, 1, 5, 3), 14000, 0, Str(s, words::kCorridor), 3.5, 90));
+  m.Add(Text(s, Pen(s, 1, 5, 3), 14000, 0, Str(s, words::kCorridor), 3.5, 90));
 
   // Solids: one in a pen colour, one with its own RGB colour (pen colour 10).
   const double sq[8] = {13000, 5000, 13500, 5000, 13500, 5500, 13000, 5500};
-  Append(m, Solid(Pen(s, 1, 9, 1), sq));
+  m.Add(Solid(Pen(s, 1, 9, 1), sq));
   const double tri[8] = {14000, 5000, 14800, 5000, 14400, 5700, 14400, 5700};
-  Append(m, Solid(Pen(s, 1, 10, 1), tri, 0x3080C0));
-  if (v >= 420) Append(m, Solid(Pen(s, 1, 120, 1), sq));
+  m.Add(Solid(Pen(s, 1, 10, 1), tri, 0x3080C0));
+  if (v >= 420) m.Add(Solid(Pen(s, 1, 120, 1), sq));
 
   // Dimensions: horizontal and vertical ordinary ones, then SXF ones from 420 on.
   const TEntJwwCommon dim = Pen(s, 1, 2, 4);
-  Append(m, Dimension(s, dim, 0, -2000, 3640, -2000, -800, Ascii(s, LengthText(3640)), false));
-  Append(m, Dimension(s, dim, 9000, 0, 9000, 2730, -800, Ascii(s, LengthText(2730)), false));
-  Append(m, Dimension(s, Pen(s, 1, 3, 4, 1), 3640, -2000, 8000, -2000, -800,
+  m.Add(Dimension(s, dim, 0, -2000, 3640, -2000, -800, Ascii(s, LengthText(3640)), false));
+  m.Add(Dimension(s, dim, 9000, 0, 9000, 2730, -800, Ascii(s, LengthText(2730)), false));
+  m.Add(Dimension(s, Pen(s, 1, 3, 4, 1), 3640, -2000, 8000, -2000, -800,
                       Ascii(s, LengthText(4360)), true));
-  Append(m, Dimension(s, dim, 0, 0, 3000, 4000, 600, Ascii(s, LengthText(5000)), true));  // slanted
+  m.Add(Dimension(s, dim, 0, 0, 3000, 4000, 600, Ascii(s, LengthText(5000)), true));  // slanted
   // A value of spaces only: the dissolve makes no text of it.
-  Append(m, Dimension(s, dim, 0, -3000, 910, -3000, -500, Ascii(s, " "), false));
+  m.Add(Dimension(s, dim, 0, -3000, 910, -3000, -500, Ascii(s, " "), false));
 
   // Block definitions: a door that holds a dimension and inserts a handle, the
   // handle, and a definition that nothing inserts (it stays last, so the
   // numbering of the written drawing is the one built here).
   {
     TEntJwwBlockDef& door = AddBlockDef(doc, s, Str(s, words::kDoor));
-    Append(door, Line(Pen(s, 1, 2, 2), 0, 0, 0, 800));
-    Append(door, Arc(Pen(s, 2, 2, 2), 0, 0, 800, 0, kPi / 2));
-    Append(door,
+    door.Add(Line(Pen(s, 1, 2, 2), 0, 0, 0, 800));
+    door.Add(Arc(Pen(s, 2, 2, 2), 0, 0, 800, 0, kPi / 2));
+    door.Add(
            Dimension(s, Pen(s, 1, 2, 4), 0, 0, 800, 0, -300, Ascii(s, LengthText(800)), true));
-    Append(door, Insertion(Pen(s, 1, 1, 2), 0, 700, 1));
-    Append(door,
+    door.Add(Insertion(Pen(s, 1, 1, 2), 0, 700, 1));
+    door.Add(
            Text(s, Pen(s, 1, 1, 2), 100, 100, Concat(Ascii(s, "WD"), Str(s, words::kDoor)), 2.0));
   }
   {
     TEntJwwBlockDef& handle = AddBlockDef(doc, s, Ascii(s, "handle"));
-    Append(handle, Line(Pen(s, 1, 1, 2), -50, 0, 50, 0));
-    Append(handle, Circle(Pen(s, 1, 1, 2), 0, 0, 20));
+    handle.Add(Line(Pen(s, 1, 1, 2), -50, 0, 50, 0));
+    handle.Add(Circle(Pen(s, 1, 1, 2), 0, 0, 20));
     const double knob[8] = {-10, -10, 10, -10, 10, 10, -10, 10};
-    Append(handle, Solid(Pen(s, 1, 10, 2), knob, 0x202020));
-    Append(handle, Point(Pen(s, 1, 1, 2), 0, 0));
+    handle.Add(Solid(Pen(s, 1, 10, 2), knob, 0x202020));
+    handle.Add(Point(Pen(s, 1, 1, 2), 0, 0));
   }
   {
     TEntJwwBlockDef& unused = AddBlockDef(doc, s, Str(s, words::kUnused));
-    Append(unused, Line(Pen(s, 1, 1), 0, 0, 100, 100));
-    Append(unused, Dimension(s, Pen(s, 1, 2, 4), 0, 0, 100, 0, 50, Ascii(s, "100"), false));
+    unused.Add(Line(Pen(s, 1, 1), 0, 0, 100, 100));
+    unused.Add(Dimension(s, Pen(s, 1, 2, 4), 0, 0, 100, 0, 50, Ascii(s, "100"), false));
   }
-  Append(m, Insertion(Pen(s, 1, 1, 2), 16000, 0, 0));
-  Append(m, Insertion(Pen(s, 1, 1, 2), 18000, 0, 0, -1.0, 1.0, kPi / 2));
-  Append(m, Insertion(Pen(s, 1, 1, 2, 1), 20000, 0, 1, 2.0, 2.0));
+  m.Add(Insertion(Pen(s, 1, 1, 2), 16000, 0, 0));
+  m.Add(Insertion(Pen(s, 1, 1, 2), 18000, 0, 0, -1.0, 1.0, kPi / 2));
+  m.Add(Insertion(Pen(s, 1, 1, 2, 1), 20000, 0, 1, 2.0, 2.0));
   FinishDrawing(doc);
 }
 
@@ -576,27 +539,27 @@ void BuildPlan(TJwwData& doc, const Style& s) {
   // Grid lines and their labels.
   const double xs[] = {0, 3640, 5460, 9100};
   const double ys[] = {0, 3640, 7280};
-  for (double x : xs) Append(m, Line(grid, x, -1000, x, 8280));
-  for (double y : ys) Append(m, Line(grid, -1000, y, 10100, y));
+  for (double x : xs) m.Add(Line(grid, x, -1000, x, 8280));
+  for (double y : ys) m.Add(Line(grid, -1000, y, 10100, y));
   for (int i = 0; i < 4; ++i) {
-    Append(m, Circle(grid, xs[i], 8780, 500));
-    Append(m, Text(s, grid, xs[i] - 175, 8605, Ascii(s, std::string("X") + std::to_string(i + 1)),
+    m.Add(Circle(grid, xs[i], 8780, 500));
+    m.Add(Text(s, grid, xs[i] - 175, 8605, Ascii(s, std::string("X") + std::to_string(i + 1)),
                    3.5));
   }
   for (int i = 0; i < 3; ++i) {
-    Append(m, Circle(grid, 10600, ys[i], 500));
-    Append(m, Text(s, grid, 10425, ys[i] - 175, Ascii(s, std::string("Y") + std::to_string(i + 1)),
+    m.Add(Circle(grid, 10600, ys[i], 500));
+    m.Add(Text(s, grid, 10425, ys[i] - 175, Ascii(s, std::string("Y") + std::to_string(i + 1)),
                    3.5));
   }
 
   // Walls: both faces of each wall, 150 thick.
   auto wallX = [&](double x, double y1, double y2) {
-    Append(m, Line(wall, x - 75, y1, x - 75, y2));
-    Append(m, Line(wall, x + 75, y1, x + 75, y2));
+    m.Add(Line(wall, x - 75, y1, x - 75, y2));
+    m.Add(Line(wall, x + 75, y1, x + 75, y2));
   };
   auto wallY = [&](double y, double x1, double x2) {
-    Append(m, Line(wall, x1, y - 75, x2, y - 75));
-    Append(m, Line(wall, x1, y + 75, x2, y + 75));
+    m.Add(Line(wall, x1, y - 75, x2, y - 75));
+    m.Add(Line(wall, x1, y + 75, x2, y + 75));
   };
   wallX(0, -75, 7355);
   wallX(9100, -75, 7355);
@@ -611,50 +574,50 @@ void BuildPlan(TJwwData& doc, const Style& s) {
   for (double x : {0.0, 9100.0}) {
     for (double y : {0.0, 7280.0}) {
       const double c[8] = {x - 150, y - 150, x + 150, y - 150, x + 150, y + 150, x - 150, y + 150};
-      Append(m, Solid(column, c, 0x404040));
+      m.Add(Solid(column, c, 0x404040));
     }
   }
 
   // Windows: a frame line between the wall faces and the glass.
   for (double x1 : {910.0, 6370.0}) {
-    Append(m, Line(window, x1, 7280, x1 + 1820, 7280));
-    Append(m, Line(window, x1, 7240, x1 + 1820, 7240));
+    m.Add(Line(window, x1, 7280, x1 + 1820, 7280));
+    m.Add(Line(window, x1, 7240, x1 + 1820, 7240));
   }
 
   // Room names.
-  Append(m, Text(s, room, 1470, 3640, Str(s, words::kLiving), 5.0));
-  Append(m, Text(s, room, 6870, 5460, Str(s, words::kBedroom), 5.0));
-  Append(m, Text(s, room, 4200, 1600, Str(s, words::kBath), 3.5));
-  Append(m, Text(s, room, 6900, 1600, Str(s, words::kKitchen), 3.5));
-  Append(m, Text(s, room, 4200, 5460, Str(s, words::kCorridor), 3.5, 90));
+  m.Add(Text(s, room, 1470, 3640, Str(s, words::kLiving), 5.0));
+  m.Add(Text(s, room, 6870, 5460, Str(s, words::kBedroom), 5.0));
+  m.Add(Text(s, room, 4200, 1600, Str(s, words::kBath), 3.5));
+  m.Add(Text(s, room, 6900, 1600, Str(s, words::kKitchen), 3.5));
+  m.Add(Text(s, room, 4200, 5460, Str(s, words::kCorridor), 3.5, 90));
 
   // The door: leaf, swing and its width as a dimension, inserted three times.
   {
     TEntJwwBlockDef& door = AddBlockDef(doc, s, Str(s, words::kDoor));
-    Append(door, Line(fitting, 0, 0, 0, 800));
-    Append(door, Arc(fitting, 0, 0, 800, 0, kPi / 2));
-    Append(door, Dimension(s, dimension, 0, 0, 800, 0, -250, Ascii(s, LengthText(800)), true));
+    door.Add(Line(fitting, 0, 0, 0, 800));
+    door.Add(Arc(fitting, 0, 0, 800, 0, kPi / 2));
+    door.Add(Dimension(s, dimension, 0, 0, 800, 0, -250, Ascii(s, LengthText(800)), true));
   }
-  Append(m, Insertion(fitting, 3715, 1000, 0));
-  Append(m, Insertion(fitting, 5535, 5000, 0, -1.0, 1.0));
-  Append(m, Insertion(fitting, 9025, 4500, 0, 1.0, 1.0, kPi / 2));
+  m.Add(Insertion(fitting, 3715, 1000, 0));
+  m.Add(Insertion(fitting, 5535, 5000, 0, -1.0, 1.0));
+  m.Add(Insertion(fitting, 9025, 4500, 0, 1.0, 1.0, kPi / 2));
 
   // Ordinary dimensions along the bottom: the bays, then the whole length.
   for (int i = 0; i < 3; ++i) {
-    Append(m, Dimension(s, dimension, xs[i], -75, xs[i + 1], -75, -1500,
+    m.Add(Dimension(s, dimension, xs[i], -75, xs[i + 1], -75, -1500,
                         Ascii(s, LengthText(xs[i + 1] - xs[i])), false));
   }
-  Append(m, Dimension(s, dimension, 0, -75, 9100, -75, -2300, Ascii(s, LengthText(9100)), false));
+  m.Add(Dimension(s, dimension, 0, -75, 9100, -75, -2300, Ascii(s, LengthText(9100)), false));
   // SXF dimensions along the left side (measured upwards, the line to the left).
   for (int i = 0; i < 2; ++i) {
-    Append(m, Dimension(s, dimension, -75, ys[i], -75, ys[i + 1], 1500,
+    m.Add(Dimension(s, dimension, -75, ys[i], -75, ys[i + 1], 1500,
                         Ascii(s, LengthText(ys[i + 1] - ys[i])), true));
   }
-  Append(m, Dimension(s, dimension, -75, 0, -75, 7280, 2300, Ascii(s, LengthText(7280)), true));
+  m.Add(Dimension(s, dimension, -75, 0, -75, 7280, 2300, Ascii(s, LengthText(7280)), true));
 
   // Title.
-  Append(m, Text(s, Pen(s, 1, 2, 5), 0, -4000, Str(s, words::kFloorPlan), 7.0));
-  Append(m, Text(s, Pen(s, 1, 1, 5), 4500, -4000, Str(s, words::kScale100), 3.5));
+  m.Add(Text(s, Pen(s, 1, 2, 5), 0, -4000, Str(s, words::kFloorPlan), 7.0));
+  m.Add(Text(s, Pen(s, 1, 1, 5), 4500, -4000, Str(s, words::kScale100), 3.5));
   FinishDrawing(doc);
 }
 
@@ -662,14 +625,14 @@ void BuildImageSample(TJwwData& doc, const Style& s) {
   StartDrawing(doc, s, Ascii(s, "Tessaly example with an image"));
   TEntityList& m = doc;
   const TEntJwwCommon frame = Pen(s, 1, 2, 0);
-  Append(m, Line(frame, 0, 0, 4000, 0));
-  Append(m, Line(frame, 4000, 0, 4000, 3000));
-  Append(m, Line(frame, 4000, 3000, 0, 3000));
-  Append(m, Line(frame, 0, 3000, 0, 0));
+  m.Add(Line(frame, 0, 0, 4000, 0));
+  m.Add(Line(frame, 4000, 0, 4000, 3000));
+  m.Add(Line(frame, 4000, 3000, 0, 3000));
+  m.Add(Line(frame, 0, 3000, 0, 0));
   EmbedImage(doc, s, m, Ascii(s, "tessaly.bmp"), MakeBmp(32, 24), 500, 500, 3000, 2000);
-  Append(m, Text(s, Pen(s, 1, 1, 0), 0, 3300, Str(s, words::kImage), 3.5));
-  Append(m, Dimension(s, Pen(s, 1, 5, 4), 0, 0, 4000, 0, -800, Ascii(s, LengthText(4000)), true));
-  Append(m, Dimension(s, Pen(s, 1, 5, 4), 4000, 0, 4000, 3000, -800, Ascii(s, LengthText(3000)),
+  m.Add(Text(s, Pen(s, 1, 1, 0), 0, 3300, Str(s, words::kImage), 3.5));
+  m.Add(Dimension(s, Pen(s, 1, 5, 4), 0, 0, 4000, 0, -800, Ascii(s, LengthText(4000)), true));
+  m.Add(Dimension(s, Pen(s, 1, 5, 4), 4000, 0, 4000, 3000, -800, Ascii(s, LengthText(3000)),
                       false));
   FinishDrawing(doc);
 }
@@ -686,17 +649,17 @@ void BuildFigure(TJwsData& fig, const Style& s) {
 
   TEntityList& m = fig;
   const TEntJwwCommon leaf = Pen(s, 1, 2, 0);
-  Append(m, Line(leaf, 0, 0, 800, 0));
-  Append(m, Line(leaf, 0, 0, 0, 800));
-  Append(m, Arc(Pen(s, 2, 2, 0), 0, 0, 800, 0, kPi / 2));
-  Append(m,
+  m.Add(Line(leaf, 0, 0, 800, 0));
+  m.Add(Line(leaf, 0, 0, 0, 800));
+  m.Add(Arc(Pen(s, 2, 2, 0), 0, 0, 800, 0, kPi / 2));
+  m.Add(
          Text(s, Pen(s, 1, 1, 0), 100, 100, Concat(Ascii(s, "WD1 "), Str(s, words::kDoor)), 2.5));
-  Append(m, Dimension(s, Pen(s, 1, 5, 1), 0, 0, 800, 0, -400, Ascii(s, LengthText(800)), true));
-  Append(m, Dimension(s, Pen(s, 1, 5, 1), 0, 0, 0, 800, 400, Ascii(s, LengthText(800)), false));
+  m.Add(Dimension(s, Pen(s, 1, 5, 1), 0, 0, 800, 0, -400, Ascii(s, LengthText(800)), true));
+  m.Add(Dimension(s, Pen(s, 1, 5, 1), 0, 0, 0, 800, 400, Ascii(s, LengthText(800)), false));
   TEntJwwBlockDef& handle = AddBlockDef(fig, s, Ascii(s, "handle"));
-  Append(handle, Circle(Pen(s, 1, 1, 0), 0, 0, 20));
-  Append(handle, Dimension(s, Pen(s, 1, 5, 1), -20, 0, 20, 0, -60, Ascii(s, "40"), true));
-  Append(m, Insertion(Pen(s, 1, 1, 0), 700, 50, 0));
+  handle.Add(Circle(Pen(s, 1, 1, 0), 0, 0, 20));
+  handle.Add(Dimension(s, Pen(s, 1, 5, 1), -20, 0, 20, 0, -60, Ascii(s, "40"), true));
+  m.Add(Insertion(Pen(s, 1, 1, 0), 700, 50, 0));
   FinishDrawing(fig);
 }
 
@@ -742,17 +705,17 @@ void BuildLarge(TJwwData& doc, const LargeOptions& o) {
     for (std::int32_t i = 0; i < per; ++i) {
       const TEntJwwCommon c = Pen(s, 1, static_cast<std::uint16_t>(1 + (k + i) % 9), 2);
       if (i == 1 && k % 4 == 0) {
-        Append(d, Dimension(s, Pen(s, 1, 5, 4), 0, 0, 900, 0, -300, Ascii(s, LengthText(900)),
+        d.Add(Dimension(s, Pen(s, 1, 5, 4), 0, 0, 900, 0, -300, Ascii(s, LengthText(900)),
                             k % 8 == 0));
       } else if (i == 2 && k % 5 == 4) {
-        Append(d, Insertion(c, 100, 100, k - 1));
+        d.Add(Insertion(c, 100, 100, k - 1));
       } else if (i == 3) {
-        Append(d, Text(s, Pen(s, 1, 1, 2), 0, -200, Ascii(s, std::string("B") + std::to_string(k)),
+        d.Add(Text(s, Pen(s, 1, 1, 2), 0, -200, Ascii(s, std::string("B") + std::to_string(k)),
                        2.5));
       } else if (i % 5 == 4) {
-        Append(d, Arc(c, 450, 450, 450, 0, kPi / 2));
+        d.Add(Arc(c, 450, 450, 450, 0, kPi / 2));
       } else {
-        Append(d, Line(c, 100.0 * i, 0, 100.0 * i, 900));
+        d.Add(Line(c, 100.0 * i, 0, 100.0 * i, 900));
       }
     }
   }
@@ -780,7 +743,7 @@ void BuildLarge(TJwwData& doc, const LargeOptions& o) {
         const bool sxfPen = s.version >= 420 && rng.Below(20) == 0;
         const auto style =
             static_cast<std::uint8_t>(sxfPen ? 31 + rng.Below(32) : 1 + rng.Below(9));
-        Append(doc,
+        doc.Add(
                Line(Pen(s, style, sxfPen ? static_cast<std::uint16_t>(101 + rng.Below(256)) : color,
                         layer, group, static_cast<std::uint16_t>(rng.Below(4))),
                     x, y, x + rng.Mm(-1000, 1000), y + rng.Mm(-1000, 1000)));
@@ -788,24 +751,24 @@ void BuildLarge(TJwwData& doc, const LargeOptions& o) {
       }
       case kArc:
         if (rng.Below(4) == 0) {
-          Append(doc, Circle(Pen(s, 1, color, layer, group), x, y, rng.Mm(50, 1000)));
+          doc.Add(Circle(Pen(s, 1, color, layer, group), x, y, rng.Mm(50, 1000)));
         } else {
-          Append(doc, Arc(Pen(s, 1, color, layer, group), x, y, rng.Mm(50, 1000),
+          doc.Add(Arc(Pen(s, 1, color, layer, group), x, y, rng.Mm(50, 1000),
                           static_cast<double>(rng.Below(360)) * kPi / 180, kPi / 2));
         }
         break;
       case kPoint:
         if (rng.Below(10) == 0) {
-          Append(doc, Marker(s, color, x, y, static_cast<std::int32_t>(1 + rng.Below(8)), 0, 1.0,
+          doc.Add(Marker(s, color, x, y, static_cast<std::int32_t>(1 + rng.Below(8)), 0, 1.0,
                              layer, group));
         } else {
-          Append(doc, Point(Pen(s, 1, color, layer, group), x, y, rng.Below(3) == 0));
+          doc.Add(Point(Pen(s, 1, color, layer, group), x, y, rng.Below(3) == 0));
         }
         break;
       case kText: {
         JString t = rng.Below(3) == 0 ? Ascii(s, std::string("W") + std::to_string(rng.Below(1000)))
                                       : Str(s, *roomWords[rng.Below(8)]);
-        Append(doc,
+        doc.Add(
                Text(s, Pen(s, 1, color, layer, group), x, y, std::move(t), rng.Below(2) ? 3.5 : 2.5,
                     0, Str(s, rng.Below(4) ? words::kGothic : words::kMincho)));
         break;
@@ -816,14 +779,14 @@ void BuildLarge(TJwwData& doc, const LargeOptions& o) {
         const double len = rng.Mm(100, 5000);
         const bool vertical = rng.Below(2) == 0;
         const double x2 = vertical ? x : x + len, y2 = vertical ? y + len : y;
-        Append(doc, Dimension(s, Pen(s, 1, color, layer, group), x, y, x2, y2,
+        doc.Add(Dimension(s, Pen(s, 1, color, layer, group), x, y, x2, y2,
                               rng.Below(2) ? 600 : -600, Ascii(s, LengthText(len)), sxf));
         break;
       }
       case kSolid: {
         const double w = rng.Mm(100, 600);
         const double c[8] = {x, y, x + w, y, x + w, y + w, x, y + w};
-        Append(doc, Solid(Pen(s, 1, rng.Below(3) == 0 ? 10 : color, layer, group), c,
+        doc.Add(Solid(Pen(s, 1, rng.Below(3) == 0 ? 10 : color, layer, group), c,
                           static_cast<std::int32_t>(rng.Below(0x1000000))));
         break;
       }
@@ -831,7 +794,7 @@ void BuildLarge(TJwwData& doc, const LargeOptions& o) {
         const std::int32_t number = inserted < defs ? static_cast<std::int32_t>(inserted)
                                                     : static_cast<std::int32_t>(rng.Below(defs));
         ++inserted;
-        Append(doc, Insertion(Pen(s, 1, 1, layer, group), x, y, number, 1.0, 1.0,
+        doc.Add(Insertion(Pen(s, 1, 1, layer, group), x, y, number, 1.0, 1.0,
                               static_cast<double>(rng.Below(4)) * kPi / 2));
         break;
       }

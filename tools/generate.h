@@ -94,14 +94,6 @@ TEntJwwSunpo Dimension(const Style& s, const TEntJwwCommon& c, double x1, double
 // The value of a length as the CAD application writes it by default: "3,640".
 std::string LengthText(double length);
 
-// Appending keeps the index, the arrays and the dimension count in step.
-void Append(TEntityList& list, TEntJwwSen e);
-void Append(TEntityList& list, TEntJwwEnko e);
-void Append(TEntityList& list, TEntJwwTen e);
-void Append(TEntityList& list, TEntJwwMoji e);
-void Append(TEntityList& list, TEntJwwSunpo e);
-void Append(TEntityList& list, TEntJwwSolid e);
-void Append(TEntityList& list, TEntJwwBlock e);
 // A new block definition at the end; its number is its position, as the writer
 // numbers definitions that are all in use.
 TEntJwwBlockDef& AddBlockDef(TEntityLists& lists, const Style& s, JString name,

@@ -99,7 +99,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  TBoundImages images;
+  MemoryImages store;
+  TBoundImages images(store);
   TJwwData doc(images);
   std::string error;
   const auto t0 = std::chrono::steady_clock::now();

@@ -1,190 +1,53 @@
 #include "app/convert.h"
 
-#include <functional>
-#include <map>
-#include <system_error>
+#include <new>
 #include <utility>
-#include <vector>
 
-#include "app/file_copy.h"
-#include "io/background.h"
+#include "app/plan.h"
+#include "io/file_state.h"
+#include "io/overlap.h"
 #include "io/path_text.h"
 #include "jws/jws_data.h"
-#include "io/file_state.h"
-#include "io/files.h"
 #include "jww/jww_data.h"
 
 namespace tessaly {
 namespace fs = std::filesystem;
 namespace {
 
-std::string Counted(std::size_t i, std::size_t n) {
-  return "(" + std::to_string(i) + "/" + std::to_string(n) + ") ";
-}
-
-// Why a file that its extension gives to a format failed the signature check.
-std::string SignatureFailure(const fs::path& source, const FormatPipeline& format) {
-  const FileState st = Inspect(source);
-  switch (st.kind) {
-    case FileState::kMissing: return "no such file";
-    case FileState::kUnknown: return "cannot examine the file: " + st.error;
-    case FileState::kFolder: return "is a folder";
-    case FileState::kOther: return "not a regular file";
-    case FileState::kRegular: break;
-  }
-  std::string why;
-  if (!CanOpenForReading(source, why)) return "cannot open: " + why;
-  return "not a " + std::string(format.Noun());
-}
-
-// Why a file that is to be replaced cannot be, or empty when it can be or does
-// not exist yet (`exists` says which). A link counts as the file it points to.
-std::string Unreplaceable(const fs::path& p, const char* role, bool& exists) {
-  const FileState st = Inspect(p);
-  exists = st.exists();
-  const std::string what = std::string(role) + " " + PathToUtf8(p);
+// Why a file that is to be replaced cannot be, or nothing when it can be or
+// does not exist yet. A link counts as the file it points to.
+Failure Unreplaceable(const fs::path& p, FileRole role, const FileState& st) {
+  Failure f;
+  f.role = role;
+  f.file = p;
+  const std::string what = std::string(role == FileRole::kBackup ? "the backup " : "the target ") + PathToUtf8(p);
   switch (st.kind) {
     case FileState::kMissing: return {};
-    case FileState::kUnknown: return "cannot examine " + what + ": " + st.error;
-    case FileState::kFolder: return what + " is a folder";
-    case FileState::kOther: return what + " is not a regular file";
+    case FileState::kUnknown:
+      f.code = FailureCode::kCannotExamine;
+      f.system = st.error;
+      f.text = "cannot examine " + what + ": " + st.error;
+      return f;
+    case FileState::kFolder:
+      f.code = FailureCode::kIsFolder;
+      f.text = what + " is a folder";
+      return f;
+    case FileState::kOther:
+      f.code = FailureCode::kNotRegularFile;
+      f.text = what + " is not a regular file";
+      return f;
     case FileState::kRegular: break;
   }
   // Root may write anyway; a file marked read-only is left as it is.
-  return st.readOnly ? what + " is read-only" : std::string();
+  if (!st.readOnly) return {};
+  f.code = FailureCode::kReadOnly;
+  f.text = what + " is read-only";
+  return f;
 }
-
-// The folders made for a file's target, removed again (when still empty) unless
-// the file was put in place.
-class NewFolders {
- public:
-  NewFolders() = default;
-  ~NewFolders() {
-    std::error_code ec;
-    for (auto it = made_.rbegin(); it != made_.rend(); ++it) fs::remove(*it, ec);
-  }
-  NewFolders(const NewFolders&) = delete;
-  NewFolders& operator=(const NewFolders&) = delete;
-
-  bool Make(const fs::path& folder, std::string& error) {
-    std::vector<fs::path> missing;
-    std::error_code ec;
-    for (fs::path p = folder; !p.empty() && !fs::exists(p, ec); p = p.parent_path()) {
-      missing.push_back(p);
-      if (p == p.parent_path()) break;
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-      if (!fs::create_directory(*it, ec) && ec) {
-        error = "cannot create the folder " + PathToUtf8(*it) + ": " + ec.message();
-        return false;
-      }
-      made_.push_back(*it);
-    }
-    return true;
-  }
-  void Keep() { made_.clear(); }
-
- private:
-  std::vector<fs::path> made_;
-};
-
-// Runs a clean-up when the scope ends, however it ends.
-class CleanUpGuard {
- public:
-  explicit CleanUpGuard(std::function<void()> f) : f_(std::move(f)) {}
-  ~CleanUpGuard() { f_(); }
-  CleanUpGuard(const CleanUpGuard&) = delete;
-  CleanUpGuard& operator=(const CleanUpGuard&) = delete;
-
- private:
-  std::function<void()> f_;
-};
 
 }  // namespace
 
-struct Converter::Pending {
-  FileResult result;  // as it is once the files are in place
-  // Declared before the files, so that folders made for them go after them.
-  std::unique_ptr<NewFolders> folders;
-  std::unique_ptr<AtomicFile> out;
-  std::unique_ptr<AtomicFile> copy;  // the backup's, or none
-  fs::path backup;
-};
-
-// Puts converted files in place on a thread of its own, one at a time, while
-// the run reads and converts the next file: flushing a small file to disk takes
-// longer than converting it.
-class Converter::Committer {
- public:
-  explicit Committer(Converter& converter) : converter_(converter) {}
-
-  bool Busy() const { return job_.Busy(); }
-
-  // Starts putting `pending` in place; false (and `pending` kept) when no
-  // thread can be made.
-  bool Start(std::unique_ptr<Pending>& pending) {
-    job_.Wait();
-    pending_ = std::move(pending);
-    if (job_.Start([this] {
-          result_ = converter_.Commit(*pending_);
-          // Its temporary files and new folders, if any are left, go before
-          // the result is told.
-          pending_.reset();
-        })) {
-      return true;
-    }
-    pending = std::move(pending_);
-    return false;
-  }
-
-  // Waits for the file started last and answers its result.
-  FileResult Finish() {
-    job_.Wait();
-    return std::move(result_);
-  }
-
- private:
-  Converter& converter_;
-  std::unique_ptr<Pending> pending_;  // the job's while it runs
-  FileResult result_;
-  BackgroundJob job_;  // last: waited for before the file it puts in place goes
-};
-
-std::string BackingUpStatus(std::size_t i, std::size_t n, const fs::path& target) {
-  return "バックアップ中" + Counted(i, n) + PathToUtf8(target);
-}
-
-std::string ConvertingStatus(std::size_t i, std::size_t n, const fs::path& source) {
-  return "変換中" + Counted(i, n) + PathToUtf8(source);
-}
-
-std::string FinishedStatus(std::size_t n) {
-  return "変換完了(" + std::to_string(n) + ")";
-}
-
-std::string StoppedStatus() {
-  return "変換を中断しました(ESC)";
-}
-
-std::string UpperExtension(const fs::path& path) {
-  const std::string name = PathToUtf8(path.filename());
-  const std::size_t dot = name.rfind('.');
-  if (dot == std::string::npos) return {};
-  std::string ext = name.substr(dot);
-  for (char& c : ext) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return ext;
-}
-
-std::vector<ConvertItem> ItemsFor(const std::vector<fs::path>& files, const fs::path& destination) {
-  std::vector<ConvertItem> items;
-  items.reserve(files.size());
-  for (const auto& f : files) items.push_back({f, destination, false});
-  return items;
-}
-
-Converter::Converter(SinkFilter filter) : filter_(std::move(filter)) {
+Converter::Converter(ConvertHooks hooks) : hooks_(std::move(hooks)) {
   AddPipeline(std::make_unique<DocumentPipeline<TJwwData>>(images_));
   AddPipeline(std::make_unique<DocumentPipeline<TJwsData>>());
 }
@@ -233,215 +96,180 @@ fs::path Converter::BackupFor(const ConvertItem& item) const {
          PathFromUtf8(name.substr(0, name.rfind('.')) + std::string(format->BackupExtension()));
 }
 
-void Converter::CleanUp() {
-  for (const auto& p : pipelines_) p->Clear();
-  DeleteCompressedWorkFiles(images_);
-  DeleteExpandedWorkFiles(images_);
-  images_.Clear();
-}
-
 RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawReferencePoints,
                                    ConvertFrontEnd& frontEnd) {
-  RunSummary summary;
   if (running_) {
-    summary.refused = true;
-    return summary;
+    RunSummary refused;
+    refused.refused = true;
+    return refused;
   }
-  running_ = true;
-  // Whatever a front end throws, the run ends with its working folder removed
-  // and a new run possible.
-  CleanUpGuard endRun([this] {
-    flushes_.FlushAll();
-    images_.SetWorkDir({});
-    work_.Remove();
-    running_ = false;
-  });
-  const std::size_t n = items.size();
-  summary.files = n;
+  // However the run ends (a front end may throw), a new one may start.
+  struct Running {
+    bool& running;
+    ~Running() { running = false; }
+  } running{running_ = true};
+  const RunSummary summary = Run(items, drawReferencePoints, frontEnd);
+  frontEnd.ShowStatus(summary.stopped ? StoppedStatus() : FinishedStatus(items.size()));
+  return summary;
+}
 
+RunSummary Converter::Run(const std::vector<ConvertItem>& items, bool drawReferencePoints,
+                          ConvertFrontEnd& frontEnd) {
+  // The run's end, however it comes: the folders of the files put in place
+  // flushed, the folders made for files that all failed removed, the working
+  // folder gone.
+  struct EndRun {
+    Converter& c;
+    ~EndRun() {
+      c.flushes_.FlushAll();
+      c.folders_.RemoveEmpty();
+      c.images_.SetStore(nullptr);
+      c.workImages_.reset();
+      c.work_.Remove();
+    }
+  } endRun{*this};
   workError_.clear();
   if (work_.Create(workError_)) {
-    images_.SetWorkDir(work_.Path());
-  } else {
-    images_.SetWorkDir({});  // drawings with embedded images then fail to load, saying why
-  }
+    workImages_ = std::make_unique<WorkingFolderImages>(work_.Path());
+    images_.SetStore(workImages_.get());
+  }  // else drawings with embedded images fail to load, saying why
 
+  const std::size_t n = items.size();
+  RunSummary summary;
+  summary.files = n;
   auto report = [&](const FileResult& r) {
-    switch (r.outcome) {
-      case FileOutcome::kConverted:
-        ++summary.converted;
-        break;
-      case FileOutcome::kNothingToDissolve:
-        ++summary.nothingToDissolve;
-        break;
-      case FileOutcome::kSkipped:
-        ++summary.skipped;
-        break;
-      case FileOutcome::kFailed:
-        ++summary.failed;
-        break;
-    }
-    summary.dimensions += r.dimensions;
+    summary.Count(r);
     frontEnd.FileFinished(r);
     frontEnd.ProcessEvents();
   };
-  // Destroyed before the run's end above: the files it puts in place are in
-  // place before their folders are flushed.
-  Committer committer(*this);
-  const bool overlap = MayOverlap(items);
+  // Gone before the run's end above: the files it puts in place are in place
+  // before their folders are flushed.
+  Committer committer(flushes_, hooks_);
+  const bool overlap = MayOverlap(*this, items);
   for (std::size_t p = 0; p < n; ++p) {
     if (frontEnd.StopRequested()) {
       summary.stopped = true;
       break;
     }
-    std::unique_ptr<Pending> pending;
-    FileResult r = ConvertOne(items[p], p, n, drawReferencePoints, frontEnd, pending);
+    Prepared file = Prepare(items[p], p, n, drawReferencePoints, frontEnd);
     if (committer.Busy()) report(committer.Finish());
-    if (pending) {
-      if (overlap && committer.Start(pending)) continue;
-      r = Commit(*pending);
+    if (file.files) {
+      if (overlap) {
+        file.files = committer.Start(std::move(file.files));
+        if (!file.files) continue;  // its result comes with the next file's
+      }
+      file.result = Commit(*file.files, flushes_, hooks_);
     }
-    report(r);
+    report(file.result);
   }
   if (committer.Busy()) report(committer.Finish());
-
-  flushes_.FlushAll();
-  images_.SetWorkDir({});
-  work_.Remove();
-  frontEnd.ShowStatus(summary.stopped ? StoppedStatus() : FinishedStatus(n));
   return summary;
 }
 
-FileResult Converter::ConvertOne(const ConvertItem& item, std::size_t position, std::size_t count,
-                                 bool drawReferencePoints, ConvertFrontEnd& frontEnd,
-                                 std::unique_ptr<Pending>& pending) {
-  FileResult r;
+Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t position, std::size_t count,
+                                       bool drawReferencePoints, ConvertFrontEnd& frontEnd) {
+  Prepared p;
+  FileResult& r = p.result;
   r.position = position;
   r.count = count;
   r.source = item.source;
   FormatPipeline* format = PipelineFor(item.source);
   if (!format) {
     r.outcome = FileOutcome::kSkipped;
-    r.reason = "not a " + FormatNames() + " file";
-    return r;
+    r.failure.code = FailureCode::kNotConvertible;
+    r.failure.file = item.source;
+    r.failure.text = "not a " + FormatNames() + " file";
+    return p;
   }
   frontEnd.FileStarted(item.source, position, count);
   frontEnd.ProcessEvents();
   r.target = TargetFor(item);
-  auto fail = [&r](std::string why) {
-    r.outcome = FileOutcome::kFailed;
-    r.reason = std::move(why);
-    return r;
+  auto fail = [&p](Failure f) {
+    p.result.outcome = FileOutcome::kFailed;
+    p.result.failure = std::move(f);
+    return std::move(p);
   };
 
-  CleanUpGuard cleanUp([this] { CleanUp(); });
+  struct CleanUp {
+    Converter& c;
+    ~CleanUp() { c.CleanUpFile(); }
+  } cleanUp{*this};
   try {
     // Read first, so that nothing is written for a file that cannot be read.
-    if (!format->IsFile(item.source)) return fail(SignatureFailure(item.source, *format));
-    if (!format->Load(item.source)) {
-      std::string why = format->Error();
-      if (!workError_.empty()) why += " (" + workError_ + ")";
-      return fail(why);
-    }
+    if (Failure f = Load(*format, item.source)) return fail(std::move(f));
 
     // Converting a file in its own folder a second time would back up the
     // converted file over the backup of the original.
     if (SameFile(item.source, r.target) && !HasDimensions(format->Lists())) {
       r.outcome = FileOutcome::kNothingToDissolve;
-      return r;
+      return p;
     }
-    bool exists = false;
-    std::string why = Unreplaceable(r.target, "the target", exists);
-    if (!why.empty()) return fail(why);
-    fs::path backup;
-    if (exists) {
-      backup = BackupFor(item);
-      bool backupExists = false;
-      why = Unreplaceable(backup, "the backup", backupExists);
-      if (!why.empty()) return fail(why);
-      frontEnd.ShowStatus(BackingUpStatus(position + 1, count, r.target));
-    }
+    Result<Targets> targets = CheckTargets(item);
+    if (!targets) return fail(targets.failure());
+    if (!targets->backup.empty()) frontEnd.ShowStatus(BackingUpStatus(position + 1, count, r.target));
     frontEnd.ShowStatus(ConvertingStatus(position + 1, count, item.source));
     const DissolveResult d = format->Dissolve(drawReferencePoints);
 
     // Nothing on disk changes here: the output and the backup are written to
     // temporary files, flushed and put in place by Commit.
-    auto next = std::make_unique<Pending>();
-    next->folders = std::make_unique<NewFolders>();
-    if (item.createDestination && !item.destination.empty() &&
-        !next->folders->Make(item.destination, why))
-      return fail(why);
-    next->out = std::make_unique<AtomicFile>(r.target);
-    {
-      std::unique_ptr<ByteSink> filtered = filter_ ? filter_(*next->out, next->out->Target()) : nullptr;
-      format->Write(filtered ? *filtered : *next->out);
-    }
-    if (exists) {
-      next->copy = PrepareCopy(r.target, backup, /*keepTime=*/true, why, filter_, /*flush=*/false);
-      if (!next->copy) return fail("cannot make the backup: " + why);
-      next->backup = backup;
-    }
+    Result<std::unique_ptr<PendingFiles>> files = WriteFiles(*format, item, *targets);
+    if (!files) return fail(files.failure());
     r.dimensions = d.dimensions;
     r.outcome = d.dimensions > 0 ? FileOutcome::kConverted : FileOutcome::kNothingToDissolve;
-    next->result = r;
-    pending = std::move(next);
-  } catch (const WriteError& e) {
-    return fail(e.what());
+    (*files)->result = r;
+    p.files = std::move(*files);
   } catch (const std::bad_alloc&) {
-    return fail("out of memory");
+    return fail(OutOfMemory(item.source));
   }
-  return r;
+  return p;
 }
 
-FileResult Converter::Commit(Pending& p) {
-  FileResult r = std::move(p.result);
+Failure Converter::Load(FormatPipeline& format, const fs::path& source) {
+  Failure f = format.Load(source, &warmer_);
+  if (f && !workError_.empty()) f.text += " (" + workError_ + ")";
+  return f;
+}
+
+Result<Converter::Targets> Converter::CheckTargets(const ConvertItem& item) const {
+  Targets t;
+  t.target = TargetFor(item);
+  const FileState target = Inspect(t.target);
+  if (Failure f = Unreplaceable(t.target, FileRole::kTarget, target)) return f;
+  if (target.exists()) {
+    t.backup = BackupFor(item);
+    if (Failure f = Unreplaceable(t.backup, FileRole::kBackup, Inspect(t.backup))) return f;
+  }
+  return t;
+}
+
+Result<std::unique_ptr<PendingFiles>> Converter::WriteFiles(FormatPipeline& format, const ConvertItem& item,
+                                                            const Targets& targets) {
+  if (item.createDestination && !item.destination.empty()) {
+    if (Failure f = folders_.Make(item.destination)) return f;
+  }
+  auto files = std::make_unique<PendingFiles>();
   try {
-    // The output and the backup are flushed; the backup's name is on disk
-    // before the target is replaced, as it may then be the only copy of the
-    // original; the target's folder is flushed as the run ends.
-    p.out->Finish();
-    if (p.copy) {
-      p.copy->Commit();
-      r.backup = p.backup;
-    }
-    p.out->Commit(flushes_);
-    p.folders->Keep();
-    r.written = true;
-    return r;
+    files->out = std::make_unique<AtomicFile>(targets.target);
+    std::unique_ptr<ByteSink> filtered = hooks_.filter ? hooks_.filter(*files->out, files->out->Target()) : nullptr;
+    WritingBehind behind(filtered ? *filtered : *files->out);
+    format.Write(behind);
   } catch (const WriteError& e) {
-    r.reason = e.what();
-  } catch (const std::bad_alloc&) {
-    r.reason = "out of memory";
+    return WriteFailure(e, FileRole::kTarget, targets.target);
   }
-  r.outcome = FileOutcome::kFailed;
-  r.dimensions = 0;
-  return r;
+  if (!targets.backup.empty()) {
+    try {
+      files->copy = PrepareCopy(targets.target, targets.backup, /*keepTime=*/true, hooks_.filter, /*flush=*/false);
+    } catch (const WriteError& e) {
+      return WriteFailure(e, FileRole::kBackup, targets.backup, "cannot make the backup: ");
+    }
+    files->backup = targets.backup;
+  }
+  return files;
 }
 
-bool Converter::MayOverlap(const std::vector<ConvertItem>& items) const {
-  // A file that another one replaces or backs up, or one listed twice, is read
-  // only once the files before it are in place; so is every file of a list
-  // where two would write one file. A single file has nothing to overlap.
-  if (items.size() < 2) return false;
-  std::map<std::string, std::size_t> written;
-  std::vector<std::string> sources;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (!IsConvertible(items[i].source)) {
-      sources.emplace_back();
-      continue;
-    }
-    sources.push_back(FileKey(items[i].source));
-    if (!written.emplace(FileKey(TargetFor(items[i])), i).second) return false;
-    if (!written.emplace(FileKey(BackupFor(items[i])), i).second) return false;
-  }
-  std::map<std::string, std::size_t> seen;
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (sources[i].empty()) continue;
-    if (!seen.emplace(sources[i], i).second) return false;
-    const auto w = written.find(sources[i]);
-    if (w != written.end() && w->second != i) return false;
-  }
-  return true;
+void Converter::CleanUpFile() {
+  for (const auto& p : pipelines_) p->Clear();
+  images_.Clear();
 }
 
 }  // namespace tessaly

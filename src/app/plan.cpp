@@ -15,14 +15,29 @@ PlanWalker::PlanWalker(const Converter& converter, std::optional<fs::path> outpu
   if (outputDir_ && Inspect(*outputDir_).exists()) outputKey_ = FileKey(*outputDir_);
 }
 
+namespace {
+
+Failure Examined(const fs::path& p, FailureCode code, std::string text, std::string system = {}) {
+  Failure f;
+  f.code = code;
+  f.file = p;
+  f.system = std::move(system);
+  f.text = std::move(text);
+  return f;
+}
+
+}  // namespace
+
 void PlanWalker::Input(const fs::path& p) {
   const FileState st = Inspect(p);
   if (st.kind == FileState::kUnknown) {
-    plan_.failures.push_back({p, st.error});
+    plan_.failures.push_back(Examined(p, FailureCode::kCannotExamine, st.error, st.error));
     return;
   }
   if (!st.exists()) {
-    plan_.failures.push_back({p, InspectLink(p).exists() ? "a link to nothing" : "no such file"});
+    plan_.failures.push_back(InspectLink(p).exists()
+                                 ? Examined(p, FailureCode::kLinkToNothing, "a link to nothing")
+                                 : Examined(p, FailureCode::kNoSuchFile, "no such file"));
     return;
   }
   if (st.kind == FileState::kFolder) {
@@ -40,14 +55,15 @@ void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     entries.push_back(it->path());
   if (ec) {
-    plan_.failures.push_back({folder, "cannot read the folder: " + ec.message()});
+    plan_.failures.push_back(
+        Examined(folder, FailureCode::kCannotReadFolder, "cannot read the folder: " + ec.message(), ec.message()));
     return;
   }
   std::sort(entries.begin(), entries.end());
   for (const auto& e : entries) {
     const FileState st = InspectLink(e);
     if (st.kind == FileState::kUnknown) {
-      plan_.failures.push_back({e, st.error});
+      plan_.failures.push_back(Examined(e, FailureCode::kCannotExamine, st.error, st.error));
     } else if (st.kind == FileState::kFolder) {
       // The output folder inside a converted folder holds our own results.
       if (!outputKey_.empty() && FileKey(e) == outputKey_) continue;
@@ -95,26 +111,59 @@ std::vector<Clash> FindClashes(const Converter& converter, const std::vector<Con
   return clashes;
 }
 
-std::string FindClash(const Converter& converter, const Plan& plan) {
+Failure FindClash(const Converter& converter, const Plan& plan) {
   const std::vector<Clash> clashes = FindClashes(converter, plan.items, /*sameFileInPlace=*/false);
   if (clashes.empty()) return {};
   const Clash& c = clashes.front();
   const fs::path& first = plan.items[c.first].source;
   const fs::path& later = plan.items[c.item].source;
+  Failure f;
+  f.file = later;
+  f.other = first;
   switch (c.kind) {
-    case Clash::kSameFile: {
-      std::string s = PathToUtf8(first) + " is named twice";
-      if (first != later) s += " (also as " + PathToUtf8(later) + ")";
-      return s;
-    }
+    case Clash::kSameFile:
+      f.code = FailureCode::kNamedTwice;
+      f.text = PathToUtf8(first) + " is named twice";
+      if (first != later) f.text += " (also as " + PathToUtf8(later) + ")";
+      break;
     case Clash::kSameTarget:
-      return PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be written to " +
-             PathToUtf8(c.where);
+      f.code = FailureCode::kSameTarget;
+      f.role = FileRole::kTarget;
+      f.text = PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be written to " + PathToUtf8(c.where);
+      break;
     case Clash::kSameBackup:
-      return PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be backed up to " +
-             PathToUtf8(c.where);
+      f.code = FailureCode::kSameBackup;
+      f.role = FileRole::kBackup;
+      f.text = PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be backed up to " + PathToUtf8(c.where);
+      break;
   }
-  return {};
+  return f;
+}
+
+bool MayOverlap(const Converter& converter, const std::vector<ConvertItem>& items) {
+  // A file that another one replaces or backs up, or one listed twice, is read
+  // only once the files before it are in place; so is every file of a list
+  // where two would write one file. A single file has nothing to overlap.
+  if (items.size() < 2) return false;
+  std::map<std::string, std::size_t> written;
+  std::vector<std::string> sources;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (!converter.IsConvertible(items[i].source)) {
+      sources.emplace_back();
+      continue;
+    }
+    sources.push_back(FileKey(items[i].source));
+    if (!written.emplace(FileKey(Converter::TargetFor(items[i])), i).second) return false;
+    if (!written.emplace(FileKey(converter.BackupFor(items[i])), i).second) return false;
+  }
+  std::map<std::string, std::size_t> seen;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (sources[i].empty()) continue;
+    if (!seen.emplace(sources[i], i).second) return false;
+    const auto w = written.find(sources[i]);
+    if (w != written.end() && w->second != i) return false;
+  }
+  return true;
 }
 
 std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan& plan) {

@@ -12,14 +12,9 @@
 
 namespace tessaly {
 
-struct PlanFailure {
-  std::filesystem::path path;
-  std::string reason;
-};
-
 struct Plan {
   std::vector<ConvertItem> items;
-  std::vector<PlanFailure> failures;                // inputs that fail before anything is read
+  std::vector<Failure> failures;                    // inputs that fail before anything is read
   std::vector<std::filesystem::path> emptyFolders;  // folders named with nothing to take below them
 };
 
@@ -47,6 +42,10 @@ class PlanWalker {
 Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs,
               const std::optional<std::filesystem::path>& outputDir);
 
+// True when no file of the list is another's target or backup, nor listed
+// twice: then a file may be read while the one before is put in place.
+bool MayOverlap(const Converter& converter, const std::vector<ConvertItem>& items);
+
 // An item that would write where an earlier one writes.
 struct Clash {
   enum Kind { kSameFile, kSameTarget, kSameBackup };
@@ -64,9 +63,9 @@ struct Clash {
 std::vector<Clash> FindClashes(const Converter& converter, const std::vector<ConvertItem>& items,
                                bool sameFileInPlace);
 
-// The first clash of a plan in words (a file named twice, two files written to
-// one target, or backed up to one backup), or empty when nothing clashes.
-std::string FindClash(const Converter& converter, const Plan& plan);
+// The first clash of a plan (a file named twice, two files written to one
+// target, or backed up to one backup), or nothing when nothing clashes.
+Failure FindClash(const Converter& converter, const Plan& plan);
 
 // "no .jww or .jws drawings found in DIR" for each folder with none.
 std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan& plan);

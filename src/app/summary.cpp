@@ -3,7 +3,7 @@
 #include <string>
 
 #include "app/display.h"
-#include "io/file_state.h"
+#include "app/document_files.h"
 #include "io/path_text.h"
 #include "jws/jws_data.h"
 #include "jww/jww_data.h"
@@ -77,42 +77,47 @@ void PrintTail(TJwwData& doc, std::ostream& out) {
   }
 }
 
-template <typename Doc>
-bool Print(Doc& doc, const fs::path& path, std::ostream& out, std::ostream& err) {
-  const std::string name = PathToUtf8(path);
-  if (!doc.Load(path)) {
-    err << name << ": " << doc.Error() << "\n";
+// The images' data is not needed to summarise a drawing: it is dropped as it
+// is read.
+class DroppedImages final : public ImageStore {
+ public:
+  void Put(const std::string&, bool, std::span<const std::uint8_t>) override {}
+  bool Has(const std::string&, bool) override { return false; }
+  bool Get(const std::string&, bool, std::vector<std::uint8_t>&, std::string& why) override {
+    why = "not kept";
     return false;
   }
-  out << name << ": " << Doc::FormatType::kNoun << ", version " << doc.Version() << "\n";
+  void Forget(const std::vector<TBindImageType>&) override {}
+};
+
+// Loads `path` as a document of the format; nothing printed when the file is
+// of another format.
+template <typename Doc>
+Failure Print(Doc& doc, const fs::path& path, std::ostream& out) {
+  if (Failure f = LoadFile(doc, path)) return f;
+  out << PathToUtf8(path) << ": " << Doc::FormatType::kNoun << ", version " << doc.Version() << "\n";
   PrintOwn(doc, out);
   PrintLists(doc, out);
   PrintTail(doc, out);
-  return true;
+  return {};
 }
 
 }  // namespace
 
-bool PrintSummary(const fs::path& path, const fs::path& workDir, std::ostream& out,
-                  std::ostream& err) {
-  if (TJwwData::IsJwwFile(path)) {
-    TBoundImages images(workDir);
-    TJwwData doc(images);
-    return Print(doc, path, out, err);
+bool PrintSummary(const fs::path& path, std::ostream& out, std::ostream& err) {
+  DroppedImages dropped;
+  TBoundImages images(dropped);
+  TJwwData drawing(images);
+  Failure f = Print(drawing, path, out);
+  if (f.code == FailureCode::kNotThisFormat) {
+    TJwsData figure;
+    f = Print(figure, path, out);
+    if (f.code == FailureCode::kNotThisFormat) {
+      f.text = "not a " + std::string(JwwFormat::kNoun) + " or " + std::string(JwsFormat::kNoun);
+    }
   }
-  if (TJwsData::IsJwsFile(path)) {
-    TJwsData doc;
-    return Print(doc, path, out, err);
-  }
-  const FileState st = Inspect(path);
-  const std::string why = st.kind == FileState::kMissing  ? "no such file"
-                          : st.kind == FileState::kUnknown ? st.error
-                          : st.kind == FileState::kFolder  ? "is a folder"
-                          : st.kind == FileState::kOther   ? "not a regular file"
-                                                           : "not a " + std::string(JwwFormat::kNoun) +
-                                                                 " or " + std::string(JwsFormat::kNoun);
-  err << PathToUtf8(path) << ": " << why << "\n";
-  return false;
+  if (f) err << PathToUtf8(path) << ": " << f.text << "\n";
+  return !f;
 }
 
 }  // namespace tessaly

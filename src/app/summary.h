@@ -8,9 +8,9 @@ namespace tessaly {
 
 // Prints the summary of one file on `out` (format, version, counts per kind in
 // the main list and in the block definitions, dimensions, and for drawings the
-// memo and the embedded images, extracted into `workDir`); answers false after
-// one line on `err` saying why when it cannot be read.
-bool PrintSummary(const std::filesystem::path& path, const std::filesystem::path& workDir,
-                  std::ostream& out, std::ostream& err);
+// memo and the embedded images); answers false after one line on `err` saying
+// why when it cannot be read. The format is the one whose signature the file
+// begins with, whatever its name.
+bool PrintSummary(const std::filesystem::path& path, std::ostream& out, std::ostream& err);
 
 }  // namespace tessaly

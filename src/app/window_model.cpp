@@ -299,7 +299,7 @@ void WindowModel::FileStarted(const fs::path& source, std::size_t, std::size_t) 
 void WindowModel::FileFinished(const FileResult& r) {
   if (r.outcome == FileOutcome::kFailed) {
     ++failed_;
-    view_->AppendLog(FailureLine(PathText(r.source), r.reason));
+    view_->AppendLog(FailureLine(PathText(r.source), r.failure.text));
   }
   view_->ShowProgress(r.position + 1, r.count);
 }

@@ -3,91 +3,51 @@
 #include <algorithm>
 #include <new>
 
-#include "io/background.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
-
-// Reading ahead: a thread reads the window after this one into a second buffer
-// while this one is parsed, so that the system's copying of the file (a quarter
-// of a large load, on the parsing thread) runs beside the parse. The piece is
-// read kHead bytes into its buffer, and the bytes left of the old window are
-// put in front of it: the piece itself is never copied.
-class ArchiveReader::Ahead {
- public:
-  static constexpr std::size_t kHead = std::size_t{64} << 10;
-
-  Ahead(ByteSource& source, std::size_t piece)
-      : source_(source), piece_(piece), spare_(new std::uint8_t[kHead + piece]) {}
-
-  std::size_t Piece() const { return piece_; }
-  std::size_t Room() const { return kHead + piece_; }
-  bool Pending() const { return job_.Busy(); }
-  std::size_t Wanted() const { return wanted_; }
-
-  // Starts reading the next n bytes (at most a piece); false when no thread
-  // can be made.
-  bool Start(std::size_t n) {
-    wanted_ = n;
-    return job_.Start([this] { got_ = source_.Read(spare_.get() + kHead, wanted_); });
-  }
-  // Waits for the read and answers how much arrived (fewer than wanted: the
-  // source said why); the bytes are in Spare() from kHead on.
-  std::size_t Wait() {
-    job_.Wait();
-    return got_;
-  }
-  std::unique_ptr<std::uint8_t[]>& Spare() { return spare_; }
-
- private:
-  ByteSource& source_;
-  const std::size_t piece_;
-  std::unique_ptr<std::uint8_t[]> spare_;  // the thread's while a read is pending
-  std::size_t wanted_ = 0, got_ = 0;
-  BackgroundJob job_;  // last: waited for before the buffer goes
-};
 
 ArchiveReader::ArchiveReader(std::span<const std::uint8_t> data)
     : data_(data.data()), windowEnd_(data.size()), size_(data.size()) {}
 
 ArchiveReader::ArchiveReader(ByteSource& source, std::size_t size, std::size_t window)
-    : source_(&source), size_(size), window_(window == 0 ? 1 : window) {
-  if (size_ / 4 >= window_) {
-    try {
-      ahead_ = std::make_unique<Ahead>(source, window_);
-    } catch (const std::bad_alloc&) {
-      // No second buffer: the parsing thread reads itself.
-    }
-  }
+    : source_(&source), size_(size), window_(window == 0 ? 1 : window), ahead_(size_ / 4 >= window_) {}
+
+ArchiveReader::~ArchiveReader() {
+  // The spare buffer is the source's until the read into it is over.
+  if (pending_) source_->EndRead();
 }
 
-ArchiveReader::~ArchiveReader() = default;
-
 void ArchiveReader::Fail(std::size_t need) const {
-  throw FormatError(pos_, "truncated at byte offset " + std::to_string(pos_) + ": need " +
-                              std::to_string(need) + " bytes, " + std::to_string(remaining()) +
-                              " left");
+  throw FormatError(FormatError::Kind::kTruncated, pos_,
+                    "truncated at byte offset " + std::to_string(pos_) + ": need " + std::to_string(need) +
+                        " bytes, " + std::to_string(remaining()) + " left");
+}
+
+void ArchiveReader::Unreadable() const {
+  const std::string why = source_->Why();
+  throw FormatError(FormatError::Kind::kUnreadable, pos_,
+                    "cannot read the file at byte offset " + std::to_string(windowEnd_) + ": " + why, why);
 }
 
 bool ArchiveReader::TakeAhead(std::size_t n) {
   const std::size_t kept = windowEnd_ - pos_;
-  const std::size_t wanted = ahead_->Wanted();
-  const std::size_t got = ahead_->Wait();
-  std::unique_ptr<std::uint8_t[]>& spare = ahead_->Spare();
-  if (kept <= Ahead::kHead && kept + got >= n) {
-    std::uint8_t* front = spare.get() + Ahead::kHead - kept;
+  const std::size_t got = source_->EndRead();
+  pending_ = false;
+  if (kept <= kHead && kept + got >= n) {
+    std::uint8_t* front = spare_.get() + kHead - kept;
     if (kept > 0) std::memcpy(front, At(), kept);
-    own_.swap(spare);
-    capacity_ = ahead_->Room();  // a buffer grown for one larger read holds more
+    own_.swap(spare_);
+    capacity_ = SpareRoom();  // a buffer grown for one larger read holds more
     data_ = front;
     windowStart_ = pos_;
     windowEnd_ = pos_ + kept + got;
-    if (got == wanted && windowEnd_ < size_) ReadAhead();
+    if (got == wanted_ && windowEnd_ < size_) ReadAhead();
     return true;
   }
   // The read needs more than the piece, or the bytes left over do not fit in
   // front of it: the window takes them all in one buffer, and Fill goes on.
-  const std::size_t room = std::max({window_, n, kept + got, ahead_->Room()});
+  const std::size_t room = std::max({window_, n, kept + got, SpareRoom()});
   if (room > capacity_) {
     std::unique_ptr<std::uint8_t[]> whole(new std::uint8_t[room]);
     if (kept > 0) std::memcpy(whole.get(), At(), kept);
@@ -96,26 +56,24 @@ bool ArchiveReader::TakeAhead(std::size_t n) {
   } else if (kept > 0) {
     std::memmove(own_.get(), At(), kept);
   }
-  std::memcpy(own_.get() + kept, spare.get() + Ahead::kHead, got);
+  std::memcpy(own_.get() + kept, spare_.get() + kHead, got);
   data_ = own_.get();
   windowStart_ = pos_;
   windowEnd_ = pos_ + kept + got;
-  if (got < wanted && windowEnd_ < pos_ + n) {
-    throw FormatError(pos_, "cannot read the file at byte offset " + std::to_string(windowEnd_) + ": " +
-                                source_->Why());
-  }
+  if (got < wanted_ && windowEnd_ < pos_ + n) Unreadable();
   return windowEnd_ >= pos_ + n;
 }
 
 void ArchiveReader::Fill(std::size_t n) {
   // Only a reader of a source gets here: in memory the window is the whole
   // archive, and Require has made sure that n bytes are left.
-  if (ahead_ && ahead_->Pending() && TakeAhead(n)) return;
+  if (views_ != 0) throw std::logic_error("the archive's window moves while a view of it is open");
+  if (pending_ && TakeAhead(n)) return;
   const std::size_t kept = windowEnd_ - pos_;
   // The window holds a window's worth, or the n bytes when they are more; its
   // buffer, when the reader reads ahead, can become the one read into.
   const std::size_t room = std::min(std::max(window_, n), remaining());
-  const std::size_t buffer = ahead_ ? std::max(room, ahead_->Room()) : room;
+  const std::size_t buffer = ahead_ ? std::max(room, SpareRoom()) : room;
   if (buffer > capacity_) {
     std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[buffer]);
     if (kept > 0) std::memcpy(bigger.get(), At(), kept);
@@ -131,17 +89,27 @@ void ArchiveReader::Fill(std::size_t n) {
     const std::size_t want = std::min(room - (windowEnd_ - windowStart_), size_ - windowEnd_);
     const std::size_t got = source_->Read(own_.get() + (windowEnd_ - windowStart_), want);
     windowEnd_ += got;
-    if (got < want && windowEnd_ < pos_ + n) {
-      throw FormatError(pos_, "cannot read the file at byte offset " + std::to_string(windowEnd_) + ": " +
-                                  source_->Why());
-    }
+    if (got < want && windowEnd_ < pos_ + n) Unreadable();
   }
   if (ahead_ && windowEnd_ < size_) ReadAhead();
 }
 
 void ArchiveReader::ReadAhead() {
-  // Without a thread the parsing thread reads itself, as for a small file.
-  if (!ahead_->Start(std::min(ahead_->Piece(), size_ - windowEnd_))) ahead_.reset();
+  if (!spare_) {
+    try {
+      spare_.reset(new std::uint8_t[SpareRoom()]);
+    } catch (const std::bad_alloc&) {
+      ahead_ = false;  // no second buffer: the parse reads itself
+      return;
+    }
+  }
+  wanted_ = std::min(window_, size_ - windowEnd_);
+  pending_ = source_->BeginRead(spare_.get() + kHead, wanted_);
+  if (!pending_) {
+    // The source reads only when asked, as for a small file.
+    ahead_ = false;
+    spare_.reset();
+  }
 }
 
 void ArchiveReader::skip(std::size_t n) {
@@ -168,13 +136,13 @@ void ArchiveReader::rawString(JString& into) {
         if (units == 0xFFFF) units = u32();
       }
       if (units > remaining() / 2) Fail(static_cast<std::size_t>(units) * 2);
-      auto b = bytes(static_cast<std::size_t>(units) * 2);
+      const View b = bytes(static_cast<std::size_t>(units) * 2);
       into.bytes.assign(reinterpret_cast<const char*>(b.data()), b.size());
       into.wide = true;
       return;
     }
   }
-  auto b = bytes(n);
+  const View b = bytes(n);
   into.bytes.assign(reinterpret_cast<const char*>(b.data()), b.size());
   into.wide = false;
 }

@@ -1,14 +1,24 @@
 #include "archive/writer.h"
 
+#include <new>
+
 #include "text/text_helpers.h"
 
 namespace tessaly {
 
-ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize, bool behind)
-    : sink_(sink), size_(bufferSize < 16 ? 16 : bufferSize), buf_(new std::uint8_t[size_]),
-      behind_(behind) {}
+ArchiveWriter::ArchiveWriter(ByteSink& sink, std::size_t bufferSize)
+    : sink_(sink), size_(bufferSize < 16 ? 16 : bufferSize), buf_(new std::uint8_t[size_]) {}
 
-ArchiveWriter::~ArchiveWriter() = default;
+ArchiveWriter::~ArchiveWriter() {
+  // The other buffer is the sink's until its write is over; what it failed
+  // with no longer matters.
+  if (pending_) {
+    try {
+      sink_.EndWrite();
+    } catch (const std::exception&) {
+    }
+  }
+}
 
 void ArchiveWriter::Spill() { Hand(/*last=*/false); }
 
@@ -24,16 +34,20 @@ void ArchiveWriter::Hand(bool last) {
     }
   }
   if (behind_ && other_) {
-    job_.Wait();  // the buffer written before, and what it failed with
+    if (pending_) {
+      pending_ = false;
+      sink_.EndWrite();  // the buffer handed on before, and what it failed with
+    }
     buf_.swap(other_);
-    const std::size_t n = used_;
-    if (job_.Start([this, n] { sink_.Write(other_.get(), n); })) {
+    if (sink_.BeginWrite(other_.get(), used_)) {
+      pending_ = true;
       flushed_ += used_;
       used_ = 0;
       return;
     }
-    buf_.swap(other_);  // no thread: written here
+    buf_.swap(other_);  // the sink writes only when asked
     behind_ = false;
+    other_.reset();
   }
   sink_.Write(buf_.get(), used_);
   flushed_ += used_;
@@ -41,10 +55,16 @@ void ArchiveWriter::Hand(bool last) {
 }
 
 void ArchiveWriter::Flush() {
-  Hand(/*last=*/true);
-  job_.Wait();
+  if (pending_) {
+    pending_ = false;
+    sink_.EndWrite();
+  }
+  if (used_ > 0) {
+    sink_.Write(buf_.get(), used_);
+    flushed_ += used_;
+    used_ = 0;
+  }
 }
-
 void ArchiveWriter::bytes(const void* data, std::size_t n) {
   auto p = static_cast<const std::uint8_t*>(data);
   if (n > size_ - used_) {

@@ -9,19 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "io/background.h"
-#include "io/bytes.h"
+#include "archive/ports.h"
 #include "text/jstring.h"
 
 namespace tessaly {
 
 class ArchiveWriter {
  public:
-  // With `behind`, once the output is larger than the buffer the sink's writes
-  // run on a thread of their own: the next buffer fills while the last one is
-  // written (handing a large file's bytes to the system took a third of its
-  // save). A failure there is thrown by the next call that flushes.
-  explicit ArchiveWriter(ByteSink& sink, std::size_t bufferSize = 1 << 20, bool behind = false);
+  // Once the output is larger than the buffer, a sink that writes beside its
+  // caller is handed each full buffer while the next one fills (handing a large
+  // file's bytes to the system took a third of its save). A failure there is
+  // thrown by the next call that hands a buffer on.
+  explicit ArchiveWriter(ByteSink& sink, std::size_t bufferSize = 1 << 20);
   // Waits for a write in progress; what is still buffered is not written
   // (Flush is explicit: a failed save must not write on).
   ~ArchiveWriter();
@@ -94,10 +93,10 @@ class ArchiveWriter {
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;
 
-  // Writing behind: the buffer the job writes while buf_ fills.
-  bool behind_ = false;
+  // Writing behind: the buffer the sink has while buf_ fills.
+  bool behind_ = true;    // until the sink says it cannot
+  bool pending_ = false;  // other_ is the sink's until EndWrite
   std::unique_ptr<std::uint8_t[]> other_;
-  BackgroundJob job_;  // last: waited for before the buffers go
 };
 
 }  // namespace tessaly

@@ -10,7 +10,6 @@
 #include "app/summary.h"
 #include "io/console.h"
 #include "io/path_text.h"
-#include "io/working_folder.h"
 
 namespace tessaly::cli {
 namespace fs = std::filesystem;
@@ -159,10 +158,10 @@ class CliFrontEnd : public ConvertFrontEnd {
                       : src + ": nothing to dissolve, left as it is");
         break;
       case FileOutcome::kSkipped:
-        Say(src + ": skipped (" + r.reason + ")");
+        Say(src + ": skipped (" + r.failure.text + ")");
         break;
       case FileOutcome::kFailed:
-        Fail(src, r.reason);
+        Fail(src, r.failure.text);
         break;
     }
     if (hooks_.afterFile) hooks_.afterFile(r);
@@ -209,18 +208,12 @@ void SayEmptyFolders(const Converter& converter, const Plan& plan, std::ostream&
 
 int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
   StopRequests stop;
-  WorkingFolder work;
-  std::string why;
-  if (!work.Create(why)) {
-    err << "tessaly-cli: " << why << "\n";
-    return 1;
-  }
   Converter converter;
   int status = 0;
   for (const auto& input : o.inputs) {
     const Plan plan = MakePlan(converter, {input}, std::nullopt);
     for (const auto& f : plan.failures) {
-      err << PathToUtf8(f.path) << ": " << f.reason << "\n";
+      err << PathToUtf8(f.file) << ": " << f.text << "\n";
       status = 1;
     }
     SayEmptyFolders(converter, plan, err);
@@ -228,9 +221,9 @@ int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
       if (stop.Requested()) return stop.ExitStatus();
       // A file too big for the memory there is fails alone; the next may fit.
       try {
-        if (!PrintSummary(item.source, work.Path(), out, err)) status = 1;
+        if (!PrintSummary(item.source, out, err)) status = 1;
       } catch (const std::bad_alloc&) {
-        err << item.source.string() << ": out of memory\n";
+        err << PathToUtf8(item.source) << ": out of memory\n";
         status = 1;
       }
     }
@@ -252,13 +245,13 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
   StopRequests stop;
   Converter converter;
   const Plan plan = MakePlan(converter, o.inputs, o.outputDir);
-  if (const std::string clash = FindClash(converter, plan); !clash.empty()) {
-    err << "tessaly-cli: " << clash << "; nothing converted\n";
+  if (const Failure clash = FindClash(converter, plan)) {
+    err << "tessaly-cli: " << clash.text << "; nothing converted\n";
     return 2;
   }
 
   CliFrontEnd frontEnd(o, out, err, progress, stop, hooks);
-  for (const auto& f : plan.failures) frontEnd.Fail(PathToUtf8(f.path), f.reason);
+  for (const auto& f : plan.failures) frontEnd.Fail(PathToUtf8(f.file), f.text);
   SayEmptyFolders(converter, plan, err);
   const RunSummary s = converter.ConvertFiles(plan.items, o.referencePoints, frontEnd);
   frontEnd.ClearProgress();

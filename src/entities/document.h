@@ -16,7 +16,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <new>
 #include <span>
 #include <string>
@@ -25,36 +24,40 @@
 #include "archive/reader.h"
 #include "archive/writer.h"
 #include "entities/entity_list.h"
-#include "io/files.h"
-#include "io/page_warmer.h"
 
 namespace tessaly {
 
-// Parses a file with `parse` (bool(ArchiveReader&)) while it is being read: only
-// the piece being parsed is in memory, never the whole file beside the document.
-template <typename ParseFn>
-bool LoadStreamed(const std::filesystem::path& path, std::string& error, ParseFn&& parse) {
-  FileStream stream;
-  if (!stream.Open(path, error)) return false;
-  if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
-    if (stream.size() > SIZE_MAX) {
-      error = "file too large to read";
-      return false;
-    }
+// What a load found, as pugixml's parse result says it: ok, or what failed,
+// at which byte offset, in which record, with the message a person reads.
+struct LoadResult {
+  enum class Status : std::uint8_t {
+    kOk,
+    kNotThisFormat,  // the bytes begin with another signature
+    kTooOld,         // a version older than the oldest the format knows
+    kNoLayout,       // a version whose header has no defined layout
+    kTruncated,      // the bytes end early
+    kMalformed,      // a value the format does not allow
+    kUnreadable,     // the source could not give its bytes (`system` says why)
+    kImages,         // an embedded image could not be kept (`system` says why)
+    kTooLarge,       // more bytes than this machine can address
+    kOutOfMemory,
+  };
+
+  Status status = Status::kOk;
+  std::size_t offset = 0;  // where the failure was found
+  std::string record;      // the record it was found in ("header", "main list, entity 3 of 10, line")
+  std::string system;      // the system's words, for a failure of the system
+  std::string message;     // the whole reason, in English
+
+  explicit operator bool() const { return status == Status::kOk; }
+  bool ok() const { return status == Status::kOk; }
+
+  static LoadResult From(const FormatError& e) {
+    static constexpr Status kOf[] = {Status::kTruncated, Status::kMalformed, Status::kUnreadable,
+                                     Status::kTooOld, Status::kNoLayout};
+    return {kOf[static_cast<int>(e.kind())], e.offset(), e.record(), e.system(), e.what()};
   }
-  bool ok = false;
-  {
-    // Done reading (ahead, too) before the stream is finished.
-    ArchiveReader r(stream, static_cast<std::size_t>(stream.size()));
-    ok = parse(r);
-  }
-  std::string why;
-  if (!stream.Finish(ok, why) && ok) {
-    error = why;
-    ok = false;
-  }
-  return ok;
-}
+};
 
 template <typename Format>
 class TDocument : public Format::Header, public TEntityLists {
@@ -65,33 +68,30 @@ class TDocument : public Format::Header, public TEntityLists {
   template <typename... Args>
   explicit TDocument(Args&&... args) : tail_(std::forward<Args>(args)...) {}
 
-  // True when the file is a regular file that begins with the signature.
-  static bool IsFile(const std::filesystem::path& path) {
-    return FileStartsWith(path, Format::kSignature);
-  }
-
-  // Clears the document and reads the whole file. On false, Error() says why;
-  // what was read stays in the document until the next Clear, and the block
+  // Clears the document and reads `size` bytes from `source` as they are parsed:
+  // only the window being parsed is in memory, never the whole file beside the
+  // document. `fill`, when given, is told how the arrays fill. On failure what
+  // was read stays in the document until the next Clear, and the block
   // definitions in use are worked out from it all the same.
-  bool Load(const std::filesystem::path& path) {
+  LoadResult Load(ByteSource& source, std::uint64_t size, FillHint* fill = nullptr) {
     Clear();
-    return LoadStreamed(path, error_, [this](ArchiveReader& r) { return Parse(r); });
+    if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
+      if (size > SIZE_MAX) return {LoadResult::Status::kTooLarge, 0, {}, {}, "file too large to read"};
+    }
+    ArchiveReader r(source, static_cast<std::size_t>(size));
+    return Parse(r, fill);
   }
-  bool LoadFromMemory(std::span<const std::uint8_t> bytes) {
+  // The same from bytes in memory.
+  LoadResult Load(std::span<const std::uint8_t> bytes) {
     Clear();
     ArchiveReader r(bytes);
-    return Parse(r);
+    return Parse(r, nullptr);
   }
 
-  // Writes the document with WrittenVersion(version): to a temporary file beside
-  // the target, flushed and renamed over it only when everything was written.
-  bool Save(const std::filesystem::path& path, std::int32_t version) {
-    return SaveAtomically(path, error_, [&](ByteSink& out) { Write(out, version); });
-  }
   // Writes the document to a sink with WrittenVersion(version); throws WriteError.
   void Write(ByteSink& sink, std::int32_t version) const {
     const std::int32_t v = Format::WrittenVersion(version);
-    ArchiveWriter w(sink, std::size_t{1} << 20, /*behind=*/true);
+    ArchiveWriter w(sink);
     Format::WriteHeader(w, header(), v);
     WriteLists(w, Format::WriteRulesFor(v, Version()));
     tail_.Write(w, v, *this);
@@ -104,11 +104,9 @@ class TDocument : public Format::Header, public TEntityLists {
     static const HeaderType kEmpty{};
     header() = kEmpty;
     ClearLists();
-    error_.clear();
   }
 
   std::int32_t Version() const { return Format::Version(header()); }
-  const std::string& Error() const { return error_; }
 
  protected:
   typename Format::Tail& tail() { return tail_; }
@@ -117,50 +115,51 @@ class TDocument : public Format::Header, public TEntityLists {
   HeaderType& header() { return *this; }
   const HeaderType& header() const { return *this; }
 
-  bool Parse(ArchiveReader& r) {
-    bool ok = true;
+  LoadResult Parse(ArchiveReader& r, FillHint* fill) {
+    LoadResult result;
     try {
       if (!r.startsWith(Format::kSignature)) {
-        error_ = "not a " + std::string(Format::kNoun);
-        return false;
+        return {LoadResult::Status::kNotThisFormat, 0, {}, {}, "not a " + std::string(Format::kNoun)};
       }
       Format::ReadHeader(r, header());
     } catch (const FormatError& e) {
-      error_ = std::string(e.what()) + " (header)";
-      return false;
+      return LoadResult::From(e.In("header"));
     }
+    // Whatever ends the lists, the hint stops: what it has not reached yet
+    // will not be filled.
+    struct Done {
+      FillHint* hint;
+      ~Done() {
+        if (hint) hint->Done();
+      }
+    };
     try {
       ReadRules rules = Format::ReadRulesFor(Version());
-      rules.warmer = &warmer_;
-      ReadLists(r, rules);
-      warmer_.Cancel();
+      rules.fill = fill;
+      {
+        Done done{fill};
+        ReadLists(r, rules);
+      }
       tail_.Read(r, Version());
     } catch (const FormatError& e) {
-      error_ = e.what();
-      ok = false;
+      result = LoadResult::From(e);
     } catch (const WriteError& e) {
-      error_ = e.what();
-      ok = false;
+      result = {LoadResult::Status::kImages, r.offset(), {}, e.system(), e.what()};
     } catch (const std::bad_alloc&) {
-      error_ = "out of memory";
-      ok = false;
+      result = {LoadResult::Status::kOutOfMemory, r.offset(), {}, {}, "out of memory"};
     }
-    warmer_.Cancel();  // what it has not reached yet will not be filled
     // Which definitions are in use is worked out from whatever was read, also
     // when the load failed half way.
     try {
       BuildBlockTree();
     } catch (const std::bad_alloc&) {
       BlockTree = {};
-      error_ = "out of memory";
-      ok = false;
+      result = {LoadResult::Status::kOutOfMemory, r.offset(), {}, {}, "out of memory"};
     }
-    return ok;
+    return result;
   }
 
   typename Format::Tail tail_;
-  std::string error_;
-  PageWarmer warmer_;
 };
 
 // What a format without anything after its lists keeps there.

@@ -7,7 +7,6 @@
 
 #include "archive/reader.h"
 #include "archive/writer.h"
-#include "io/page_warmer.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -47,7 +46,7 @@ class TagReader {
           return k;
         }
       }
-      throw FormatError(at, "class \"" + Printable(name) + "\" at byte offset " + std::to_string(at) +
+      throw FormatError(FormatError::Kind::kMalformed, at, "class \"" + Printable(name) + "\" at byte offset " + std::to_string(at) +
                                 " is not an entity class");
     }
     std::uint32_t index;
@@ -56,12 +55,12 @@ class TagReader {
     } else if (tag & 0x8000) {
       index = tag - 0x8000u;
     } else {
-      throw FormatError(at, "object reference 0x" + Hex(tag) + " at byte offset " + std::to_string(at) +
+      throw FormatError(FormatError::Kind::kMalformed, at, "object reference 0x" + Hex(tag) + " at byte offset " + std::to_string(at) +
                                 " where an entity was expected");
     }
     const std::int32_t kind = index < kNear ? near_[index] : KindOf(index);
     if (kind == kEmpty) {
-      throw FormatError(at, "class reference " + std::to_string(index) + " at byte offset " +
+      throw FormatError(FormatError::Kind::kMalformed, at, "class reference " + std::to_string(index) + " at byte offset " +
                                 std::to_string(at) + " names no entity class");
     }
     return kind;
@@ -86,7 +85,7 @@ class TagReader {
     const std::size_t at = r.offset();
     std::uint16_t n = r.u16();
     if (n > rules_.classNameLimit) {
-      throw FormatError(at, "class name of " + std::to_string(n) + " bytes at byte offset " +
+      throw FormatError(FormatError::Kind::kMalformed, at, "class name of " + std::to_string(n) + " bytes at byte offset " +
                                 std::to_string(at) + " is longer than " +
                                 std::to_string(rules_.classNameLimit));
     }
@@ -130,16 +129,8 @@ class TagReader {
 };
 
 template <typename T>
-void ReadInto(ArchiveReader& r, const ReadRules& rules, std::vector<T>& array, TEntityList& list,
-              std::int32_t kind) {
-  array.emplace_back();
-  try {
-    ReadBody(r, rules, array.back());
-  } catch (...) {
-    array.pop_back();  // a body that failed is not kept
-    throw;
-  }
-  list.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
+void ReadInto(ArchiveReader& r, const ReadRules& rules, TEntityList& list) {
+  list.Add<T>([&](T& e) { ReadBody(r, rules, e); });
 }
 
 // Reserves room for a list of n entities. Each kind gets as many elements as the
@@ -171,80 +162,59 @@ void ReserveList(const ArchiveReader& r, const ReadRules& rules, std::uint32_t n
   reserve(list.Blocks, c + TEntJwwBlock::kBodySize);
 }
 
-// Asks the warmer for the memory that the arrays of a large list are about to
-// fill, a little ahead of the parse, so that little is made present that the
-// list does not take.
+// Tells the fill hint, every kStep entities, how far the arrays of a list are
+// filled.
 class FillAhead {
  public:
-  FillAhead(PageWarmer* warmer, TEntityList& list) : warmer_(warmer), list_(list) {}
-
-  // Every kStep entities.
   static constexpr std::uint32_t kStep = 256;
+
+  FillAhead(FillHint* hint, TEntityList& list) : hint_(hint), list_(list) {}
+
   void Follow() {
-    if (!warmer_) return;
-    Follow(list_.EntityIndex, warmed_[0]);
-    Follow(list_.Lines, warmed_[kLine]);
-    Follow(list_.Arcs, warmed_[kArc]);
-    Follow(list_.Points, warmed_[kPoint]);
-    Follow(list_.Texts, warmed_[kText]);
-    Follow(list_.Dimensions, warmed_[kDimension]);
-    Follow(list_.Solids, warmed_[kSolid]);
-    Follow(list_.Blocks, warmed_[kBlock]);
+    if (!hint_) return;
+    Tell(0, list_.EntityIndex);
+    Tell(kLine, list_.Lines);
+    Tell(kArc, list_.Arcs);
+    Tell(kPoint, list_.Points);
+    Tell(kText, list_.Texts);
+    Tell(kDimension, list_.Dimensions);
+    Tell(kSolid, list_.Solids);
+    Tell(kBlock, list_.Blocks);
   }
 
  private:
-  // An array reserved smaller than this is left alone (a thread's wake-up
-  // costs more than the faults it would save).
-  static constexpr std::size_t kLarge = std::size_t{4} << 20;
-  // How far ahead of an array's end it is kept warm: more than kStep of the
-  // largest records fill.
-  static constexpr std::uintptr_t kAhead = std::uintptr_t{128} << 10;
-
   template <typename T>
-  void Follow(const std::vector<T>& v, std::uintptr_t& warmed) {
-    if (v.capacity() * sizeof(T) < kLarge) return;
-    const auto base = reinterpret_cast<std::uintptr_t>(v.data());
-    const std::uintptr_t end = base + v.size() * sizeof(T);
-    const std::uintptr_t cap = base + v.capacity() * sizeof(T);
-    if (warmed < base || warmed > cap) warmed = base;  // a new array
-    if (warmed >= cap || warmed >= end + kAhead) return;
-    const std::uintptr_t to = std::min(cap, end + 3 * kAhead);
-    warmer_->Warm(reinterpret_cast<const void*>(warmed), to - warmed);
-    warmed = to;
+  void Tell(unsigned slot, const std::vector<T>& v) {
+    hint_->Filling(slot, v.data(), v.size() * sizeof(T), v.capacity() * sizeof(T));
   }
 
-  PageWarmer* warmer_;
+  FillHint* hint_;
   TEntityList& list_;
-  std::uintptr_t warmed_[8] = {};
 };
 
 void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntityList& list,
               const std::string& where) {
   const std::uint32_t n = r.count();
   ReserveList(r, rules, n, list);
-  FillAhead ahead(rules.warmer, list);
+  FillAhead ahead(rules.fill, list);
   for (std::uint32_t i = 0; i < n; ++i) {
     if (i % FillAhead::kStep == 0) ahead.Follow();
     std::int32_t kind = kEmpty;
     try {
       kind = tags.EntityTag(r);
       switch (kind) {
-        case kLine: ReadInto(r, rules, list.Lines, list, kind); break;
-        case kArc: ReadInto(r, rules, list.Arcs, list, kind); break;
-        case kPoint: ReadInto(r, rules, list.Points, list, kind); break;
-        case kText: ReadInto(r, rules, list.Texts, list, kind); break;
-        case kDimension:
-          ReadInto(r, rules, list.Dimensions, list, kind);
-          ++list.DimensionCount;
-          break;
-        case kSolid: ReadInto(r, rules, list.Solids, list, kind); break;
-        case kBlock: ReadInto(r, rules, list.Blocks, list, kind); break;
+        case kLine: ReadInto<TEntJwwSen>(r, rules, list); break;
+        case kArc: ReadInto<TEntJwwEnko>(r, rules, list); break;
+        case kPoint: ReadInto<TEntJwwTen>(r, rules, list); break;
+        case kText: ReadInto<TEntJwwMoji>(r, rules, list); break;
+        case kDimension: ReadInto<TEntJwwSunpo>(r, rules, list); break;
+        case kSolid: ReadInto<TEntJwwSolid>(r, rules, list); break;
+        case kBlock: ReadInto<TEntJwwBlock>(r, rules, list); break;
       }
     } catch (const FormatError& e) {
-      std::string what = std::string(e.what()) + " (" + where + ", entity " + std::to_string(i + 1) +
-                         " of " + std::to_string(n);
-      if (kind != kEmpty) what += std::string(", ") + kKindWords[kind];
-      throw FormatError(e.offset(), what + ")");
+      std::string record = where + ", entity " + std::to_string(i + 1) + " of " + std::to_string(n);
+      if (kind != kEmpty) record += std::string(", ") + kKindWords[kind];
+      throw e.In(record);
     }
     tags.CountObject();
   }
@@ -314,7 +284,7 @@ void TEntityLists::ReadLists(ArchiveReader& r, const ReadRules& rules) {
       r.string(def.name);
     } catch (const FormatError& e) {
       BlockDefs.pop_back();
-      throw FormatError(e.offset(), std::string(e.what()) + " (" + where + ")");
+      throw e.In(where);
     }
     tags.CountObject();
     ReadList(r, rules, tags, def, where);

@@ -49,6 +49,41 @@ struct TEntityList {
   // The sum of the seven per-kind counts and PartCount: the entities written.
   std::int64_t CountSum() const;
 
+  // Appends an entity: a record at the end of its kind's array, listed at the
+  // end of the index (a dimension is counted as listed). `fill` makes the
+  // record in place, so that a reader reads straight into the array; when it
+  // throws, nothing is appended. Answers the record.
+  template <typename Record, typename Fill>
+  Record& Add(Fill&& fill) {
+    auto& array = ArrayOf<Record>();
+    Record& e = array.emplace_back();
+    try {
+      fill(e);
+    } catch (...) {
+      array.pop_back();  // a record that failed is not kept; the failure goes on
+      throw;
+    }
+    EntityIndex.push_back({Record::kKind, static_cast<std::int32_t>(array.size() - 1)});
+    if constexpr (Record::kKind == kDimension) ++DimensionCount;
+    return e;
+  }
+  template <typename Record>
+  Record& Add(Record e) {
+    return Add<Record>([&e](Record& r) { r = std::move(e); });
+  }
+
+  // The array of a record's kind.
+  template <typename Record>
+  std::vector<Record>& ArrayOf() {
+    if constexpr (Record::kKind == kLine) return Lines;
+    else if constexpr (Record::kKind == kArc) return Arcs;
+    else if constexpr (Record::kKind == kPoint) return Points;
+    else if constexpr (Record::kKind == kText) return Texts;
+    else if constexpr (Record::kKind == kDimension) return Dimensions;
+    else if constexpr (Record::kKind == kSolid) return Solids;
+    else return Blocks;
+  }
+
   void ClearList();
 };
 

@@ -50,8 +50,6 @@ void WriteEntityText(ArchiveWriter& w, const JString& text, const WriteRules& ru
   }
 }
 
-// 15 bytes from version 351 on, 13 before (no pen width); one bounds check.
-// Inlined into the record walks, which read one for every part.
 // The common part from its bytes: 15 from version 351 on, 13 before (no pen
 // width).
 [[gnu::always_inline]] inline TEntJwwCommon DecodeCommon(const std::uint8_t* b, bool width) {
@@ -73,7 +71,8 @@ void WriteEntityText(ArchiveWriter& w, const JString& text, const WriteRules& ru
 // One bounds check for the whole common part.
 [[gnu::always_inline]] inline TEntJwwCommon ReadCommonHere(ArchiveReader& r, std::int32_t version) {
   const bool width = version >= 351;
-  return DecodeCommon(r.bytes(width ? 15 : 13).data(), width);
+  const ArchiveReader::View b = r.bytes(width ? 15 : 13);
+  return DecodeCommon(b.data(), width);
 }
 
 }  // namespace
@@ -200,11 +199,14 @@ struct Reading {
  private:
   void Open() {
     left_ = std::min(kRun, r.remaining());
-    start_ = p_ = r.Peek(left_);
+    run_ = r.Look(left_);
+    start_ = p_ = run_.data();
   }
-  // Hands what was taken back to the reader; the run ends.
+  // Hands what was taken back to the reader; the run ends, and with it the
+  // view that held the window in place.
   void Close() {
     r.Consume(static_cast<std::size_t>(p_ - start_));
+    run_.Release();
     start_ = p_;
     left_ = 0;
   }
@@ -228,6 +230,7 @@ struct Reading {
     return v;
   }
 
+  ArchiveReader::View run_;
   const std::uint8_t* start_ = nullptr;
   const std::uint8_t* p_ = nullptr;
   std::size_t left_ = 0;

@@ -16,7 +16,7 @@ namespace tessaly {
 
 class ArchiveReader;
 class ArchiveWriter;
-class PageWarmer;
+class FillHint;
 
 enum EntityKind : std::int32_t {
   kEmpty = 0,
@@ -64,6 +64,7 @@ struct TEntJwwCommon {
 
 // A line (Sen): two end points. kBodySize: its bytes after the common part.
 struct TEntJwwSen {
+  static constexpr EntityKind kKind = kLine;
   static constexpr std::size_t kBodySize = 32;
   TEntJwwCommon common;
   double startX = 0, startY = 0, endX = 0, endY = 0;
@@ -71,6 +72,7 @@ struct TEntJwwSen {
 
 // An arc or a circle (Enko): centre, radius, angles, flatness.
 struct TEntJwwEnko {
+  static constexpr EntityKind kKind = kArc;
   static constexpr std::size_t kBodySize = 60;
   TEntJwwCommon common;
   double centerX = 0, centerY = 0, radius = 0, startAngle = 0, arcAngle = 0, tiltAngle = 0,
@@ -80,6 +82,7 @@ struct TEntJwwEnko {
 
 // A point (Ten), ordinary or temporary; with pen style 100 an arrow-like mark.
 struct TEntJwwTen {
+  static constexpr EntityKind kKind = kPoint;
   static constexpr std::size_t kBodySize = 20;  // more with pen style 100
   TEntJwwCommon common;
   double x = 0, y = 0;
@@ -91,6 +94,7 @@ struct TEntJwwTen {
 
 // A text (Moji): placement, size, font name and the text itself.
 struct TEntJwwMoji {
+  static constexpr EntityKind kKind = kText;
   static constexpr std::size_t kBodySize = 68 + 2;  // with two empty strings
   TEntJwwCommon common;
   double startX = 0, startY = 0, endX = 0, endY = 0;
@@ -106,6 +110,7 @@ using TEntJwwMoji2 = TEntJwwMoji;
 // A dimension (Sunpou): its line, its value as a text and, from version 420
 // on, the SXF part: two auxiliary lines and four points.
 struct TEntJwwSunpo {
+  static constexpr EntityKind kKind = kDimension;
   TEntJwwCommon common;
   TEntJwwSen line;
   TEntJwwMoji text;
@@ -118,6 +123,7 @@ using TEntJwwSunpo2 = TEntJwwSunpo;
 // A filled quadrilateral (Solid), with a colour of its own when its pen colour
 // is 10.
 struct TEntJwwSolid {
+  static constexpr EntityKind kKind = kSolid;
   static constexpr std::size_t kBodySize = 64;
   TEntJwwCommon common;
   double corners[8] = {};  // four corners, each x then y
@@ -126,6 +132,7 @@ struct TEntJwwSolid {
 
 // A block insertion: where a block definition is drawn, scaled and turned.
 struct TEntJwwBlock {
+  static constexpr EntityKind kKind = kBlock;
   static constexpr std::size_t kBodySize = 44;
   TEntJwwCommon common;
   double x = 0, y = 0, scaleX = 0, scaleY = 0, rotation = 0;
@@ -172,9 +179,9 @@ struct ReadRules {
   std::size_t textLimit = 0;
   // Longest class name of a new-class record the reader takes.
   std::size_t classNameLimit = 2048;
-  // Makes the memory of large lists present ahead of the parse; none: the
-  // parse faults it in itself.
-  PageWarmer* warmer = nullptr;
+  // Told how far the arrays of large lists are filled, so that their memory
+  // can be made present ahead of the parse; none: the parse faults it in itself.
+  FillHint* fill = nullptr;
 };
 
 // How a list is written.

@@ -1,5 +1,6 @@
-// The few file operations the formats need: a whole file read into memory, and an
-// output that replaces its target only once everything was written and flushed.
+// The file operations a conversion needs: a file read in order as it is parsed,
+// a whole file read into memory, and an output that replaces its target only
+// once everything was written and flushed.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "io/bytes.h"
+#include "archive/ports.h"
 
 namespace tessaly {
 
@@ -52,6 +53,9 @@ class FileStream : public ByteSource {
   // answers false with the reason when the file could not be read whole or
   // changed its size meanwhile.
   bool Finish(bool whole, std::string& error);
+  // The reason of a failed read or Finish was another program changing the
+  // file, not the system failing to read it.
+  bool Changed() const { return changed_; }
 
  private:
   void Close();
@@ -60,14 +64,8 @@ class FileStream : public ByteSource {
   std::uint64_t size_ = 0;
   std::uint64_t got_ = 0;
   std::string error_;
+  bool changed_ = false;
 };
-
-// True when the file can be opened for reading; otherwise says why.
-bool CanOpenForReading(const std::filesystem::path& path, std::string& why);
-
-// True when the file is a regular file whose first bytes are `signature`. Never
-// waits on a named pipe or a device.
-bool FileStartsWith(const std::filesystem::path& path, std::string_view signature);
 
 // Folders whose new entries are flushed to disk once for many files, at the end
 // of a run, instead of once after every file put in place.
@@ -122,7 +120,7 @@ class AtomicFile : public ByteSink {
   std::uint64_t started_ = 0;  // written up to here is on its way to disk
 };
 
-// Puts a sink in front of each file a run writes (the converted file, or the
+// Puts a sink in front of a file being written (the converted file, or the
 // backup of the target); tests give one that fails. Null: none.
 using SinkFilter = std::function<std::unique_ptr<ByteSink>(ByteSink& file,
                                                            const std::filesystem::path& target)>;
@@ -153,11 +151,11 @@ bool SaveAtomically(const std::filesystem::path& target, std::string& error, Wri
 // backup) is refused, also for a user whom the system would let write it. With
 // `keepTime` the copy takes the source's modification time. `filter`, when set,
 // is put in front of the destination. Without `flush` the copy is flushed by
-// its Commit (or Finish) instead. Answers null with the reason on failure.
+// its Commit (or Finish) instead. Throws WriteError (step kRead when the source
+// cannot be read).
 std::unique_ptr<AtomicFile> PrepareCopy(const std::filesystem::path& source,
                                         const std::filesystem::path& dest, bool keepTime,
-                                        std::string& error, const SinkFilter& filter = {},
-                                        bool flush = true);
+                                        const SinkFilter& filter = {}, bool flush = true);
 
 // Writes a whole file, replacing an older file of that name but never following
 // a link, readable by its owner only; on failure removes what it wrote and
@@ -171,5 +169,10 @@ void RemoveFileQuietly(const std::filesystem::path& path);
 bool SyncPath(const std::filesystem::path& path);
 
 std::string ErrnoText(int err);
+
+// A failure of the system at `step` on `file`: `what` says it in words, and
+// the system's own words, when there are any, follow after a colon.
+WriteError SystemFailure(WriteError::Step step, const std::filesystem::path& file, const std::string& what,
+                         const std::string& system = {});
 
 }  // namespace tessaly

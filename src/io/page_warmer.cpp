@@ -1,5 +1,6 @@
 #include "io/page_warmer.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace tessaly {
@@ -42,9 +43,28 @@ void PageWarmer::Warm(const void* begin, std::size_t bytes) {
   wake_.notify_one();
 }
 
-void PageWarmer::Cancel() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  requests_.clear();
+void PageWarmer::Filling(unsigned slot, const void* data, std::size_t used, std::size_t capacity) {
+  if (capacity < kLarge || slot >= kSlots) return;
+  std::uintptr_t& warmed = warmed_[slot];
+  const auto base = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t end = base + used;
+  const std::uintptr_t cap = base + capacity;
+  // A list's arrays begin empty: an array filled from nothing, or one that
+  // moved, is warmed from its start.
+  if (used == 0 || warmed < base || warmed > cap) warmed = base;
+  if (warmed >= cap || warmed >= end + kAhead) return;
+  const std::uintptr_t to = std::min(cap, end + 3 * kAhead);
+  Warm(reinterpret_cast<const void*>(warmed), to - warmed);
+  warmed = to;
+}
+
+void PageWarmer::Done() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.clear();
+  }
+  // What it reached is no longer the arrays being filled.
+  for (auto& w : warmed_) w = 0;
 }
 
 void PageWarmer::Run() {

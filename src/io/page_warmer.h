@@ -2,11 +2,12 @@
 //
 // The first write to a page of fresh memory traps into the kernel, which hands
 // out a page and clears it: for a large drawing this was a third of the load.
-// A warmer asked for the memory that arrays are about to fill does that work
-// on another processor while the parse goes on. It never writes the memory:
-// the pages are only made present, so a request for memory that was freed or
-// reused meanwhile is harmless. Where the system cannot do this, it does
-// nothing.
+// Told how far the arrays of a list are filled, the warmer makes the pages a
+// little ahead of each fill present on another processor while the parse goes
+// on, so that little is made present that the list does not take. It never
+// writes the memory: the pages are only made present, so a request for memory
+// that was freed or reused meanwhile is harmless. Where the system cannot do
+// this, it does nothing.
 #pragma once
 
 #include <condition_variable>
@@ -17,25 +18,36 @@
 #include <thread>
 #include <utility>
 
+#include "archive/ports.h"
+
 namespace tessaly {
 
-class PageWarmer {
+class PageWarmer final : public FillHint {
  public:
   PageWarmer() = default;
-  ~PageWarmer();
-  // A warmer holds nothing of value: a copy is a new, idle one, and assigning
-  // keeps the warmer that is there (documents that own one stay copyable).
-  PageWarmer(const PageWarmer&) : PageWarmer() {}
-  PageWarmer& operator=(const PageWarmer&) { return *this; }
+  ~PageWarmer() override;
+  PageWarmer(const PageWarmer&) = delete;
+  PageWarmer& operator=(const PageWarmer&) = delete;
+
+  void Filling(unsigned slot, const void* data, std::size_t used, std::size_t capacity) override;
+  // Drops the requests not yet served.
+  void Done() override;
 
   // Makes the pages of [begin, begin + bytes) present soon; requests are served
   // in order. The thread starts with the first request.
   void Warm(const void* begin, std::size_t bytes);
-  // Drops the requests not yet served.
-  void Cancel();
 
  private:
   void Run();
+
+  // An array reserved smaller than this is left alone (a thread's wake-up
+  // costs more than the faults it would save).
+  static constexpr std::size_t kLarge = std::size_t{4} << 20;
+  // How far ahead of an array's fill it is kept warm: more than the records of
+  // a few hundred entities fill.
+  static constexpr std::uintptr_t kAhead = std::uintptr_t{128} << 10;
+  static constexpr unsigned kSlots = 8;
+  std::uintptr_t warmed_[kSlots] = {};  // the caller's: how far each array is warmed
 
   std::mutex mutex_;
   std::condition_variable wake_;

@@ -58,6 +58,7 @@ bool FileStream::Open(const fs::path& path, std::string& error) {
   size_ = 0;
   got_ = 0;
   error_.clear();
+  changed_ = false;
   std::uint64_t size = 0;
   file_ = raw::OpenRegular(path, size, error);
   if (file_ == -1) return false;
@@ -74,6 +75,7 @@ std::size_t FileStream::Read(std::uint8_t* into, std::size_t n) {
     if (k < 0) break;
     if (k == 0) {
       error_ = "the file became shorter while it was read";
+      changed_ = true;
       break;
     }
     done += static_cast<std::size_t>(k);
@@ -93,7 +95,10 @@ bool FileStream::Finish(bool whole, std::string& error) {
     }
     if (error_.empty()) {
       const long long k = raw::Read(file_, scratch, 1, error_);
-      if (k > 0) error_ = "the file grew while it was read";
+      if (k > 0) {
+        error_ = "the file grew while it was read";
+        changed_ = true;
+      }
     }
     if (!error_.empty()) {
       error = error_;
@@ -115,58 +120,33 @@ void FolderFlushes::FlushAll() {
 }
 
 std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
-                                        std::string& error, const SinkFilter& filter, bool flush) {
+                                        const SinkFilter& filter, bool flush) {
   std::uint64_t size = 0;
   std::string why;
+  auto unreadable = [&] { return SystemFailure(WriteError::Step::kRead, source, PathToUtf8(source), why); };
   const std::intptr_t file = raw::OpenRegular(source, size, why);
-  if (file == -1) {
-    error = PathToUtf8(source) + ": " + why;
-    return nullptr;
-  }
+  if (file == -1) throw unreadable();
   struct Closer {
     std::intptr_t f;
     ~Closer() { raw::Close(f); }
   } closer{file};
   std::int64_t seconds = 0, nanoseconds = 0;
-  if (keepTime && !raw::ModificationTime(file, seconds, nanoseconds, why)) {
-    error = PathToUtf8(source) + ": " + why;
-    return nullptr;
+  if (keepTime && !raw::ModificationTime(file, seconds, nanoseconds, why)) throw unreadable();
+  auto out = std::make_unique<AtomicFile>(dest);
+  std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
+  ByteSink& sink = filtered ? *filtered : *out;
+  std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[kCopyPiece]);
+  while (true) {
+    const long long n = raw::Read(file, buf.get(), kCopyPiece, why);
+    if (n < 0) throw unreadable();  // the temporary file goes with `out`
+    if (n == 0) break;
+    sink.Write(buf.get(), static_cast<std::size_t>(n));
   }
-  try {
-    auto out = std::make_unique<AtomicFile>(dest);
-    std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
-    ByteSink& sink = filtered ? *filtered : *out;
-    std::unique_ptr<std::uint8_t[]> buf(new std::uint8_t[kCopyPiece]);
-    while (true) {
-      const long long n = raw::Read(file, buf.get(), kCopyPiece, why);
-      if (n < 0) {
-        error = PathToUtf8(source) + ": " + why;
-        return nullptr;  // the temporary file goes with `out`
-      }
-      if (n == 0) break;
-      sink.Write(buf.get(), static_cast<std::size_t>(n));
-    }
-    // A backup is left writable, whatever mode an older one had.
-    out->MakeWritable();
-    if (keepTime) out->SetModificationTime(seconds, nanoseconds);
-    if (flush) out->Finish();
-    return out;
-  } catch (const WriteError& e) {
-    error = e.what();
-  } catch (const std::bad_alloc&) {
-    error = "out of memory";
-  }
-  return nullptr;
-}
-
-bool FileStartsWith(const fs::path& path, std::string_view signature) {
-  std::uint8_t buf[16];
-  if (signature.size() > sizeof buf) return false;
-  FileStream stream;
-  std::string ignored;
-  if (!stream.Open(path, ignored)) return false;
-  return stream.Read(buf, signature.size()) == signature.size() &&
-         std::memcmp(buf, signature.data(), signature.size()) == 0;
+  // A backup is left writable, whatever mode an older one had.
+  out->MakeWritable();
+  if (keepTime) out->SetModificationTime(seconds, nanoseconds);
+  if (flush) out->Finish();
+  return out;
 }
 
 }  // namespace tessaly

@@ -6,7 +6,6 @@
 #include "archive/writer.h"
 
 namespace tessaly {
-namespace fs = std::filesystem;
 template class TDocument<JwsFormat>;
 
 void JwsFormat::ReadHeader(ArchiveReader& r, Header& doc) {

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -83,9 +82,6 @@ class TJwsData : public TDocument<JwsFormat> {
 
   TJwsData() = default;
 
-  // True when the file is a regular file that begins with "JwsData" (whatever
-  // follows).
-  static bool IsJwsFile(const std::filesystem::path& path) { return IsFile(path); }
   static constexpr std::int32_t WrittenVersion(std::int32_t version) {
     return JwsFormat::WrittenVersion(version);
   }

@@ -120,7 +120,15 @@ void ReadHeader(ArchiveReader& r, TJwwHeaderData& d) {
   d.Header.signature.assign(reinterpret_cast<const char*>(sig.data()), sig.size());
   d.Header.version = r.i32();
   const std::int32_t v = d.Header.version;
-  if (!IsSupportedJwwVersion(v)) r.Error("unsupported version " + std::to_string(v));
+  if (v < 220) {
+    throw FormatError(FormatError::Kind::kTooOld, 8,
+                      "unsupported version " + std::to_string(v) + ": older than 220, the oldest drawing version");
+  }
+  if (!IsSupportedJwwVersion(v)) {
+    // The block of fields 35 to 40 has no defined size for these versions.
+    throw FormatError(FormatError::Kind::kNoLayout, 8,
+                      "unsupported version " + std::to_string(v) + ": its header has no defined layout");
+  }
   Reading a{r};
   std::int32_t printSkip = 0;
   Fields(a, d, v, printSkip);

@@ -1,6 +1,5 @@
 #include "jww/images.h"
 
-#include "io/path_text.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
@@ -47,17 +46,6 @@ bool CheckImageName(const JString& name, std::string& fsName, std::string& why) 
     return false;
   }
   return true;
-}
-
-std::filesystem::path TBoundImages::PathOf(const JString& name) const {
-  std::string fsName, why;
-  if (name.empty() || workDir_.empty() || !CheckImageName(name, fsName, why)) return {};
-  return FilePath(fsName, name.wide);
-}
-
-std::filesystem::path TBoundImages::FilePath(const std::string& fsName, bool wide) const {
-  const std::filesystem::path name = wide ? PathFromUtf8(fsName) : PathFromShiftJisName(fsName);
-  return name.empty() ? name : workDir_ / name;
 }
 
 }  // namespace tessaly

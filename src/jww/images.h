@@ -1,12 +1,15 @@
-// Images embedded in a drawing. While a drawing is converted their data lives as
-// files in a working folder, one file per image name; the list of them is shared
-// by the reader, which extracts them, the writer, which embeds the ones that a
-// text still refers to, and the clean-up after each file.
+// Images embedded in a drawing. The list of them is shared by the reader, which
+// hands each image to a store as it is read, the writer, which embeds again the
+// ones that a text still refers to, and the clean-up after each file. Where the
+// images are kept is the store's business: the driver keeps them as files in
+// its working folder, tools and tests in memory.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
+#include <map>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "text/jstring.h"
@@ -19,25 +22,65 @@ struct TBindImageType {
   bool used = false;
 };
 
+// Where the data of embedded images is kept while a drawing is converted, under
+// the file-system name CheckImageName makes of an image's name (`wide`: a name
+// from UTF-16, in UTF-8; else Shift-JIS bytes).
+class ImageStore {
+ public:
+  virtual ~ImageStore() = default;
+  // Keeps an image's data, replacing what the name held. Throws WriteError.
+  virtual void Put(const std::string& fsName, bool wide, std::span<const std::uint8_t> data) = 0;
+  // True when the name holds data.
+  virtual bool Has(const std::string& fsName, bool wide) = 0;
+  // The data the name holds; false with the reason when it cannot be had.
+  virtual bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data,
+                   std::string& why) = 0;
+  // Forgets the images of `entries` (the drawing is done with).
+  virtual void Forget(const std::vector<TBindImageType>& entries) = 0;
+};
+
+// The images in memory.
+class MemoryImages final : public ImageStore {
+ public:
+  void Put(const std::string& fsName, bool wide, std::span<const std::uint8_t> data) override {
+    data_[{fsName, wide}].assign(data.begin(), data.end());
+  }
+  bool Has(const std::string& fsName, bool wide) override { return data_.count({fsName, wide}) != 0; }
+  bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data, std::string& why) override {
+    const auto it = data_.find({fsName, wide});
+    if (it == data_.end()) {
+      why = "no such image";
+      return false;
+    }
+    data = it->second;
+    return true;
+  }
+  void Forget(const std::vector<TBindImageType>&) override { data_.clear(); }
+  std::size_t Count() const { return data_.size(); }
+
+ private:
+  std::map<std::pair<std::string, bool>, std::vector<std::uint8_t>> data_;
+};
+
+// The images of the drawing being converted, and where their data is kept
+// (none: a drawing with embedded images cannot be read or written).
 class TBoundImages {
  public:
   TBoundImages() = default;
-  explicit TBoundImages(std::filesystem::path workDir) : workDir_(std::move(workDir)) {}
+  explicit TBoundImages(ImageStore& store) : store_(&store) {}
 
-  const std::filesystem::path& WorkDir() const { return workDir_; }
-  void SetWorkDir(std::filesystem::path dir) { workDir_ = std::move(dir); }
+  ImageStore* Store() const { return store_; }
+  void SetStore(ImageStore* store) { store_ = store; }
 
   std::vector<TBindImageType> Entries;
-  void Clear() { Entries.clear(); }
-
-  // The working file of an image name, or an empty path when the name cannot
-  // name a file there (see CheckImageName).
-  std::filesystem::path PathOf(const JString& name) const;
-  // The working file of a name that CheckImageName made (`wide`: from UTF-16).
-  std::filesystem::path FilePath(const std::string& fsName, bool wide) const;
+  // Forgets the entries and the data the store keeps for them.
+  void Clear() {
+    if (store_) store_->Forget(Entries);
+    Entries.clear();
+  }
 
  private:
-  std::filesystem::path workDir_;
+  ImageStore* store_ = nullptr;
 };
 
 // An image name comes from the file and becomes a file name in the working

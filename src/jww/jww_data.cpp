@@ -10,12 +10,9 @@
 
 #include "archive/reader.h"
 #include "archive/writer.h"
-#include "io/files.h"
-#include "io/path_text.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
-namespace fs = std::filesystem;
 template class TDocument<JwwFormat>;
 
 namespace {
@@ -73,57 +70,59 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   images_.Clear();
   const std::uint32_t k = r.u32();
   images_.Entries.reserve(std::min<std::size_t>(k, r.remaining() / 5));
-  // A later image of a name already extracted replaces its working file. Only
-  // the last one of each name is written again, once the section is read: a
-  // file rewritten for every image of one name (each time a truncation, which
-  // some file systems flush to disk at once) took seconds for a drawing of a
-  // few hundred kilobytes.
-  std::set<std::string> extracted;
-  // The reader's bytes last only until its next read: the data waiting to be
-  // written is a copy (of one image per name, so never more than the file).
-  std::map<std::string, std::pair<fs::path, std::vector<std::uint8_t>>> replaced;
+  // A later image of a name already stored replaces it. Only the last one of
+  // each name is stored again, once the section is read: a working file
+  // rewritten for every image of one name (each time a truncation, which some
+  // file systems flush to disk at once) took seconds for a drawing of a few
+  // hundred kilobytes.
+  std::set<std::pair<std::string, bool>> stored;
+  // The reader's bytes last only as long as their view: the data waiting to be
+  // stored is a copy (of one image per name, so never more than the file).
+  std::map<std::pair<std::string, bool>, std::vector<std::uint8_t>> replaced;
   for (std::uint32_t i = 0; i < k; ++i) {
-    const std::string where = " (image " + std::to_string(i + 1) + " of " + std::to_string(k) + ")";
+    const std::string where = "image " + std::to_string(i + 1) + " of " + std::to_string(k);
     const std::size_t at = r.offset();
     try {
       TBindImageType img;
       img.name = r.string();
       img.size = r.i32();
       std::string fsName, why;
-      if (!img.name.empty() && !CheckImageName(img.name, fsName, why)) throw FormatError(at, why);
-      if (img.size < 0) throw FormatError(at, "negative image size " + std::to_string(img.size));
+      if (!img.name.empty() && !CheckImageName(img.name, fsName, why)) {
+        throw FormatError(FormatError::Kind::kMalformed, at, why);
+      }
+      if (img.size < 0) {
+        throw FormatError(FormatError::Kind::kMalformed, at, "negative image size " + std::to_string(img.size));
+      }
       if (img.name.empty()) {
         r.skip(static_cast<std::size_t>(img.size));  // nothing to keep
         images_.Entries.push_back(std::move(img));
         continue;
       }
-      auto data = r.bytes(static_cast<std::size_t>(img.size));
-      if (img.size == 0) {
-        images_.Entries.push_back(std::move(img));
-        continue;
-      }
-      if (images_.WorkDir().empty()) throw WriteError("no working folder for embedded images");
-      // Listed before the file is made, so that the clean-up finds it whatever happens next.
+      const ArchiveReader::View data = r.bytes(static_cast<std::size_t>(img.size));
+      const bool wide = img.name.wide;
+      // Listed before it is stored, so that the clean-up finds it whatever happens next.
       images_.Entries.push_back(std::move(img));
-      const fs::path file = images_.PathOf(images_.Entries.back().name);
-      if (!extracted.insert(fsName).second) {
-        auto& waiting = replaced[fsName];
-        waiting.first = file;
-        waiting.second.assign(data.begin(), data.end());
+      if (data.size() == 0) continue;
+      ImageStore* store = images_.Store();
+      if (!store) throw WriteError("no working folder for embedded images");
+      if (!stored.insert({fsName, wide}).second) {
+        replaced[{fsName, wide}].assign(data.data(), data.data() + data.size());
         continue;
       }
-      WriteWholeFile(file, data);
+      store->Put(fsName, wide, data.span());
     } catch (const FormatError& e) {
-      throw FormatError(e.offset(), e.what() + where);
+      throw e.In(where);
     } catch (const WriteError& e) {
-      throw WriteError(std::string("cannot extract an embedded image: ") + e.what() + where);
+      throw WriteError(e.step(), e.file(), e.system(),
+                       std::string("cannot extract an embedded image: ") + e.what() + " (" + where + ")");
     }
   }
-  for (const auto& [fsName, fileAndData] : replaced) {
+  for (const auto& [name, data] : replaced) {
     try {
-      WriteWholeFile(fileAndData.first, fileAndData.second);
+      images_.Store()->Put(name.first, name.second, data);
     } catch (const WriteError& e) {
-      throw WriteError(std::string("cannot extract an embedded image: ") + e.what());
+      throw WriteError(e.step(), e.file(), e.system(),
+                       std::string("cannot extract an embedded image: ") + e.what());
     }
   }
 }
@@ -170,23 +169,24 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
     for (const auto& d : lists.BlockDefs) mark(d);
   }
 
+  // An image is embedded again when its data is kept (an image of no bytes is
+  // kept only as another image of its name).
+  ImageStore* store = images_.Store();
   std::uint32_t u = 0;
   for (auto& e : entries) {
     if (!e.used) continue;
-    std::error_code ec;
-    fs::path p = images_.PathOf(e.name);
-    e.used = !p.empty() && fs::is_regular_file(p, ec);
+    std::string fsName, why;
+    e.used = store && !e.name.empty() && CheckImageName(e.name, fsName, why) && store->Has(fsName, e.name.wide);
     if (e.used) ++u;
   }
   w.u32(u);
+  std::vector<std::uint8_t> data;
   for (const auto& e : entries) {
     if (!e.used) continue;
     w.string(e.name);
-    std::vector<std::uint8_t> data;
-    std::string why;
-    if (!ReadWholeFile(images_.PathOf(e.name), data, why)) {
-      throw WriteError("embedded image " + PathToUtf8(images_.PathOf(e.name).filename()) + ": " + why);
-    }
+    std::string fsName, why;
+    CheckImageName(e.name, fsName, why);
+    if (!store->Get(fsName, e.name.wide, data, why)) throw WriteError("embedded image " + fsName + ": " + why);
     if (data.size() > 0x7FFFFFFFu) throw WriteError("embedded image larger than 2 GB");
     w.i32(static_cast<std::int32_t>(data.size()));
     w.bytes(data.data(), data.size());

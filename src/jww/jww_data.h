@@ -21,8 +21,8 @@ struct JwwFormat {
 
   using Header = TJwwHeaderData;
 
-  // The embedded images: extracted into the images' working folder on reading,
-  // embedded again from it on writing (those that a text still refers to).
+  // The embedded images: handed to the images' store on reading, embedded
+  // again from it on writing (those that a text still refers to).
   class Tail {
    public:
     explicit Tail(TBoundImages& images) : images_(images) {}
@@ -55,11 +55,10 @@ class TJwwData : public TDocument<JwwFormat> {
  public:
   static constexpr std::string_view kSignature = JwwFormat::kSignature;
 
-  // The document extracts embedded images into `images`' working folder and
-  // records them there; the writer embeds them again from it.
+  // The document lists the embedded images in `images` and hands their data
+  // to its store; the writer embeds them again from there.
   explicit TJwwData(TBoundImages& images) : TDocument(images) {}
 
-  static bool IsJwwFile(const std::filesystem::path& path) { return IsFile(path); }
   TBoundImages& Images() { return tail().Images(); }
 };
 

@@ -145,7 +145,8 @@ std::string ImageData() {
 void MakeSource(Env& e) {
   if (e.format == kJww) {
     TempDir work;
-    TBoundImages images(work.path());
+    MemoryImages imagesStore;
+    TBoundImages images(imagesStore);
     TJwwData doc(images);
     draw::SampleDrawing(doc, 700, 40);
     draw::EmbedImage(doc, "pic.bmp", ImageData());
@@ -310,8 +311,9 @@ TEST_P(ConvertFault, IsReportedAndLeavesEveryFileAsItWas) {
   e.tmpdir.emplace("TMPDIR", (e.dir / "tmp").string());
   if (const std::string why = c.setUp(e); !why.empty()) GTEST_SKIP() << why;
   const Files before = Snapshot(e.dir.path());
-  // The first read of the source is the signature check; the next is the load's.
-  if (e.reads) e.reads->Arm(1);
+  // The first read of the source is the load's, which checks the signature as
+  // it begins: the file is opened once.
+  if (e.reads) e.reads->Arm(0);
 
   bool failed = false;
   std::string reason;
@@ -323,7 +325,7 @@ TEST_P(ConvertFault, IsReportedAndLeavesEveryFileAsItWas) {
     const RunSummary s = converter.ConvertFiles(ItemsFor({e.source}, e.target.parent_path()), true, rec);
     ASSERT_EQ(rec.results.size(), 1u);
     failed = s.failed == 1 && rec.results[0].outcome == FileOutcome::kFailed && !rec.results[0].written;
-    reason = rec.results[0].reason;
+    reason = rec.results[0].failure.text;
   } else {
     std::ostringstream out, err;
     const int status =

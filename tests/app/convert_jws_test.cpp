@@ -12,6 +12,7 @@
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -27,14 +28,14 @@ using test::WriteFile;
 using test::draw::SameFiles;
 
 std::int64_t FigureDimensions(const fs::path& path) {
-  return figure::EntriesIn(path, kDimension);
+  return test::DimensionsIn(path);
 }
 
 // What converting a figure must write: the figure read, dissolved and written
 // in the version it was read with.
 std::string ConvertedBytes(const fs::path& source, bool referencePoints) {
   TJwsData doc;
-  EXPECT_TRUE(doc.Load(source)) << doc.Error();
+  EXPECT_TRUE(test::Loads(doc, source));
   DissolveDimensions(doc, referencePoints);
   StringSink sink;
   doc.Write(sink, doc.Version());
@@ -65,8 +66,8 @@ TEST(ConvertFigures, StatusTextsLogAndResultsForAMixedList) {
   ASSERT_EQ(rec.results.size(), 3u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
   EXPECT_EQ(rec.results[1].outcome, FileOutcome::kSkipped);
-  EXPECT_EQ(rec.results[1].reason, "not a JWW or JWS file");
-  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted) << rec.results[2].reason;
+  EXPECT_EQ(rec.results[1].failure.text, "not a JWW or JWS file");
+  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted) << rec.results[2].failure.text;
   EXPECT_EQ(rec.results[2].dimensions, 3);
   EXPECT_EQ(rec.results[2].target, dir / "out" / "c.JWS");
   EXPECT_EQ(s.converted, 2u);
@@ -125,10 +126,10 @@ TEST(ConvertFigures, EveryOutputLoadsAgainWithoutDimensions) {
       Recorder rec;
       converter.ConvertFiles(ItemsFor({dir / "a.jws"}, dir / "out"), referencePoints, rec);
       ASSERT_EQ(rec.results.size(), 1u);
-      ASSERT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].reason;
+      ASSERT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].failure.text;
       EXPECT_EQ(rec.results[0].dimensions, 5);
       TJwsData out;
-      ASSERT_TRUE(out.Load(dir / "out" / "a.jws")) << out.Error();
+      ASSERT_TRUE(test::Loads(out, dir / "out" / "a.jws"));
       EXPECT_EQ(draw::DimensionEntries(out), 0);
       EXPECT_EQ(out.Version(), TJwsData::WrittenVersion(version));
       EXPECT_EQ(ReadFile(dir / "out" / "a.jws"), ConvertedBytes(dir / "a.jws", referencePoints));
@@ -182,10 +183,10 @@ TEST(ConvertFigures, RealFiguresIntoAnotherFolder) {
   ASSERT_EQ(rec.results.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_EQ(rec.results[i].outcome, FileOutcome::kNothingToDissolve) << rec.results[i].reason;
+    EXPECT_EQ(rec.results[i].outcome, FileOutcome::kNothingToDissolve) << rec.results[i].failure.text;
     EXPECT_TRUE(rec.results[i].written);
     TJwsData doc;
-    ASSERT_TRUE(doc.Load(files[i])) << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, files[i]));
     StringSink plain;
     doc.Write(plain, doc.Version());
     EXPECT_TRUE(ReadFile(dir.path() / files[i].filename()) == plain.bytes);

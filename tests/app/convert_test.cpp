@@ -17,6 +17,7 @@
 #include "support/failing_sink.h"
 #include "support/scoped_system.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -34,14 +35,7 @@ using test::FailingSink;
 using test::draw::MakeDrawing;
 using test::draw::SameFiles;
 
-// Loads a file and answers its dimension entries (-1 when it does not load).
-std::int64_t DimensionsIn(const fs::path& path) {
-  TempDir work;
-  TBoundImages images(work.path());
-  TJwwData doc(images);
-  if (!doc.Load(path)) return -1;
-  return draw::DimensionEntries(doc);
-}
+using test::DimensionsIn;
 
 TEST(ConvertFiles, StatusTextsLogAndResultsForAMixedList) {
   TempDir dir;
@@ -70,7 +64,7 @@ TEST(ConvertFiles, StatusTextsLogAndResultsForAMixedList) {
   EXPECT_EQ(rec.results[0].target, dir / "out" / "a.jww");
   EXPECT_TRUE(rec.results[0].backup.empty());
   EXPECT_EQ(rec.results[1].outcome, FileOutcome::kSkipped);
-  EXPECT_EQ(rec.results[1].reason, "not a JWW or JWS file");
+  EXPECT_EQ(rec.results[1].failure.text, "not a JWW or JWS file");
   EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
   EXPECT_EQ(rec.results[2].dimensions, 2);
   EXPECT_EQ(s.converted, 2u);
@@ -101,7 +95,7 @@ const FormatCase kFormats[] = {
     // A drawing is not a figure.
     {"Jws", "a.jws", "a._JWS", "not a JWS figure", "JwwData. is a drawing's signature",
      [](const fs::path& p, int n) { test::figure::MakeFigure(p, n); },
-     [](const fs::path& p) { return test::figure::EntriesIn(p, kDimension); }},
+     DimensionsIn},
 };
 
 // What converting the bytes of `copy` as a file named `name` writes, by a run
@@ -229,10 +223,10 @@ TEST(ConvertFiles, AFileThatCannotBePutInPlaceFailsAloneInItsTurn) {
   TempDir dir;
   fs::create_directories(dir / "out");
   for (const char* name : {"a.jww", "b.jww", "c.jww"}) MakeDrawing(dir / name, 1);
-  Converter converter([](ByteSink&, const fs::path& target) -> std::unique_ptr<ByteSink> {
+  Converter converter({.filter = [](ByteSink&, const fs::path& target) -> std::unique_ptr<ByteSink> {
     if (target.filename() == "b.jww") fs::create_directories(target / "in the way");
     return nullptr;
-  });
+  }});
   Recorder rec;
   const RunSummary s = converter.ConvertFiles(
       ItemsFor({dir / "a.jww", dir / "b.jww", dir / "c.jww"}, dir / "out"), true, rec);
@@ -249,7 +243,7 @@ TEST(ConvertFiles, AFileThatCannotBePutInPlaceFailsAloneInItsTurn) {
   ASSERT_EQ(rec.results.size(), 3u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
   EXPECT_EQ(rec.results[1].outcome, FileOutcome::kFailed);
-  EXPECT_NE(rec.results[1].reason.find("cannot replace"), std::string::npos) << rec.results[1].reason;
+  EXPECT_NE(rec.results[1].failure.text.find("cannot replace"), std::string::npos) << rec.results[1].failure.text;
   EXPECT_FALSE(rec.results[1].written);
   EXPECT_EQ(rec.results[1].dimensions, 0);
   EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
@@ -428,11 +422,11 @@ TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
   const auto expected = Snapshot(dir.path());
 
   const fs::path target = dir / "out" / f.source;
-  Converter converter([&](ByteSink& file, const fs::path& to) -> std::unique_ptr<ByteSink> {
+  Converter converter({.filter = [&](ByteSink& file, const fs::path& to) -> std::unique_ptr<ByteSink> {
     const auto& limit = to == target ? c.outputFailsAfter : c.backupFailsAfter;
     if (!limit) return nullptr;
     return std::make_unique<FailingSink>(file, to, *limit);
-  });
+  }});
   Recorder rec;
   const RunSummary s =
       converter.ConvertFiles(ItemsFor({dir / "src" / f.source}, dir / "out"), true, rec);
@@ -440,7 +434,7 @@ TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
   const std::string reason = c.reason ? c.reason : f.notA;
-  EXPECT_NE(rec.results[0].reason.find(reason), std::string::npos) << rec.results[0].reason;
+  EXPECT_NE(rec.results[0].failure.text.find(reason), std::string::npos) << rec.results[0].failure.text;
   EXPECT_FALSE(rec.results[0].written);
   EXPECT_TRUE(rec.results[0].backup.empty());
   EXPECT_EQ(s.failed, 1u);
@@ -465,7 +459,7 @@ TEST(ConvertFailure, TheReasonNamesTheFileThatCausedIt) {
   Recorder rec;
   converter.ConvertFiles(ItemsFor({dir / "plan.jww"}, dir / "out"), true, rec);
   ASSERT_EQ(rec.results.size(), 1u);
-  EXPECT_EQ(rec.results[0].reason, "the target " + (dir / "out" / "plan.jww").string() +
+  EXPECT_EQ(rec.results[0].failure.text, "the target " + (dir / "out" / "plan.jww").string() +
                                        " is read-only");
 }
 
@@ -480,7 +474,7 @@ TEST(ConvertFailure, UnreadableSource) {
   converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, rec);
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
-  EXPECT_NE(rec.results[0].reason.find("cannot open"), std::string::npos) << rec.results[0].reason;
+  EXPECT_NE(rec.results[0].failure.text.find("cannot open"), std::string::npos) << rec.results[0].failure.text;
   EXPECT_TRUE(fs::is_empty(dir / "out"));
 }
 
@@ -505,7 +499,7 @@ TEST(ConvertFailure, TargetFolderWithoutWritePermission) {
   ::chmod((dir / "out").c_str(), 0755);
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
-  EXPECT_NE(rec.results[0].reason.find("cannot create a file in"), std::string::npos) << rec.results[0].reason;
+  EXPECT_NE(rec.results[0].failure.text.find("cannot create a file in"), std::string::npos) << rec.results[0].failure.text;
   EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
 }
 
@@ -515,7 +509,8 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   fs::create_directories(dir / "out");
   fs::create_directories(dir / "build");
   {
-    TBoundImages images(dir / "build");
+    MemoryImages imagesStore;
+    TBoundImages images(imagesStore);
     TJwwData doc(images);
     draw::SampleDrawing(doc, 700, 2);
     draw::EmbedImage(doc, "pic.bmp", "BM first image");
@@ -526,31 +521,28 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   Converter converter;
   Recorder rec;
   fs::path work;
-  rec.finished = [&](const FileResult&) {
-    work = converter.Images().WorkDir();
-    EXPECT_TRUE(converter.Images().Entries.empty());
-  };
   // What the working folder holds once the file is done.
   std::vector<std::pair<std::string, std::string>> left{{"x", "x"}};
   rec.finished = [&](const FileResult&) {
-    work = converter.Images().WorkDir();
+    work = converter.WorkFolder();
     left = Snapshot(work);
   };
   converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "out"), true, rec);
   ASSERT_EQ(rec.results.size(), 1u);
-  ASSERT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].reason;
+  ASSERT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].failure.text;
   EXPECT_EQ(work.parent_path(), dir / "tmp");
   EXPECT_TRUE(left.empty());
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // the working folder is gone after the run
 
   TempDir check;
-  TBoundImages images(check.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  ASSERT_TRUE(doc.Load(dir / "out" / "a.jww")) << doc.Error();
+  ASSERT_TRUE(test::Loads(doc, dir / "out" / "a.jww"));
   EXPECT_EQ(draw::DimensionEntries(doc), 0);
   ASSERT_EQ(images.Entries.size(), 2u);
-  EXPECT_EQ(ReadFile(check / "pic.bmp"), "BM first image");
-  EXPECT_EQ(ReadFile(check / "Photo.JPG.GZ"), std::string("\x1f\x8b\0\0gz", 6));
+  EXPECT_EQ(test::Stored(imagesStore, "pic.bmp"), "BM first image");
+  EXPECT_EQ(test::Stored(imagesStore, "Photo.JPG.GZ"), std::string("\x1f\x8b\0\0gz", 6));
 }
 
 TEST(ConvertNames, ExtensionsTargetsAndBackups) {

@@ -7,6 +7,7 @@
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/documents.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -19,12 +20,7 @@ using Lines = std::vector<std::string>;
 
 using test::draw::MakeDrawing;
 
-std::int64_t DimensionsIn(const fs::path& path) {
-  TempDir work;
-  TBoundImages images(work.path());
-  TJwwData doc(images);
-  return doc.Load(path) ? test::draw::DimensionEntries(doc) : -1;
-}
+using test::DimensionsIn;
 
 struct FakePlatform : PlatformService {
   fs::path desktop, home, settings;

@@ -9,6 +9,7 @@
 #include "support/drawing_builder.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -34,7 +35,8 @@ TEST(CliProcess, TwoConversionsAtOnceKeepTheirImagesApart) {
     fs::create_directories(dir / std::string(1, who));
     fs::create_directories(dir / ("out" + std::string(1, who)));
     for (int i = 0; i < kFiles; ++i) {
-      TBoundImages images(dir / "build");
+      MemoryImages imagesStore;
+      TBoundImages images(imagesStore);
       TJwwData doc(images);
       draw::SampleDrawing(doc, 700, 3);
       draw::EmbedImage(doc, "pic.bmp", ImageBytes(who, i));
@@ -54,12 +56,13 @@ TEST(CliProcess, TwoConversionsAtOnceKeepTheirImagesApart) {
     for (int i = 0; i < kFiles; ++i) {
       const fs::path out = dir / ("out" + std::string(1, who)) / ("d" + std::to_string(i) + ".jww");
       TempDir work;
-      TBoundImages images(work.path());
+      MemoryImages imagesStore;
+      TBoundImages images(imagesStore);
       TJwwData doc(images);
-      ASSERT_TRUE(doc.Load(out)) << out << ": " << doc.Error();
+      ASSERT_TRUE(test::Loads(doc, out));
       EXPECT_EQ(draw::DimensionEntries(doc), 0);
       ASSERT_EQ(images.Entries.size(), 1u) << out;
-      EXPECT_TRUE(ReadFile(work / "pic.bmp") == ImageBytes(who, i)) << out;
+      EXPECT_TRUE(test::Stored(imagesStore, "pic.bmp") == ImageBytes(who, i)) << out;
     }
   }
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // both working folders are gone
@@ -101,14 +104,15 @@ TEST(CliProcess, ConvertsAFolderOfDrawingsAndFigures) {
       << ReadFile(dir / "log");
   {
     TempDir work;
-    TBoundImages images(work.path());
+    MemoryImages imagesStore;
+    TBoundImages images(imagesStore);
     TJwwData doc(images);
-    ASSERT_TRUE(doc.Load(dir / "out" / "plan.jww")) << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, dir / "out" / "plan.jww"));
     EXPECT_EQ(draw::DimensionEntries(doc), 0);
   }
   for (const fs::path& p : {dir / "out" / "part.jws", dir / "out" / "sub" / "Part.JWS"}) {
     TJwsData doc;
-    ASSERT_TRUE(doc.Load(p)) << p << ": " << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, p));
     EXPECT_EQ(draw::DimensionEntries(doc), 0) << p;
     EXPECT_GT(doc.TextCount(), 1) << p;
   }

@@ -13,6 +13,7 @@
 #include "support/drawing_builder.h"
 #include "support/process.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -30,7 +31,8 @@ std::string ImageBytes(int i) {
 // Drawing i: dimensions, and an image that every drawing names "pic.bmp".
 void MakeDrawing(const fs::path& path, int i) {
   TempDir work;
-  TBoundImages images(work.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
   draw::SampleDrawing(doc, 700, 2 + i % 3);
   draw::EmbedImage(doc, "pic.bmp", ImageBytes(i));
@@ -81,11 +83,12 @@ TEST(CliStress, FourConversionsOfOverlappingSetsAtOnce) {
   // The reference itself holds each drawing's own image and no dimension.
   for (int i = 0; i < kDrawings; ++i) {
     TempDir work;
-    TBoundImages images(work.path());
+    MemoryImages imagesStore;
+    TBoundImages images(imagesStore);
     TJwwData doc(images);
-    ASSERT_TRUE(doc.Load(dir / "alone" / name(i))) << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, dir / "alone" / name(i)));
     EXPECT_EQ(draw::DimensionEntries(doc), 0);
-    EXPECT_TRUE(ReadFile(work / "pic.bmp") == ImageBytes(i)) << name(i);
+    EXPECT_TRUE(test::Stored(imagesStore, "pic.bmp") == ImageBytes(i)) << name(i);
   }
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // every working folder is gone
 }
@@ -162,8 +165,8 @@ TEST(CliStress, MemoryLimitsEndWithAReasonNeverACrash) {
     TBoundImages images;
     TJwwData doc(images);
     draw::NewDrawing(doc, 600);
-    for (int i = 0; i < 150000; ++i) draw::Add(doc, draw::Line(i, 0, i, 1));
-    for (int i = 0; i < 20000; ++i) draw::Add(doc, draw::Dimension(i, JString("1,000")));
+    for (int i = 0; i < 150000; ++i) doc.Add(draw::Line(i, 0, i, 1));
+    for (int i = 0; i < 20000; ++i) doc.Add(draw::Dimension(i, JString("1,000")));
     draw::SaveDrawing(doc, dir / "big.jww");
   }
   bool failedForMemory = false, worked = false;

@@ -15,6 +15,7 @@
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/documents.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -58,20 +59,7 @@ class Cli : public testing::Test {
     test::figure::MakeFigure(p, dimensions, version);
   }
 
-  static std::int64_t Count(const fs::path& p, std::int32_t kind) {
-    if (UpperExtension(p) == ".JWS") return test::figure::EntriesIn(p, kind);
-    TempDir work;
-    TBoundImages images(work.path());
-    TJwwData doc(images);
-    if (!doc.Load(p)) return -1;
-    std::int64_t n = 0;
-    auto add = [&](const TEntityList& l) {
-      for (const auto& e : l.EntityIndex) n += e.kind == kind;
-    };
-    add(doc);
-    for (const auto& d : doc.BlockDefs) add(d);
-    return n;
-  }
+  static std::int64_t Count(const fs::path& p, std::int32_t kind) { return test::EntriesIn(p, kind); }
 
   TempDir dir_;
   fs::path old_;
@@ -334,7 +322,7 @@ TEST_F(Cli, WalksAFolderOfDrawingsAndFigures) {
   for (const auto& name : made) EXPECT_EQ(Count("out/" + name, kDimension), 0) << name;
   // A figure with nothing to dissolve comes out as a plain save writes it.
   TJwsData plain;
-  ASSERT_TRUE(plain.Load("src/sub/c.JWS"));
+  ASSERT_TRUE(test::Loads(plain, "src/sub/c.JWS"));
   EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::figure::FigureBytes(plain, plain.Version()));
 }
 

@@ -12,12 +12,12 @@
 #include "jws/sample_figure.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
 namespace figure = test::figure;
-using draw::Add;
 using draw::Dimension;
 using draw::Same;
 using test::Bytes;
@@ -31,7 +31,7 @@ JString Wide(std::u16string_view s) {
 
 TJwsData Loaded(const std::string& bytes) {
   TJwsData doc;
-  EXPECT_TRUE(doc.LoadFromMemory(test::AsBytes(bytes))) << doc.Error();
+  EXPECT_TRUE(test::Loaded(doc.Load(test::AsBytes(bytes))));
   return doc;
 }
 
@@ -257,14 +257,14 @@ struct Expectation {
 };
 
 Expectation FillList(TEntityList& list, int seedBase, bool referencePoints) {
-  Add(list, draw::Line(-1, -1, 1, 1));
-  Add(list, draw::Text(JString("keep"), 0, 0));
+  list.Add(draw::Line(-1, -1, 1, 1));
+  list.Add(draw::Text(JString("keep"), 0, 0));
   const std::vector<DimCase> cases = DimCases();
   std::vector<TEntJwwSunpo> dims;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     dims.push_back(DimensionFor(cases[i], seedBase + static_cast<int>(i)));
-    Add(list, dims.back());
-    if (i == 3) Add(list, draw::Point(9, 9));  // entities between dimensions stay where they are
+    list.Add(dims.back());
+    if (i == 3) list.Add(draw::Point(9, 9));  // entities between dimensions stay where they are
   }
   Expectation e;
   e.index = list.EntityIndex;
@@ -378,7 +378,7 @@ TEST(JwsDissolve, ALongValueGivesATextOfTheWholeString) {
   figure::NewFigure(doc, 700);
   TEntJwwSunpo d = Dimension(1, JString(std::string(299, 'a') + "\x95\x5C"), 1);
   d.text.fontName = JString(std::string(256, 'f'));
-  Add(doc, d);
+  doc.Add(d);
   DissolveDimensions(doc, false);
 
   TJwsData again = Loaded(figure::FigureBytes(doc, 700));
@@ -390,14 +390,14 @@ TEST(JwsDissolve, ALongValueGivesATextOfTheWholeString) {
 TEST(JwsDissolve, DefinitionsOnlyLeaveTheMainListAsItWas) {
   TJwsData doc;
   figure::NewFigure(doc, 420);
-  Add(doc, draw::Line(0, 0, 5, 5));
+  doc.Add(draw::Line(0, 0, 5, 5));
   draw::AddInsertion(doc, 7, 1, 1);
   TEntJwwBlockDef& inner = draw::AddBlockDef(doc, 7, "outer");
-  Add(inner, Dimension(1, JString("10"), 1));
+  inner.Add(Dimension(1, JString("10"), 1));
   draw::AddInsertion(inner, 8, 2, 2);
   TEntJwwBlockDef& leaf = draw::AddBlockDef(doc, 8, "inner");
-  Add(leaf, Dimension(2, JString(" "), 0));
-  Add(leaf, Dimension(3, JString("30"), 1));
+  leaf.Add(Dimension(2, JString(" "), 0));
+  leaf.Add(Dimension(3, JString("30"), 1));
   const std::vector<TEntJwwIndex> mainIndex = doc.EntityIndex;
 
   const DissolveResult r = DissolveDimensions(doc, true);
@@ -460,7 +460,7 @@ TEST(JwsDissolve, ReferencePointsExactlyWithTheOption) {
     d.point2.isTemporary = 1;
     d.point3.isTemporary = 0;
     d.point4.isTemporary = 5;
-    Add(doc, d);
+    doc.Add(d);
     DissolveDimensions(doc, option);
     // Through the file, so that what is written is what is checked.
     TJwsData again = Loaded(figure::FigureBytes(doc, 600));
@@ -498,11 +498,11 @@ TEST_P(JwsDissolveCorpus, WithoutDimensionsWritesWhatAPlainSaveWrites) {
   if (static_cast<std::size_t>(GetParam()) >= files.size()) GTEST_SKIP() << "fewer files";
   const auto& path = files[static_cast<std::size_t>(GetParam())];
   TJwsData doc;
-  ASSERT_TRUE(doc.Load(path)) << doc.Error();
+  ASSERT_TRUE(test::Loads(doc, path));
   StringSink plain;
   doc.Write(plain, doc.Version());
   for (bool option : {false, true}) {
-    ASSERT_TRUE(doc.Load(path)) << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, path));
     ASSERT_FALSE(HasDimensions(doc));
     const DissolveResult r = DissolveDimensions(doc, option);
     EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);

@@ -9,13 +9,13 @@
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 #include "text/text_helpers.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
 
-using draw::Add;
 using draw::Dimension;
 using draw::Same;
 
@@ -39,19 +39,19 @@ T Expected(const T& part, const TEntJwwSunpo& d, std::uint16_t bits) {
 
 TEST(Dissolve, AppendsThePartsInOrderAndEmptiesTheDimensionEntries) {
   TEntityList list;
-  Add(list, draw::Line(0, 0, 1, 1));
+  list.Add(draw::Line(0, 0, 1, 1));
   TEntJwwSunpo a = Dimension(1, JString("12"), 1);  // SXF, both auxiliary lines
-  Add(list, a);
-  Add(list, draw::Point(5, 5));
+  list.Add(a);
+  list.Add(draw::Point(5, 5));
   TEntJwwSunpo b = Dimension(2, JString("  "), 0);  // a line only
-  Add(list, b);
-  Add(list, draw::Text(JString("note"), 3, 3));
+  list.Add(b);
+  list.Add(draw::Text(JString("note"), 3, 3));
   const JString spaceFive("\x81\x40\x35");      // a full-width space and "5"
   TEntJwwSunpo c = Dimension(3, spaceFive, 2);  // SXF, no auxiliary line
   c.auxLine1.endX = c.auxLine1.startX;
   c.auxLine1.endY = c.auxLine1.startY;
   c.auxLine2 = draw::Line(0, 7, 1e-8, 7, c.auxLine2.common);
-  Add(list, c);
+  list.Add(c);
 
   const DissolveResult r = DissolveList(list, true);
   EXPECT_EQ(list.PartCount, 3 + 2 + 2 + 8);
@@ -110,7 +110,7 @@ TEST(Dissolve, KeepsFlagBitsAlreadySetAndTakesTheDimensionsLayers) {
   d.line.common.flags = 0xFFFF;
   d.text.common.flags = 0x0001;
   d.point1.common.flags = 0x0040;
-  Add(list, d);
+  list.Add(d);
   DissolveList(list, false);
   draw::ExpandParts(list);
   ASSERT_EQ(list.LineCount(), 3);
@@ -141,7 +141,7 @@ class DissolveValue : public testing::TestWithParam<ValueCase> {};
 
 TEST_P(DissolveValue, MakesATextOnlyForAVisibleCharacter) {
   TEntityList list;
-  Add(list, Dimension(0, GetParam().value, 0));
+  list.Add(Dimension(0, GetParam().value, 0));
   const DissolveResult r = DissolveList(list, true);
   draw::ExpandParts(list);
   EXPECT_EQ(r.texts, GetParam().text ? 1 : 0);
@@ -196,7 +196,7 @@ TEST_P(DissolveAuxLine, NeedsALengthAbove1e8) {
     TEntJwwSunpo d = Dimension(0, JString("1"), 1);
     TEntJwwSen& aux = which == 1 ? d.auxLine1 : d.auxLine2;
     aux = draw::Line(c.x1, c.y1, c.x2, c.y2, aux.common);
-    Add(list, d);
+    list.Add(d);
     DissolveList(list, false);
     draw::ExpandParts(list);
     // The other auxiliary line and both points stay.
@@ -223,7 +223,7 @@ TEST(Dissolve, TheDimensionLineNeedsNoLength) {
   TEntityList list;
   TEntJwwSunpo d = Dimension(0, JString(""), 0);
   d.line = draw::Line(4, 4, 4, 4, d.line.common);
-  Add(list, d);
+  list.Add(d);
   DissolveList(list, true);
   draw::ExpandParts(list);
   ASSERT_EQ(list.LineCount(), 1);
@@ -236,7 +236,7 @@ TEST(Dissolve, ReferencePointsOnlyWithTheOption) {
     TEntJwwSunpo d = Dimension(0, JString("1"), 1);
     d.point2.isTemporary = 0;
     d.point1.isTemporary = 1;
-    Add(list, d);
+    list.Add(d);
     DissolveList(list, option);
     draw::ExpandParts(list);
     ASSERT_EQ(list.PointCount(), option ? 4 : 2);
@@ -256,15 +256,15 @@ TEST(Dissolve, WorksInEveryBlockDefinitionOnItsOwnList) {
   TBoundImages images;
   TJwwData doc(images);
   draw::NewDrawing(doc, 600);
-  Add(doc, draw::Line(0, 0, 1, 0));
+  doc.Add(draw::Line(0, 0, 1, 0));
   draw::AddInsertion(doc, 1, 0, 0);
   TEntJwwBlockDef& d1 = draw::AddBlockDef(doc, 1, "one");
-  Add(d1, Dimension(1, JString("1"), 1));
+  d1.Add(Dimension(1, JString("1"), 1));
   draw::AddInsertion(d1, 2, 0, 0);
   TEntJwwBlockDef& d2 = draw::AddBlockDef(doc, 2, "two");
-  Add(d2, draw::Point(1, 1));
-  Add(d2, Dimension(2, JString(""), 0));
-  Add(d2, Dimension(3, JString("3"), 0));
+  d2.Add(draw::Point(1, 1));
+  d2.Add(Dimension(2, JString(""), 0));
+  d2.Add(Dimension(3, JString("3"), 0));
 
   const DissolveResult r = DissolveDimensions(doc, true);
   draw::ExpandParts(doc);
@@ -296,21 +296,21 @@ TEST(Dissolve, WorksInEveryBlockDefinitionOnItsOwnList) {
 // in the main list and in a definition.
 TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
   test::TempDir work;
-  TBoundImages images(work.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
   draw::NewDrawing(doc, 700);
   for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) draw::EmbedImage(doc, name, name);
   // Only the dimensions' values refer to b and c.
   doc.Texts[1].text = doc.Texts[2].text = JString("plain");
-  Add(doc, Dimension(1, JString("^@BM%temp%b.bmp,1,1"), 1));
+  doc.Add(Dimension(1, JString("^@BM%temp%b.bmp,1,1"), 1));
   draw::AddInsertion(doc, 1, 0, 0);
-  Add(draw::AddBlockDef(doc, 1, "d"), Dimension(2, JString("^@BM%temp%C.BMP,1,1"), 0));
+  (draw::AddBlockDef(doc, 1, "d")).Add(Dimension(2, JString("^@BM%temp%C.BMP,1,1"), 0));
   DissolveDimensions(doc, false);
   TJwwData again(images);
   const std::string bytes = draw::WriteToBytes(doc, 700);
-  ASSERT_TRUE(again.LoadFromMemory(
-      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size())))
-      << again.Error();
+  ASSERT_TRUE(test::Loaded(again.Load(
+      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))));
   ASSERT_EQ(images.Entries.size(), 3u);
   EXPECT_EQ(images.Entries[1].name, JString("b.bmp"));
   EXPECT_EQ(images.Entries[2].name, JString("c.bmp"));
@@ -329,7 +329,7 @@ TEST(Dissolve, ASecondDissolveChangesNothing) {
 
 TEST(Dissolve, ManyDimensionsKeepTheIndexInStep) {
   TEntityList list;
-  for (int i = 0; i < 2501; ++i) Add(list, Dimension(i, JString(i % 3 ? "x" : " "), i % 2 ? 1 : 0));
+  for (int i = 0; i < 2501; ++i) list.Add(Dimension(i, JString(i % 3 ? "x" : " "), i % 2 ? 1 : 0));
   const DissolveResult r = DissolveList(list, true);
   EXPECT_EQ(r.dimensions, 2501);
   EXPECT_EQ(list.CountSum(), static_cast<std::int64_t>(list.EntityIndex.size()) - 2501);
@@ -353,9 +353,8 @@ TEST(Dissolve, WrittenAndReadAgainHoldsNoDimension) {
     TJwwData doc(images);
     draw::SampleDrawing(doc, version, 4);
     const std::string before = draw::WriteToBytes(doc, version);
-    ASSERT_TRUE(doc.LoadFromMemory(
-        std::span(reinterpret_cast<const std::uint8_t*>(before.data()), before.size())))
-        << version << ": " << doc.Error();
+    ASSERT_TRUE(test::Loaded(doc.Load(
+        std::span(reinterpret_cast<const std::uint8_t*>(before.data()), before.size())))) << version << ": ";
     const DissolveResult r = DissolveDimensions(doc, true);
     EXPECT_EQ(r.dimensions, 5) << version;
     const std::string after = draw::WriteToBytes(doc, version);
@@ -364,9 +363,8 @@ TEST(Dissolve, WrittenAndReadAgainHoldsNoDimension) {
     EXPECT_EQ(draw::WriteToBytes(doc, version), after) << version;
     const std::int32_t lines = doc.LineCount(), texts = doc.TextCount(), points = doc.PointCount();
     TJwwData again(images);
-    ASSERT_TRUE(again.LoadFromMemory(
-        std::span(reinterpret_cast<const std::uint8_t*>(after.data()), after.size())))
-        << version << ": " << again.Error();
+    ASSERT_TRUE(test::Loaded(again.Load(
+        std::span(reinterpret_cast<const std::uint8_t*>(after.data()), after.size())))) << version << ": ";
     EXPECT_EQ(draw::DimensionEntries(again), 0) << version;
     EXPECT_EQ(again.LineCount(), lines) << version;
     EXPECT_EQ(again.TextCount(), texts) << version;
@@ -385,12 +383,13 @@ TEST_P(DissolveCorpus, WithoutDimensionsWritesWhatAPlainSaveWrites) {
   if (static_cast<std::size_t>(GetParam()) >= files.size()) GTEST_SKIP() << "fewer files";
   const auto& path = files[GetParam()];
   test::TempDir work;
-  TBoundImages images(work.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  ASSERT_TRUE(doc.Load(path)) << doc.Error();
+  ASSERT_TRUE(test::Loads(doc, path));
   const std::string plain = draw::WriteToBytes(doc, doc.Version());
   for (bool option : {false, true}) {
-    ASSERT_TRUE(doc.Load(path)) << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, path));
     ASSERT_FALSE(HasDimensions(doc));
     const DissolveResult r = DissolveDimensions(doc, option);
     EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);

@@ -11,6 +11,7 @@
 #include "archive/writer.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -44,7 +45,7 @@ void ExpectOnlyRenumbered(TJwsData& doc, const std::string& in, const std::strin
   ASSERT_EQ(out.size(), in.size());
 
   TJwsData again;
-  ASSERT_TRUE(again.LoadFromMemory(test::AsBytes(out))) << again.Error();
+  ASSERT_TRUE(test::Loaded(again.Load(test::AsBytes(out))));
   ASSERT_EQ(again.BlockDefCount(), doc.BlockDefCount());
   for (std::size_t i = 0; i < doc.BlockDefs.size(); ++i) {
     EXPECT_EQ(again.BlockDefs[i].number, test::draw::WrittenNumber(doc, doc.BlockDefs[i].number));
@@ -74,13 +75,12 @@ TEST(JwsCorpus, EveryFigureLoadsAndComesBack) {
   std::set<std::int32_t> versions;
   for (const auto& f : files) {
     SCOPED_TRACE(Name(f));
-    ASSERT_TRUE(TJwsData::IsJwsFile(f));
     const std::string in = test::ReadFile(f);
     // Every real figure holds dots in its filler, as the writer puts them.
     ASSERT_EQ(in.substr(7, 193), std::string(193, '.'));
 
     TJwsData doc;
-    ASSERT_TRUE(doc.Load(f)) << doc.Error();
+    ASSERT_TRUE(test::Loads(doc, f));
     versions.insert(doc.Version());
     const std::string out = Written(doc, doc.Version());
     if (out == in) {
@@ -108,8 +108,8 @@ TEST(JwsCorpus, SavedThroughAFile) {
   if (files.empty()) GTEST_SKIP() << "no corpus";
   test::TempDir dir;
   TJwsData doc;
-  ASSERT_TRUE(doc.Load(files.front())) << doc.Error();
-  ASSERT_TRUE(doc.Save(dir / "out.jws", doc.Version())) << doc.Error();
+  ASSERT_TRUE(test::Loads(doc, files.front()));
+  ASSERT_TRUE(test::Saves(doc, dir / "out.jws", doc.Version()));
   EXPECT_EQ(test::ReadFile(dir / "out.jws"), Written(doc, doc.Version()));
 }
 
@@ -137,10 +137,11 @@ TEST(JwsCorpus, EveryPrefixFailsCleanly) {
     for (std::size_t n = 0; n < in.size(); n += (n < 600 ? 1 : stride)) {
       // A copy of exactly n bytes, so that a read past the end is caught.
       std::vector<std::uint8_t> prefix(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(n));
-      ASSERT_FALSE(doc.LoadFromMemory(prefix)) << n;
-      ASSERT_FALSE(doc.Error().empty()) << n;
+      const LoadResult r = doc.Load(prefix);
+      ASSERT_FALSE(r) << n;
+      ASSERT_FALSE(r.message.empty()) << n;
     }
-    ASSERT_TRUE(doc.LoadFromMemory(test::AsBytes(in))) << doc.Error();
+    ASSERT_TRUE(test::Loaded(doc.Load(test::AsBytes(in))));
   }
   EXPECT_EQ(tried, 6);
 }

@@ -10,6 +10,7 @@
 #include "io/files.h"
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -26,7 +27,7 @@ std::string Written(const TJwsData& doc, std::int32_t version) {
 
 TJwsData Loaded(const std::string& bytes) {
   TJwsData doc;
-  EXPECT_TRUE(doc.LoadFromMemory(test::AsBytes(bytes))) << doc.Error();
+  EXPECT_TRUE(test::Loaded(doc.Load(test::AsBytes(bytes))));
   return doc;
 }
 
@@ -280,8 +281,9 @@ TEST(JwsLoad, ClassNameOfTheDefinitionTagUpTo200Bytes) {
 
   in.defClassName = std::string(201, 'N');
   TJwsData bad;
-  EXPECT_FALSE(bad.LoadFromMemory(test::AsBytes(BuildFigure(in))));
-  EXPECT_NE(bad.Error().find("longer than 200"), std::string::npos) << bad.Error();
+  const LoadResult badResult = bad.Load(test::AsBytes(BuildFigure(in)));
+  EXPECT_FALSE(badResult);
+  EXPECT_NE(badResult.message.find("longer than 200"), std::string::npos) << badResult.message;
 }
 
 TEST(JwsLoad, UnknownEntityClassFails) {
@@ -289,16 +291,18 @@ TEST(JwsLoad, UnknownEntityClassFails) {
   test::FigureHeader(b, 600, 0x2E);
   b.u16(1).newClass(600, "CDataXyz").fill(60, 0);
   TJwsData doc;
-  EXPECT_FALSE(doc.LoadFromMemory(b.span()));
-  EXPECT_NE(doc.Error().find("CDataXyz"), std::string::npos) << doc.Error();
+  const LoadResult docResult = doc.Load(b.span());
+  EXPECT_FALSE(docResult);
+  EXPECT_NE(docResult.message.find("CDataXyz"), std::string::npos) << docResult.message;
 }
 
 TEST(JwsLoad, FailedLoadKeepsWhatWasReadAndFindsTheDefinitionsInUse) {
   std::string bytes = BuildFigure(FigureSpec{});
   bytes.resize(bytes.size() - 5);  // inside the definition's text
   TJwsData doc;
-  EXPECT_FALSE(doc.LoadFromMemory(test::AsBytes(bytes)));
-  EXPECT_NE(doc.Error().find("truncated"), std::string::npos) << doc.Error();
+  const LoadResult docResult = doc.Load(test::AsBytes(bytes));
+  EXPECT_FALSE(docResult);
+  EXPECT_NE(docResult.message.find("truncated"), std::string::npos) << docResult.message;
   EXPECT_EQ(doc.EntityCount(), 4);
   ASSERT_EQ(doc.BlockDefCount(), 1);
   EXPECT_EQ(doc.BlockDefs[0].EntityCount(), 1);  // the line; the cut text is dropped
@@ -312,21 +316,23 @@ TEST(JwsLoad, FailedLoadKeepsWhatWasReadAndFindsTheDefinitionsInUse) {
   EXPECT_EQ(doc.Version(), 0);
   EXPECT_TRUE(doc.Header.Signature.empty());
   EXPECT_EQ(doc.LayerGroups[3].scale, 0);
-  EXPECT_TRUE(doc.Error().empty());
 }
 
 TEST(JwsLoad, NotAFigure) {
   for (std::string bytes :
        {std::string("JwwData.") + std::string(500, '\0'), std::string("JwsDat"), std::string()}) {
     TJwsData doc;
-    EXPECT_FALSE(doc.LoadFromMemory(test::AsBytes(bytes)));
-    EXPECT_EQ(doc.Error(), "not a JWS figure");
+    const LoadResult docResult = doc.Load(test::AsBytes(bytes));
+    EXPECT_FALSE(docResult);
+    EXPECT_EQ(docResult.message, "not a JWS figure");
   }
   TJwsData doc;
-  EXPECT_FALSE(doc.LoadFromMemory(test::AsBytes(std::string("JwsData") + std::string(300, '.'))));
-  EXPECT_NE(doc.Error().find("(header)"), std::string::npos) << doc.Error();
+  const LoadResult docResult = doc.Load(test::AsBytes(std::string("JwsData") + std::string(300, '.')));
+  EXPECT_FALSE(docResult);
+  EXPECT_NE(docResult.message.find("(header)"), std::string::npos) << docResult.message;
 }
 
+// The signature is read once, as the load begins: seven bytes decide.
 TEST(JwsFiles, SignatureCheck) {
   test::TempDir dir;
   struct {
@@ -344,11 +350,14 @@ TEST(JwsFiles, SignatureCheck) {
   };
   for (const auto& c : cases) {
     test::WriteFile(dir / c.name, c.bytes);
-    EXPECT_EQ(TJwsData::IsJwsFile(dir / c.name), c.figure) << c.name;
+    TJwsData doc;
+    const Failure f = LoadFile(doc, dir / c.name);
+    EXPECT_EQ(f.code != FailureCode::kNotThisFormat, c.figure) << c.name << ": " << f.text;
   }
   std::filesystem::create_directory(dir / "folder.jws");
-  EXPECT_FALSE(TJwsData::IsJwsFile(dir / "folder.jws"));
-  EXPECT_FALSE(TJwsData::IsJwsFile(dir / "missing.jws"));
+  TJwsData doc;
+  EXPECT_EQ(LoadFile(doc, dir / "folder.jws").code, FailureCode::kIsFolder);
+  EXPECT_EQ(LoadFile(doc, dir / "missing.jws").code, FailureCode::kNoSuchFile);
 }
 
 TEST(JwsFiles, LoadAndSaveThroughFiles) {
@@ -357,14 +366,13 @@ TEST(JwsFiles, LoadAndSaveThroughFiles) {
   in.version = in.schema = in.layout = 300;
   test::WriteFile(dir / "a.jws", BuildFigure(in));
   TJwsData doc;
-  ASSERT_TRUE(doc.Load(dir / "a.jws")) << doc.Error();
-  ASSERT_TRUE(doc.Save(dir / "b.jws", doc.Version())) << doc.Error();
+  ASSERT_TRUE(test::Loads(doc, dir / "a.jws"));
+  ASSERT_TRUE(test::Saves(doc, dir / "b.jws", doc.Version()));
   EXPECT_EQ(test::ReadFile(dir / "b.jws"), Written(doc, 300));
   EXPECT_EQ(Int32At(test::ReadFile(dir / "b.jws"), 200), 351);
   EXPECT_EQ(doc.Version(), 300);  // the member keeps the version read
 
-  EXPECT_FALSE(doc.Load(dir / "missing.jws"));
-  EXPECT_FALSE(doc.Error().empty());
+  EXPECT_EQ(test::LoadError(doc, dir / "missing.jws"), "no such file");
 }
 
 TEST(JwsFiles, FailedSaveLeavesTheTargetAndNoTemporaryFile) {
@@ -374,13 +382,11 @@ TEST(JwsFiles, FailedSaveLeavesTheTargetAndNoTemporaryFile) {
   test::WriteFile(dir / "old.jws", "previous contents");
   const auto before = test::Snapshot(dir.path());
 
-  std::string error;
-  EXPECT_FALSE(test::SaveFailingAfter(doc, dir / "old.jws", 600, 100, error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(test::SaveFailingAfter(doc, dir / "old.jws", 600, 100).empty());
   EXPECT_EQ(test::Snapshot(dir.path()), before);
 
   std::filesystem::create_directory(dir / "folder.jws");
-  EXPECT_FALSE(doc.Save(dir / "folder.jws", 600));
+  EXPECT_FALSE(test::Saves(doc, dir / "folder.jws", 600));
   EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.jws"));
   EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.jws"));
 }

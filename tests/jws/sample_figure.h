@@ -31,18 +31,18 @@ inline void NewFigure(TJwsData& doc, std::int32_t version) {
 // a line and, when `dimensions` is not 0, one more dimension.
 inline void SampleFigure(TJwsData& doc, std::int32_t version, int dimensions) {
   NewFigure(doc, version);
-  draw::Add(doc, draw::Line(0, 0, 100, 0, draw::Common(1, 0, 0, 0, 2)));
-  draw::Add(doc, draw::Point(1, 2, 0, draw::Common(3, 1)));
-  draw::Add(doc, draw::Text(JString("figure"), 5, 5, draw::Common(4, 1)));
+  doc.Add(draw::Line(0, 0, 100, 0, draw::Common(1, 0, 0, 0, 2)));
+  doc.Add(draw::Point(1, 2, 0, draw::Common(3, 1)));
+  doc.Add(draw::Text(JString("figure"), 5, 5, draw::Common(4, 1)));
   for (int i = 0; i < dimensions; ++i) {
     const bool sxf = version >= 420 && i % 2 == 1;
     const std::string value = i == 0 ? std::string(300, '7') : std::to_string(1000 + i);
-    draw::Add(doc, draw::Dimension(i, JString(value), sxf ? 1 : 0));
+    doc.Add(draw::Dimension(i, JString(value), sxf ? 1 : 0));
   }
   draw::AddInsertion(doc, 1, 50, 50);
   TEntJwwBlockDef& def = draw::AddBlockDef(doc, 1, "part");
-  draw::Add(def, draw::Line(0, 0, 1, 1));
-  if (dimensions > 0) draw::Add(def, draw::Dimension(99, JString("900"), version >= 420 ? 1 : 0));
+  def.Add(draw::Line(0, 0, 1, 1));
+  if (dimensions > 0) def.Add(draw::Dimension(99, JString("900"), version >= 420 ? 1 : 0));
 }
 
 // The figure's bytes as Save writes them (the post-load step is run first).
@@ -56,8 +56,8 @@ inline std::string FigureBytes(TJwsData& doc, std::int32_t version) {
 // Saves at the figure's version; throws std::runtime_error on failure.
 inline void SaveFigure(TJwsData& doc, const std::filesystem::path& path) {
   doc.BuildBlockTree();
-  if (!doc.Save(path, doc.Version()))
-    throw std::runtime_error("cannot save " + path.string() + ": " + doc.Error());
+  if (Failure f = SaveFile(doc, path, doc.Version()))
+    throw std::runtime_error("cannot save " + path.string() + ": " + f.text);
 }
 
 inline void MakeFigure(const std::filesystem::path& path, int dimensions,
@@ -65,20 +65,6 @@ inline void MakeFigure(const std::filesystem::path& path, int dimensions,
   TJwsData doc;
   SampleFigure(doc, version, dimensions);
   SaveFigure(doc, path);
-}
-
-// Loads a figure and answers its entries of `kind` in the main list and the
-// definitions (-1 when it does not load).
-inline std::int64_t EntriesIn(const std::filesystem::path& path, std::int32_t kind) {
-  TJwsData doc;
-  if (!doc.Load(path)) return -1;
-  std::int64_t n = 0;
-  auto count = [&](const TEntityList& l) {
-    for (const auto& e : l.EntityIndex) n += e.kind == kind;
-  };
-  count(doc);
-  for (const auto& d : doc.BlockDefs) count(d);
-  return n;
 }
 
 }  // namespace tessaly::test::figure

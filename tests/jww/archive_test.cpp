@@ -4,7 +4,9 @@
 
 #include "archive/reader.h"
 #include "archive/writer.h"
+#include "app/document_files.h"
 #include "io/files.h"
+#include "io/overlap.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "entities/records.h"
@@ -16,14 +18,16 @@ namespace tessaly::test {
 namespace {
 
 // What a writer writes, with a small buffer so that long values pass the flush
-// path too; the same written behind (on the writer's own thread).
+// path too; the same written behind (through a sink that writes on a thread of
+// its own).
 template <typename F>
 std::string Written(F f) {
   std::string out[2];
   for (bool behind : {false, true}) {
     StringSink sink;
     {
-      ArchiveWriter w(sink, 64, behind);
+      WritingBehind thread(sink);
+      ArchiveWriter w(behind ? static_cast<ByteSink&>(thread) : sink, 64);
       f(w);
       w.Flush();
     }
@@ -64,9 +68,10 @@ TEST(ArchiveWriter, ASinkFailingAtAnyByteFailsTheWriter) {
                               std::size_t{65}, std::size_t{2000}, n - 701, n - 1, n, n + 1}) {
       StringSink sink;
       FailingSink failing(sink, "out", limit);
+      WritingBehind thread(failing);
       bool threw = false;
       try {
-        ArchiveWriter w(failing, 64, behind);
+        ArchiveWriter w(behind ? static_cast<ByteSink&>(thread) : failing, 64);
         write(w);
         w.Flush();
       } catch (const WriteError&) {
@@ -136,12 +141,13 @@ TEST(ArchiveString, ShiftJisStringOf65534BytesCannotBeWritten) {
   EXPECT_THROW(Written([&](ArchiveWriter& w) { w.string(s); }), WriteError);
   // In a drawing, the whole save fails and names the reason.
   TempDir dir;
-  TBoundImages images(dir.path());
+  TBoundImages images;
   TJwwData d(images);
-  ASSERT_TRUE(d.LoadFromMemory(EmptyJwwDrawing(600).span())) << d.Error();
+  ASSERT_TRUE(d.Load(EmptyJwwDrawing(600).span()));
   d.Header.memo = s;
-  EXPECT_FALSE(d.Save(dir / "out.jww", 600));
-  EXPECT_NE(d.Error().find("65534"), std::string::npos) << d.Error();
+  const Failure f = SaveFile(d, dir / "out.jww", 600);
+  EXPECT_EQ(f.code, FailureCode::kCannotBeWritten);
+  EXPECT_NE(f.text.find("65534"), std::string::npos) << f.text;
   EXPECT_TRUE(Snapshot(dir.path()).empty());
 }
 
@@ -263,19 +269,26 @@ TEST(CommonPart, Version350Has13BytesAndNoPenWidth) {
   }
 }
 
-TEST(IsJwwFile, LooksAtTheFirstEightBytes) {
+// The signature is checked once, as the load begins: only the first eight
+// bytes decide; what a path names that is not a file is said by the driver.
+TEST(Signature, TheLoadLooksAtTheFirstEightBytes) {
   TempDir dir;
   WriteFile(dir / "short", "JwwDa");
   WriteFile(dir / "exact", "JwwData.");
   WriteFile(dir / "more", std::string("JwwData.") + '\0' + "anything");
   WriteFile(dir / "other", "JwsData.xxxx");
   std::filesystem::create_directory(dir / "folder.jww");
-  EXPECT_FALSE(TJwwData::IsJwwFile(dir / "short"));
-  EXPECT_TRUE(TJwwData::IsJwwFile(dir / "exact"));
-  EXPECT_TRUE(TJwwData::IsJwwFile(dir / "more"));
-  EXPECT_FALSE(TJwwData::IsJwwFile(dir / "other"));
-  EXPECT_FALSE(TJwwData::IsJwwFile(dir / "missing"));
-  EXPECT_FALSE(TJwwData::IsJwwFile(dir / "folder.jww"));
+  const std::pair<const char*, FailureCode> cases[] = {
+      {"short", FailureCode::kNotThisFormat}, {"exact", FailureCode::kTruncated},
+      {"more", FailureCode::kTruncated},      {"other", FailureCode::kNotThisFormat},
+      {"missing", FailureCode::kNoSuchFile},  {"folder.jww", FailureCode::kIsFolder},
+  };
+  for (const auto& [name, code] : cases) {
+    TBoundImages images;
+    TJwwData doc(images);
+    const Failure f = LoadFile(doc, dir / name);
+    EXPECT_EQ(f.code, code) << name << ": " << f.text;
+  }
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
+#include "support/documents.h"
 #include "support/temp_dir.h"
 
 // The largest single allocation since the last reset, to show that untrusted
@@ -49,7 +50,7 @@ namespace {
 
 class BadInput : public ::testing::Test {
  protected:
-  BadInput() : images(dir.path()), doc(images) {}
+  BadInput() : images(store), doc(images) {}
 
   // Loads a copy of exactly these bytes, so that a read past the end is a read
   // past the allocation (seen by the address sanitizer).
@@ -57,21 +58,23 @@ class BadInput : public ::testing::Test {
     std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[bytes.size() ? bytes.size() : 1]);
     std::memcpy(copy.get(), bytes.data(), bytes.size());
     gLargest = 0;
-    const bool ok = doc.LoadFromMemory({copy.get(), bytes.size()});
+    last = doc.Load({copy.get(), bytes.size()});
     largest = gLargest.load();
-    return ok;
+    return last.ok();
   }
   bool Load(const Bytes& b) { return Load(b.view()); }
 
   void ExpectFails(const Bytes& b, std::string_view what) {
     EXPECT_FALSE(Load(b));
-    EXPECT_NE(doc.Error().find(what), std::string::npos) << doc.Error();
-    EXPECT_LT(largest, std::size_t{1} << 20) << doc.Error();
+    EXPECT_NE(last.message.find(what), std::string::npos) << last.message;
+    EXPECT_LT(largest, std::size_t{1} << 20) << last.message;
   }
 
   TempDir dir;
+  MemoryImages store;
   TBoundImages images;
   TJwwData doc;
+  LoadResult last;  // of the last Load
   std::size_t largest = 0;
 };
 
@@ -83,7 +86,8 @@ class BadInput : public ::testing::Test {
 void CheckPrefixes(const std::string& file, const std::string& name, std::size_t samples = 400,
                    std::size_t headerStride = 1) {
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
   const std::size_t headerEnd = WalkJwwHeader(file).end;
   const std::size_t rest = file.size() - std::min(file.size(), headerEnd + 64);
@@ -102,17 +106,17 @@ void CheckPrefixes(const std::string& file, const std::string& name, std::size_t
   for (std::size_t n : lengths) {
     std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[n ? n : 1]);
     std::memcpy(copy.get(), file.data(), n);
-    if (doc.LoadFromMemory({copy.get(), n})) {
+    const LoadResult r = doc.Load({copy.get(), n});
+    if (r) {
       ADD_FAILURE() << name << ": a prefix of " << n << " of " << file.size() << " bytes loaded";
       return;
     }
-    if (doc.Error().empty()) {
+    if (r.message.empty() || r.offset > n) {
       ADD_FAILURE() << name << ": no reason for the prefix of " << n << " bytes";
       return;
     }
   }
-  EXPECT_TRUE(doc.LoadFromMemory({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()}))
-      << doc.Error();
+  EXPECT_TRUE(test::Loaded(doc.Load({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()})));
 }
 
 class CorpusPrefixes : public ::testing::TestWithParam<int> {};
@@ -161,9 +165,9 @@ TEST_F(BadInput, HugeCountsFailQuicklyWithoutLargeAllocations) {
               "image 2 of 4294967295");
   // The first image was extracted, and is listed so that the clean-up finds it.
   ASSERT_EQ(images.Entries.size(), 1u);
-  EXPECT_TRUE(std::filesystem::exists(dir / "a.bmp"));
+  EXPECT_EQ(test::Stored(store, "a.bmp"), "abc");
   ExpectFails(Bytes().raw(lists).u32(1).str("b.bmp").i32(0x7FFFFFFF).raw("abc"), "image 1 of 1");
-  EXPECT_FALSE(std::filesystem::exists(dir / "b.bmp"));
+  EXPECT_EQ(test::Stored(store, "b.bmp"), "<none>");
   // Strings: a UTF-16 length of 2^32 - 1 units in the memo, 65535 bytes in a name.
   ExpectFails(Bytes()
                   .raw("JwwData.")
@@ -216,11 +220,11 @@ TEST_F(BadInput, TagsThatNameNoEntityKindFailTheLoad) {
     b.count(3).newClass(600, "CDataSen").raw(line);  // entity 1: a line, class 1
     b.raw(c.tag).raw(line).count(0);                 // entity 2
     ExpectFails(b, c.what);
-    EXPECT_NE(doc.Error().find("main list, entity 2 of 3"), std::string::npos) << doc.Error();
-    EXPECT_NE(doc.Error().find("at byte offset " + std::to_string(JwwHeader(600).size() + 2 + 14 +
+    EXPECT_NE(last.message.find("main list, entity 2 of 3"), std::string::npos) << last.message;
+    EXPECT_NE(last.message.find("at byte offset " + std::to_string(JwwHeader(600).size() + 2 + 14 +
                                                                   line.size() + c.offsetInTag)),
               std::string::npos)
-        << doc.Error();
+        << last.message;
   }
 }
 
@@ -230,7 +234,7 @@ TEST_F(BadInput, AClassReferenceToZeroBeforeAnyClassIsABlockInsertion) {
   Bytes b = JwwHeader(600);
   b.count(1).classRef(0).common({}, 600).f64(1).f64(2).f64(1).f64(1).f64(0).i32(0);
   b.count(0);
-  ASSERT_TRUE(Load(b)) << doc.Error();
+  ASSERT_TRUE(Load(b)) << last.message;
   EXPECT_EQ(doc.BlockCount(), 1);
   EXPECT_EQ(doc.Blocks[0].y, 2);
 }
@@ -258,7 +262,7 @@ TEST_F(BadInput, DefinitionTagsAreNotChecked) {
   b.classRef(0x1234);
   body(b, "d");
   b.count(0);
-  ASSERT_TRUE(Load(b)) << doc.Error();
+  ASSERT_TRUE(Load(b)) << last.message;
   ASSERT_EQ(doc.BlockDefCount(), 4);
   EXPECT_EQ(doc.BlockDefs[0].LineCount(), 1);
   EXPECT_EQ(doc.BlockDefs[3].name, Sjis("d"));
@@ -270,8 +274,8 @@ TEST_F(BadInput, DefinitionTagsAreNotChecked) {
   body(bad, "a");
   bad.count(1).classRef(3).raw(line);
   ExpectFails(bad, "class reference 3");
-  EXPECT_NE(doc.Error().find("block definition 1 of 1, entity 1 of 1"), std::string::npos)
-      << doc.Error();
+  EXPECT_NE(last.message.find("block definition 1 of 1, entity 1 of 1"), std::string::npos)
+      << last.message;
 
   // A class name longer than 2048 bytes fails there too.
   Bytes longName = JwwHeader(600);
@@ -291,8 +295,10 @@ TEST_F(BadInput, MessagesNameTheOffsetAndTheRecord) {
   const std::size_t at = b.size();
   b.raw("MS");
   ExpectFails(b, "truncated at byte offset " + std::to_string(at));
-  EXPECT_NE(doc.Error().find("(main list, entity 3 of 10, text)"), std::string::npos)
-      << doc.Error();
+  EXPECT_NE(last.message.find("(main list, entity 3 of 10, text)"), std::string::npos) << last.message;
+  EXPECT_EQ(last.status, LoadResult::Status::kTruncated);
+  EXPECT_EQ(last.offset, at);
+  EXPECT_EQ(last.record, "main list, entity 3 of 10, text");
   // What was read stays in the document.
   EXPECT_EQ(doc.LineCount(), 2);
   EXPECT_EQ(doc.TextCount(), 0);
@@ -309,7 +315,7 @@ TEST_F(BadInput, MessagesNameTheOffsetAndTheRecord) {
   // In the header.
   const std::string h = JwwHeader(600).bytes();
   ExpectFails(Bytes().raw(h.substr(0, 100)), "truncated at byte offset");
-  EXPECT_NE(doc.Error().find("(header)"), std::string::npos) << doc.Error();
+  EXPECT_NE(last.message.find("(header)"), std::string::npos) << last.message;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "jww/jww_test_util.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly::test {
 namespace {
@@ -52,9 +53,9 @@ TEST(BlockTree, NestedDefinitionsAreUsedAndNumberedInDefinitionOrder) {
   for (bool innerFirst : {false, true}) {
     TEntityLists l;
     if (innerFirst) Def(l, 20, "B");
-    Add(Def(l, 10, "A"), Insert(20, 7));
+    Def(l, 10, "A").Add(Insert(20, 7));
     if (!innerFirst) Def(l, 20, "B");
-    Add(l, Insert(10, 3));
+    l.Add(Insert(10, 3));
     l.BuildBlockTree();
     EXPECT_EQ(Used(l), (std::vector<bool>{true, true}));
     EXPECT_EQ(NewNumbers(l), (std::vector<std::int32_t>{0, 1}));
@@ -83,7 +84,7 @@ TEST(BlockTree, AnInsertionOfNoDefinitionMarksNothing) {
   TEntityLists l;
   Def(l, 1);
   Def(l, 2);
-  Add(l, Insert(99));
+  l.Add(Insert(99));
   l.BuildBlockTree();
   ASSERT_EQ(l.BlockTreeCount(), 1);
   EXPECT_EQ(l.BlockTree[0].defIndex, -1);
@@ -101,7 +102,7 @@ TEST(BlockTree, NoInsertionAtAllStillNumbersTheDefinitions) {
   Def(l, 7);
   Def(l, 3);
   Def(l, 5);
-  Add(l, TEntJwwSen{kC, 0, 0, 1, 1});
+  l.Add(TEntJwwSen{kC, 0, 0, 1, 1});
   l.BuildBlockTree();
   EXPECT_EQ(l.BlockTreeCount(), 0);
   EXPECT_EQ(l.UsedBlockDefCount, 0);
@@ -114,11 +115,11 @@ TEST(BlockTree, UsedGoesThroughTheFirstDefinitionOfANumber) {
   // which is therefore reached by nothing.
   TEntityLists l;
   Def(l, 3, "first");
-  Add(Def(l, 3, "second"), Insert(4));
+  Def(l, 3, "second").Add(Insert(4));
   Def(l, 4);
   Def(l, 8);
-  Add(l, Insert(8));
-  Add(l, Insert(3));
+  l.Add(Insert(8));
+  l.Add(Insert(3));
   l.BuildBlockTree();
   EXPECT_EQ(Used(l), (std::vector<bool>{true, false, false, true}));
   // Used first in definition order (first #3, #8), then the others in order.
@@ -135,11 +136,11 @@ TEST(BlockTree, UsedGoesThroughTheFirstDefinitionOfANumber) {
 
 TEST(BlockTree, CyclesEnd) {
   TEntityLists l;
-  Add(Def(l, 1, "A"), Insert(2));
-  Add(Def(l, 2, "B"), Insert(1));
-  Add(Def(l, 5, "self"), Insert(5));
-  Add(l, Insert(1));
-  Add(l, Insert(5));
+  Def(l, 1, "A").Add(Insert(2));
+  Def(l, 2, "B").Add(Insert(1));
+  Def(l, 5, "self").Add(Insert(5));
+  l.Add(Insert(1));
+  l.Add(Insert(5));
   l.BuildBlockTree();
   EXPECT_EQ(Used(l), (std::vector<bool>{true, true, true}));
   // A (main), self (main), B under A, A again under B, self again under self.
@@ -158,20 +159,21 @@ TEST(BlockTree, FortyLevelsEachInsertingTheNextTwiceLoadQuickly) {
   constexpr int kLevels = 40;
   const std::int32_t v = 600;
   TEntityLists m;
-  Add(m, Insert(0));
+  m.Add(Insert(0));
   for (int i = 0; i < kLevels; ++i) {
     TEntJwwBlockDef& d = Def(m, i);
     if (i + 1 < kLevels) {
-      Add(d, Insert(i + 1));
-      Add(d, Insert(i + 1));
+      d.Add(Insert(i + 1));
+      d.Add(Insert(i + 1));
     }
   }
   Bytes file = JwwHeader(v);
   ListEncoder(file, v).Lists(m);
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  ASSERT_TRUE(doc.LoadFromMemory(file.span())) << doc.Error();
+  ASSERT_TRUE(test::Loaded(doc.Load(file.span())));
   EXPECT_EQ(doc.UsedBlockDefCount, kLevels);
   EXPECT_EQ(doc.BlockTreeCount(), 1 + 2 * (kLevels - 1));
   for (const auto& d : doc.BlockDefs) EXPECT_TRUE(d.used);
@@ -184,9 +186,9 @@ TEST(BlockTree, WrittenCountIsEveryDefinition) {
   // Definitions nothing reaches are written too, after a count of all of them.
   TEntityLists l;
   Def(l, 4);
-  Add(Def(l, 6), TEntJwwSen{kC, 0, 0, 1, 1});
+  Def(l, 6).Add(TEntJwwSen{kC, 0, 0, 1, 1});
   Def(l, 9);
-  Add(l, Insert(9));
+  l.Add(Insert(9));
   l.BuildBlockTree();
   EXPECT_EQ(l.UsedBlockDefCount, 1);
   StringSink sink;
@@ -209,16 +211,17 @@ TEST(BlockTree, WrittenCountIsEveryDefinition) {
 TEST(BlockTree, RunsAfterALoadThatFailedInTheDefinitions) {
   // Definition 0 is complete and inserted by the main list; definition 1 is cut.
   TEntityLists m;
-  Add(m, Insert(0));
+  m.Add(Insert(0));
   Def(m, 0);
-  Add(Def(m, 1), TEntJwwSen{kC, 0, 0, 1, 1});
+  Def(m, 1).Add(TEntJwwSen{kC, 0, 0, 1, 1});
   Bytes file = JwwHeader(600);
   ListEncoder(file, 600).Lists(m);
   const std::string cut = file.bytes().substr(0, file.size() - 10);
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  EXPECT_FALSE(doc.LoadFromMemory({reinterpret_cast<const std::uint8_t*>(cut.data()), cut.size()}));
+  EXPECT_FALSE(doc.Load({reinterpret_cast<const std::uint8_t*>(cut.data()), cut.size()}));
   ASSERT_GE(doc.BlockDefCount(), 1);
   EXPECT_TRUE(doc.BlockDefs[0].used);
   EXPECT_EQ(doc.BlockTreeCount(), 1);

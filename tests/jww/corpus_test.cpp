@@ -11,6 +11,7 @@
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly::test {
 namespace {
@@ -133,10 +134,10 @@ TEST_P(Corpus, LoadsAndWritesBackWithOnlyTheHeaderNormalisations) {
   SCOPED_TRACE(path.filename().string());
   const std::string original = ReadFile(path);
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  ASSERT_TRUE(TJwwData::IsJwwFile(path));
-  ASSERT_TRUE(doc.Load(path)) << doc.Error();
+  ASSERT_TRUE(test::Loads(doc, path));
   const std::int32_t v = doc.Version();
   EXPECT_TRUE(v == 600 || v == 700) << v;
 
@@ -158,9 +159,8 @@ TEST_P(Corpus, LoadsAndWritesBackWithOnlyTheHeaderNormalisations) {
 
   // Idempotent: what was written loads, to the same model, and writes itself again.
   TJwwData again(images);
-  ASSERT_TRUE(again.LoadFromMemory(
-      {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()}))
-      << again.Error();
+  ASSERT_TRUE(test::Loaded(again.Load(
+      {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()})));
   EXPECT_EQ(Dump(again), Dump(doc));
   StringSink twice;
   again.Write(twice, v);

@@ -8,15 +8,16 @@
 #include "jww/jww_test_util.h"
 #include "support/byte_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly::test {
 namespace {
 
 class HeaderTest : public ::testing::Test {
  protected:
-  HeaderTest() : images(dir.path()), doc(images) {}
+  HeaderTest() : images(store), doc(images) {}
 
-  void Load(const Bytes& b) { ASSERT_TRUE(doc.LoadFromMemory(b.span())) << doc.Error(); }
+  void Load(const Bytes& b) { ASSERT_TRUE(test::Loaded(doc.Load(b.span()))); }
   void Load(const std::string& b) { Load(Bytes().raw(b)); }
   std::string Write(std::int32_t v) {
     StringSink sink;
@@ -25,6 +26,7 @@ class HeaderTest : public ::testing::Test {
   }
 
   TempDir dir;
+  MemoryImages store;
   TBoundImages images;
   TJwwData doc;
 };
@@ -118,13 +120,18 @@ TEST_F(HeaderTest, VersionsWithoutALayoutFailTheLoad) {
     Bytes b = EmptyJwwDrawing(230);
     std::string bytes = b.bytes();
     bytes.replace(8, 4, Bytes().i32(v).bytes());
-    EXPECT_FALSE(doc.LoadFromMemory(Bytes().raw(bytes).span())) << v;
-    EXPECT_NE(doc.Error().find("unsupported version " + std::to_string(v)), std::string::npos)
-        << doc.Error();
+    const LoadResult r = doc.Load(Bytes().raw(bytes).span());
+    // The two cases are told apart: older than any drawing, or a version
+    // whose header has no defined layout.
+    EXPECT_EQ(r.status, v < 220 ? LoadResult::Status::kTooOld : LoadResult::Status::kNoLayout) << v;
+    EXPECT_EQ(r.offset, 8u) << v;
+    EXPECT_EQ(r.record, "header");
+    EXPECT_NE(r.message.find("unsupported version " + std::to_string(v)), std::string::npos) << r.message;
   }
   // And a file that is not a drawing at all.
-  EXPECT_FALSE(doc.LoadFromMemory(Bytes().raw("JwsData.").i32(600).span()));
-  EXPECT_FALSE(doc.Error().empty());
+  const LoadResult r = doc.Load(Bytes().raw("JwsData.").i32(600).span());
+  EXPECT_EQ(r.status, LoadResult::Status::kNotThisFormat);
+  EXPECT_EQ(r.message, "not a JWW drawing");
 }
 
 TEST_F(HeaderTest, ReservedFieldsAreWrittenAsZeros) {

@@ -1,14 +1,17 @@
-// Embedded images (version 700 on): extracted into the working folder on load,
-// embedded again on save when a text still refers to them.
+// Embedded images (version 700 on): kept as working files on load (the store
+// a conversion gives the document), embedded again on save when a text still
+// refers to them.
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <filesystem>
 
-#include "io/path_text.h"
+#include "app/working_images.h"
 #include "archive/writer.h"
+#include "io/path_text.h"
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
+#include "support/documents.h"
 #include "support/temp_dir.h"
 
 namespace tessaly::test {
@@ -35,7 +38,7 @@ std::ostream& operator<<(std::ostream& o, const OutImg& i) {
 
 class Images : public ::testing::Test {
  protected:
-  Images() : work(dir / "work"), images(work), doc(images) { fs::create_directory(work); }
+  Images() : work(dir / "work"), store(work), images(store), doc(images) { fs::create_directory(work); }
 
   // A drawing whose main list holds `texts` and whose one (unused) block
   // definition holds `defTexts`, followed by the image section.
@@ -43,11 +46,11 @@ class Images : public ::testing::Test {
                 const std::vector<JString>& defTexts = {}) {
     TEntityLists m;
     const TEntJwwCommon c{0, 1, 1, 0, 0, 0, 0};
-    for (const auto& t : texts) Add(m, TEntJwwMoji{c, 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""), t});
+    for (const auto& t : texts) m.Add(TEntJwwMoji{c, 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""), t});
     TEntJwwBlockDef d;
     d.common = c;
     d.name = Sjis("d");
-    for (const auto& t : defTexts) Add(d, TEntJwwMoji{c, 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""), t});
+    for (const auto& t : defTexts) d.Add(TEntJwwMoji{c, 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""), t});
     m.BlockDefs.push_back(d);
     Bytes b = JwwHeader(700);
     ListEncoder(b, 700).Lists(m);
@@ -65,7 +68,10 @@ class Images : public ::testing::Test {
     return b;
   }
 
-  bool Load(const Bytes& b) { return doc.LoadFromMemory(b.span()); }
+  bool Load(const Bytes& b) {
+    last = doc.Load(b.span());
+    return last.ok();
+  }
 
   // The image section of what the writer makes of the document.
   std::vector<OutImg> Written() {
@@ -97,13 +103,15 @@ class Images : public ::testing::Test {
 
   void LoadOk(const Bytes& b) {
     loaded = b.bytes();
-    ASSERT_TRUE(Load(b)) << doc.Error();
+    ASSERT_TRUE(Load(b)) << last.message;
   }
 
   TempDir dir;
   fs::path work;
+  WorkingFolderImages store;
   TBoundImages images;
   TJwwData doc;
+  LoadResult last;  // of the last Load
   std::size_t listsEnd = 0;
   std::string loaded;
 };
@@ -235,12 +243,12 @@ TEST_F(Images, AnImageOfSizeZeroMakesNoFile) {
 TEST_F(Images, ANegativeSizeFailsTheLoad) {
   for (const char* name : {"a.bmp", ""}) {
     EXPECT_FALSE(Load(Drawing({}, {{Sjis(name), "", -1}})));
-    EXPECT_NE(doc.Error().find("negative"), std::string::npos) << doc.Error();
+    EXPECT_NE(last.message.find("negative"), std::string::npos) << last.message;
     Bytes b = Drawing({}, {});
     std::string s = b.bytes().substr(0, b.size() - 4);
     Bytes bad = Bytes().raw(s).u32(1).str(name).i32(-5).raw("abcdef");
     EXPECT_FALSE(Load(bad));
-    EXPECT_NE(doc.Error().find("negative"), std::string::npos) << doc.Error();
+    EXPECT_NE(last.message.find("negative"), std::string::npos) << last.message;
   }
 }
 
@@ -255,7 +263,7 @@ TEST_F(Images, NamesThatAreNotPlainFileNamesFailTheLoadAndCreateNothing) {
   for (const auto& name : names) {
     for (const std::string data : {"data", ""}) {
       EXPECT_FALSE(Load(Drawing({}, {{Sjis("ok.bmp"), "ok"}, {name, data}}))) << Hex(name.bytes);
-      EXPECT_NE(doc.Error().find("image 2 of 2"), std::string::npos) << doc.Error();
+      EXPECT_NE(last.message.find("image 2 of 2"), std::string::npos) << last.message;
       // Only the first image was made, in the working folder.
       EXPECT_EQ(Snapshot(dir.path()),
                 (std::vector<std::pair<std::string, std::string>>{{"work/ok.bmp", "ok"}}));
@@ -284,7 +292,7 @@ TEST_F(Images, FileNamesFromTheStoredBytes) {
   JString lone = Wide(u"a");
   lone.appendUnit(0xD800);
   EXPECT_FALSE(Load(Drawing({}, {{lone, "x"}})));
-  EXPECT_NE(doc.Error().find("UTF-16"), std::string::npos) << doc.Error();
+  EXPECT_NE(last.message.find("UTF-16"), std::string::npos) << last.message;
 }
 
 TEST_F(Images, AFileThatDisappearsBeforeTheSaveIsDropped) {
@@ -330,9 +338,8 @@ TEST_F(Images, Version700WithoutImagesReadsOnlyTheCount) {
   StringSink out;
   doc.Write(out, 600);
   TJwwData back(images);
-  EXPECT_TRUE(back.LoadFromMemory(
-      {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()}))
-      << back.Error();
+  EXPECT_TRUE(test::Loaded(back.Load(
+      {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()})));
 }
 
 }  // namespace

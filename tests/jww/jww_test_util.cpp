@@ -423,35 +423,6 @@ void ListEncoder::Lists(const TEntityLists& lists) {
   }
 }
 
-template <typename T>
-static void AddTo(TEntityList& l, std::vector<T>& array, const T& e, std::int32_t kind) {
-  array.push_back(e);
-  l.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
-}
-
-void Add(TEntityList& l, const TEntJwwSen& e) {
-  AddTo(l, l.Lines, e, kLine);
-}
-void Add(TEntityList& l, const TEntJwwEnko& e) {
-  AddTo(l, l.Arcs, e, kArc);
-}
-void Add(TEntityList& l, const TEntJwwTen& e) {
-  AddTo(l, l.Points, e, kPoint);
-}
-void Add(TEntityList& l, const TEntJwwMoji& e) {
-  AddTo(l, l.Texts, e, kText);
-}
-void Add(TEntityList& l, const TEntJwwSunpo& e) {
-  AddTo(l, l.Dimensions, e, kDimension);
-  ++l.DimensionCount;
-}
-void Add(TEntityList& l, const TEntJwwSolid& e) {
-  AddTo(l, l.Solids, e, kSolid);
-}
-void Add(TEntityList& l, const TEntJwwBlock& e) {
-  AddTo(l, l.Blocks, e, kBlock);
-}
-
 BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
   BuiltDrawing out;
   TEntityLists& m = out.model;
@@ -487,22 +458,22 @@ BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
     return d;
   };
 
-  Add(m, TEntJwwSen{common(2, 3, 1), 1.25, -2.5, 1e10, 3});
-  if (v >= 420) Add(m, TEntJwwSen{common(62, 356, 2), 0, 0, 1, 1});  // SXF style and colour
-  Add(m, TEntJwwEnko{common(11, 9, 3), 5, 6, 7, 0.5, 3.14159, 0.1, 0.75, 0});
-  Add(m, TEntJwwEnko{common(1, 1, 4), 0, 0, 1, 0, 6.28318, 0, 1, 1});
-  Add(m, TEntJwwTen{common(1, 2, 5), 8, 9, 1, 0, 0, 0});
-  Add(m, TEntJwwTen{common(100, 2, 6), 8, 9, 0, 17, 1.5, 2.5});
-  Add(m, TEntJwwMoji{common(3, 4, 7), 0, 0, 30, 0, 5, 3, 3, 0.5, 90, sjisFont, sjisText});
-  Add(m, TEntJwwMoji{common(9, 5, 8), 0, 10, 30, 10, 1, 3, 3, 0, 0, Wide(u"MS Gothic"), wideText});
-  Add(m, dimension(1));
+  m.Add(TEntJwwSen{common(2, 3, 1), 1.25, -2.5, 1e10, 3});
+  if (v >= 420) m.Add(TEntJwwSen{common(62, 356, 2), 0, 0, 1, 1});  // SXF style and colour
+  m.Add(TEntJwwEnko{common(11, 9, 3), 5, 6, 7, 0.5, 3.14159, 0.1, 0.75, 0});
+  m.Add(TEntJwwEnko{common(1, 1, 4), 0, 0, 1, 0, 6.28318, 0, 1, 1});
+  m.Add(TEntJwwTen{common(1, 2, 5), 8, 9, 1, 0, 0, 0});
+  m.Add(TEntJwwTen{common(100, 2, 6), 8, 9, 0, 17, 1.5, 2.5});
+  m.Add(TEntJwwMoji{common(3, 4, 7), 0, 0, 30, 0, 5, 3, 3, 0.5, 90, sjisFont, sjisText});
+  m.Add(TEntJwwMoji{common(9, 5, 8), 0, 10, 30, 10, 1, 3, 3, 0, 0, Wide(u"MS Gothic"), wideText});
+  m.Add(dimension(1));
   TEntJwwSolid solid{common(1, 10, 9), {0, 0, 1, 0, 1, 1, 0, 1}, 0x00123456};
-  Add(m, solid);
+  m.Add(solid);
   solid.common.penColor = 6;
   solid.color = 0;
-  Add(m, solid);
-  Add(m, TEntJwwBlock{common(1, 1, 10), 50, 60, 2, 2, 0.5, 0});  // definition 0
-  Add(m, TEntJwwSen{common(1, 1, 11), 9, 9, 9, 9});  // a line class reference after them all
+  m.Add(solid);
+  m.Add(TEntJwwBlock{common(1, 1, 10), 50, 60, 2, 2, 0.5, 0});  // definition 0
+  m.Add(TEntJwwSen{common(1, 1, 11), 9, 9, 9, 9});  // a line class reference after them all
 
   auto def = [&](std::int32_t number, const JString& name) -> TEntJwwBlockDef& {
     TEntJwwBlockDef d;
@@ -516,26 +487,26 @@ BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
   };
   {
     TEntJwwBlockDef& d0 = def(0, Sjis("outer \x95\x5C"));
-    Add(d0, TEntJwwBlock{common(1, 1, 1), 0, 0, 1, 1, 0, 1});
-    Add(d0, TEntJwwSen{common(1, 2, 2), 0, 0, 5, 5});
-    Add(d0, TEntJwwBlock{common(1, 1, 3), 10, 0, 1, 1, 0, 1});
+    d0.Add(TEntJwwBlock{common(1, 1, 1), 0, 0, 1, 1, 0, 1});
+    d0.Add(TEntJwwSen{common(1, 2, 2), 0, 0, 5, 5});
+    d0.Add(TEntJwwBlock{common(1, 1, 3), 10, 0, 1, 1, 0, 1});
   }
   {
     TEntJwwBlockDef& d1 = def(1, Wide(u"inner \u8868"));
-    Add(d1, TEntJwwMoji{common(1, 1, 1), 0, 0, 1, 0, 1, 1, 1, 0, 0, Wide(u""), wideText});
-    Add(d1, dimension(2));
-    Add(d1, TEntJwwSolid{common(1, 10, 2), {1, 2, 3, 4, 5, 6, 7, 8}, 0xFF});
+    d1.Add(TEntJwwMoji{common(1, 1, 1), 0, 0, 1, 0, 1, 1, 1, 0, 0, Wide(u""), wideText});
+    d1.Add(dimension(2));
+    d1.Add(TEntJwwSolid{common(1, 10, 2), {1, 2, 3, 4, 5, 6, 7, 8}, 0xFF});
     if (v >= 700) {
       out.imageName = "pic.bmp";
       out.imageData = std::string("BM") + std::string(40, '\x7F') + std::string(1, '\0');
-      Add(d1, TEntJwwMoji{common(1, 1, 1), 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""),
+      d1.Add(TEntJwwMoji{common(1, 1, 1), 0, 0, 1, 0, 1, 1, 1, 0, 0, Sjis(""),
                           Sjis("^@BM%temp%PIC.bmp,100,50")});
     }
   }
   {
     TEntJwwBlockDef& d2 = def(2, Sjis("unused"));
-    Add(d2, TEntJwwEnko{common(2, 2, 2), 1, 1, 1, 0, 1, 0, 1, 0});
-    Add(d2, TEntJwwTen{common(1, 1, 1), 0, 0, 0, 0, 0, 0});
+    d2.Add(TEntJwwEnko{common(2, 2, 2), 1, 1, 1, 0, 1, 0, 1, 0});
+    d2.Add(TEntJwwTen{common(1, 1, 1), 0, 0, 0, 0, 0, 0});
   }
 
   out.bytes = JwwHeader(v, {wideHeader, "sample"});

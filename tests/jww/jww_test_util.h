@@ -87,14 +87,6 @@ class ListEncoder {
   std::vector<std::pair<std::string, std::uint32_t>> classes_;
 };
 
-// Appends a record to a list and its index.
-void Add(TEntityList& l, const TEntJwwSen& e);
-void Add(TEntityList& l, const TEntJwwEnko& e);
-void Add(TEntityList& l, const TEntJwwTen& e);
-void Add(TEntityList& l, const TEntJwwMoji& e);
-void Add(TEntityList& l, const TEntJwwSunpo& e);
-void Add(TEntityList& l, const TEntJwwSolid& e);
-void Add(TEntityList& l, const TEntJwwBlock& e);
 
 // A drawing built byte by byte at `version`: every entity kind in the main list
 // (texts in Shift-JIS and in UTF-16, a point with code, a solid with its own

@@ -165,8 +165,8 @@ TEST(Bodies, LineGoldenBothWays) {
   TEntJwwSen e{{9, 2, 3, 4, 5, 6, 7}, 1.5, -2, 1e300, 0};
   TEntJwwSen r = ReadOne<TEntJwwSen>(golden, 600);
   TEntityList a, b;
-  Add(a, r);
-  Add(b, e);
+  a.Add(r);
+  b.Add(e);
   EXPECT_EQ(Dump(a), Dump(b));
   EXPECT_EQ(WrittenBody(e, 600, 600), golden.bytes());
   // Version 300: two bytes shorter, pen width read as 0.

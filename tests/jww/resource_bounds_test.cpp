@@ -363,12 +363,14 @@ TEST_P(ResourceBounds, LoadAsExpectedWithinAMultipleOfTheFile) {
   const std::size_t before = gLive.load();
   gPeak = before;
   {
-    TBoundImages images(dir.path());
+    MemoryImages imagesStore;
+    TBoundImages images(imagesStore);
     TJwwData doc(images);
-    const bool loaded = doc.LoadFromMemory({copy.get(), file.size()});
-    ASSERT_EQ(loaded, row.loads) << doc.Error();
+    const LoadResult result = doc.Load({copy.get(), file.size()});
+    const bool loaded = result.ok();
+    ASSERT_EQ(loaded, row.loads) << result.message;
     if (!loaded) {
-      EXPECT_NE(doc.Error().find(row.why), std::string::npos) << doc.Error();
+      EXPECT_NE(result.message.find(row.why), std::string::npos) << result.message;
     } else {
       auto expect = [](std::int64_t want, std::int64_t got, const char* what) {
         if (want >= 0) {

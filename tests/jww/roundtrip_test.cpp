@@ -6,6 +6,7 @@
 #include "jww/jww_data.h"
 #include "jww/jww_test_util.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly::test {
 namespace {
@@ -21,9 +22,10 @@ TEST_P(RoundTrip, ReadsAsBuiltAndWritesTheSameBytes) {
   const auto [v, wide] = GetParam();
   const BuiltDrawing built = BuildSampleDrawing(v, wide);
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  ASSERT_TRUE(doc.LoadFromMemory(built.bytes.span())) << doc.Error();
+  ASSERT_TRUE(test::Loaded(doc.Load(built.bytes.span())));
   EXPECT_EQ(Dump(doc), Dump(built.model));
 
   // The post-load step: the main list inserts definition 0, which inserts 1
@@ -38,7 +40,7 @@ TEST_P(RoundTrip, ReadsAsBuiltAndWritesTheSameBytes) {
 
   if (v >= 700) {
     ASSERT_EQ(images.Entries.size(), 1u);
-    EXPECT_EQ(ReadFile(dir / built.imageName), built.imageData);
+    EXPECT_EQ(test::Stored(imagesStore, built.imageName), built.imageData);
   }
 
   StringSink out;
@@ -46,7 +48,7 @@ TEST_P(RoundTrip, ReadsAsBuiltAndWritesTheSameBytes) {
   EXPECT_EQ(FirstDifference(out.bytes, built.bytes.bytes()), "identical");
 
   // Save goes through the file and gives the same bytes too.
-  ASSERT_TRUE(doc.Save(dir / "saved.jww", v)) << doc.Error();
+  ASSERT_TRUE(test::Saves(doc, dir / "saved.jww", v));
   EXPECT_EQ(ReadFile(dir / "saved.jww"), built.bytes.bytes());
 }
 
@@ -66,16 +68,16 @@ INSTANTIATE_TEST_SUITE_P(Versions, RoundTrip,
 TEST(RoundTripDown, A700DrawingWrittenAtEveryLowerVersionLoadsThere) {
   const BuiltDrawing built = BuildSampleDrawing(700);
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData doc(images);
-  ASSERT_TRUE(doc.LoadFromMemory(built.bytes.span())) << doc.Error();
+  ASSERT_TRUE(test::Loaded(doc.Load(built.bytes.span())));
   for (std::int32_t v : {220, 223, 225, 230, 300, 351, 420, 600}) {
     StringSink out;
     doc.Write(out, v);
     TJwwData back(images);
-    ASSERT_TRUE(back.LoadFromMemory(
-        {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()}))
-        << v << ": " << back.Error();
+    ASSERT_TRUE(test::Loaded(back.Load(
+        {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()}))) << v << ": ";
     EXPECT_EQ(back.Version(), v);
     // Below 420 each SXF dimension brings six more entities: one in the main list,
     // one in definition 1.

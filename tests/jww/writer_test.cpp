@@ -12,6 +12,7 @@
 #include "support/byte_builder.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly::test {
 namespace {
@@ -41,9 +42,9 @@ TEntJwwSen Line(double x) {
 
 TEST(WriterTags, LineThenArcThenLine) {
   TEntityLists m;
-  Add(m, Line(1));
-  Add(m, TEntJwwEnko{kC, 0, 0, 5, 0, 1, 0, 1, 0});
-  Add(m, Line(2));
+  m.Add(Line(1));
+  m.Add(TEntJwwEnko{kC, 0, 0, 5, 0, 1, 0, 1, 0});
+  m.Add(Line(2));
   Bytes g;
   g.count(3);                                                        // main list length
   g.raw({0xFF, 0xFF}).u16(600).u16(8).raw("CDataSen");               // new class, index 1
@@ -61,10 +62,10 @@ TEST(WriterTags, LineThenArcThenLine) {
 TEST(WriterTags, LineTextLineText) {
   TEntityLists m;
   TEntJwwMoji t{kC, 0, 0, 10, 0, 1, 2.5, 2.5, 0, 0, Sjis("MS"), Sjis("abc")};
-  Add(m, Line(1));
-  Add(m, t);
-  Add(m, Line(2));
-  Add(m, t);
+  m.Add(Line(1));
+  m.Add(t);
+  m.Add(Line(2));
+  m.Add(t);
   Bytes g;
   g.count(4);
   g.newClass(351, "CDataSen");                                       // index 1
@@ -86,10 +87,10 @@ TEST(WriterTags, ClassIndicesBeyond0x7FFEUseTheLongReference) {
   // 0x7FFF lines: the class is index 1 and the last object index 0x8000; a text
   // after them takes class index 0x8001 and its next reference is the long form.
   TEntityLists m;
-  for (int i = 0; i < 0x7FFF; ++i) Add(m, Line(0));
+  for (int i = 0; i < 0x7FFF; ++i) m.Add(Line(0));
   TEntJwwMoji t{kC, 0, 0, 0, 0, 1, 1, 1, 0, 0, Sjis(""), Sjis("a")};
-  Add(m, t);
-  Add(m, t);
+  m.Add(t);
+  m.Add(t);
   const std::string out = WriteLists(m, 600, 600);
   Bytes text = Bytes().common({0, 1, 1, 0, 0, 0, 0}, 600);
   text.f64(0).f64(0).f64(0).f64(0).i32(1).f64(1).f64(1).f64(0).f64(0).str("").str("a");
@@ -110,9 +111,9 @@ TEST(WriterBlocks, NumbersGoThroughTheFirstDefinitionOfTheNumber) {
   // The main list inserts #7 and #4 (no such definition).
   TEntityLists m;
   TEntJwwBlock ins{kC, 1, 2, 1, 1, 0, 7};
-  Add(m, ins);
+  m.Add(ins);
   ins.blockNumber = 4;
-  Add(m, ins);
+  m.Add(ins);
   for (std::int32_t n : {7, 9, 5, 7}) {
     TEntJwwBlockDef d;
     d.common = kC;
@@ -122,7 +123,7 @@ TEST(WriterBlocks, NumbersGoThroughTheFirstDefinitionOfTheNumber) {
     d.name = Sjis("B" + std::to_string(n));
     m.BlockDefs.push_back(d);
   }
-  Add(m.BlockDefs[0], TEntJwwBlock{kC, 0, 0, 1, 1, 0, 5});
+  m.BlockDefs[0].Add(TEntJwwBlock{kC, 0, 0, 1, 1, 0, 5});
   m.BuildBlockTree();
   EXPECT_EQ(m.UsedBlockDefCount, 2);
   EXPECT_EQ(draw::WrittenNumber(m, 7), 0);
@@ -151,7 +152,7 @@ TEST(WriterBlocks, NumbersGoThroughTheFirstDefinitionOfTheNumber) {
 TEST(WriterBlocks, AllUsedDefinitionsAreWrittenUnderTheirNewNumbers) {
   // Both used: numbers 30 and 10 become 0 and 1, and the lists read back alike.
   TEntityLists m;
-  Add(m, TEntJwwBlock{kC, 0, 0, 1, 1, 0, 30});
+  m.Add(TEntJwwBlock{kC, 0, 0, 1, 1, 0, 30});
   for (std::int32_t n : {30, 10}) {
     TEntJwwBlockDef d;
     d.common = kC;
@@ -159,7 +160,7 @@ TEST(WriterBlocks, AllUsedDefinitionsAreWrittenUnderTheirNewNumbers) {
     d.name = Sjis("d");
     m.BlockDefs.push_back(d);
   }
-  Add(m.BlockDefs[0], TEntJwwBlock{kC, 0, 0, 1, 1, 0, 10});
+  m.BlockDefs[0].Add(TEntJwwBlock{kC, 0, 0, 1, 1, 0, 10});
   m.BuildBlockTree();
   TEntityLists back = ReadLists(Bytes().raw(WriteLists(m, 700, 700)), 700);
   EXPECT_EQ(back.Blocks[0].blockNumber, 0);
@@ -186,7 +187,7 @@ TEntJwwSunpo SxfDimension() {
 
 TEST(WriterSxf, A600DrawingWrittenAt351TurnsTheSxfPartIntoSixEntities) {
   TEntityLists m;
-  Add(m, SxfDimension());
+  m.Add(SxfDimension());
   const CommonBytes c{0, 1, 1, 0, 0, 0, 0};
   Bytes g;
   g.count(7);                                      // one dimension and six entities
@@ -234,8 +235,8 @@ TEST(WriterSxf, ADefinitionCountsTheConvertedEntitiesToo) {
   TEntJwwBlockDef d;
   d.common = kC;
   d.name = Sjis("d");
-  Add(d, SxfDimension());
-  Add(d, Line(1));
+  d.Add(SxfDimension());
+  d.Add(Line(1));
   m.BlockDefs.push_back(d);
   m.BuildBlockTree();
   TEntityLists back = ReadLists(Bytes().raw(WriteLists(m, 300, 700)), 300);
@@ -247,9 +248,9 @@ TEST(WriterSxf, ADefinitionCountsTheConvertedEntitiesToo) {
 
 TEST(WriterLists, EmptyEntriesAreSkippedAndCountsMustAgree) {
   TEntityLists m;
-  Add(m, Line(1));
-  Add(m, SxfDimension());
-  Add(m, Line(2));
+  m.Add(Line(1));
+  m.Add(SxfDimension());
+  m.Add(Line(2));
   // The dissolve empties an entry and lowers the count, keeping the record.
   m.EntityIndex[1] = {kEmpty, 0};
   m.DimensionCount = 0;
@@ -286,16 +287,17 @@ TEST(WriterFile, WholeDrawingGoldenBothWays) {
   g.common({0, 1, 1, 0, 0, 0, 0}, v).f64(0).f64(0).f64(1).f64(0).f64(0).f64(0).f64(1).i32(1);
 
   TempDir dir;
-  TBoundImages images(dir.path());
+  MemoryImages imagesStore;
+  TBoundImages images(imagesStore);
   TJwwData d(images);
-  ASSERT_TRUE(d.LoadFromMemory(g.span())) << d.Error();
+  ASSERT_TRUE(test::Loaded(d.Load(g.span())));
   TEntityLists expected;
-  Add(expected, TEntJwwSen{{3, 2, 5, 1, 1, 2, 0}, 0, 0, 10, 10});
+  expected.Add(TEntJwwSen{{3, 2, 5, 1, 1, 2, 0}, 0, 0, 10, 10});
   TEntJwwBlockDef def;
   def.common = kC;
   def.time = 5;
   def.name = Sjis("blk");
-  Add(def, TEntJwwEnko{kC, 0, 0, 1, 0, 0, 0, 1, 1});
+  def.Add(TEntJwwEnko{kC, 0, 0, 1, 0, 0, 0, 1, 1});
   expected.BlockDefs.push_back(def);
   EXPECT_EQ(Dump(d), Dump(expected));
   EXPECT_FALSE(d.BlockDefs[0].used);
@@ -303,7 +305,7 @@ TEST(WriterFile, WholeDrawingGoldenBothWays) {
 
   // The model built by hand, on the header read from the same bytes, writes the golden bytes.
   TJwwData fresh(images);
-  ASSERT_TRUE(fresh.LoadFromMemory(EmptyJwwDrawing(v).span()));
+  ASSERT_TRUE(fresh.Load(EmptyJwwDrawing(v).span()));
   static_cast<TEntityLists&>(fresh) = expected;
   fresh.BuildBlockTree();
   StringSink out;

@@ -8,15 +8,6 @@
 #include "support/temp_dir.h"
 
 namespace tessaly::test::draw {
-namespace {
-
-template <typename T>
-void Push(std::vector<T>& array, TEntityList& list, std::int32_t kind, const T& e) {
-  array.push_back(e);
-  list.EntityIndex.push_back({kind, static_cast<std::int32_t>(array.size() - 1)});
-}
-
-}  // namespace
 
 TEntJwwCommon Common(std::uint16_t layer, std::uint16_t layerGroup, std::uint16_t flags,
                      std::int32_t group, std::uint16_t penColor, std::uint16_t penWidth) {
@@ -90,28 +81,6 @@ TEntJwwSunpo Dimension(int seed, const JString& value, std::uint16_t sxfMode) {
   return d;
 }
 
-void Add(TEntityList& list, const TEntJwwSen& e) {
-  Push(list.Lines, list, kLine, e);
-}
-void Add(TEntityList& list, const TEntJwwEnko& e) {
-  Push(list.Arcs, list, kArc, e);
-}
-void Add(TEntityList& list, const TEntJwwTen& e) {
-  Push(list.Points, list, kPoint, e);
-}
-void Add(TEntityList& list, const TEntJwwMoji& e) {
-  Push(list.Texts, list, kText, e);
-}
-void Add(TEntityList& list, const TEntJwwSunpo& e) {
-  Push(list.Dimensions, list, kDimension, e);
-  ++list.DimensionCount;
-}
-void Add(TEntityList& list, const TEntJwwSolid& e) {
-  Push(list.Solids, list, kSolid, e);
-}
-void Add(TEntityList& list, const TEntJwwBlock& e) {
-  Push(list.Blocks, list, kBlock, e);
-}
 
 void AddInsertion(TEntityList& list, std::int32_t number, double x, double y) {
   TEntJwwBlock b;
@@ -121,7 +90,7 @@ void AddInsertion(TEntityList& list, std::int32_t number, double x, double y) {
   b.scaleX = 1;
   b.scaleY = 1;
   b.blockNumber = number;
-  Add(list, b);
+  list.Add(b);
 }
 
 TEntJwwBlockDef& AddBlockDef(TEntityLists& doc, std::int32_t number, const std::string& name) {
@@ -142,13 +111,14 @@ void NewDrawing(TJwwData& doc, std::int32_t version) {
 
 void EmbedImage(TJwwData& doc, const std::string& name, const std::string& bytes) {
   TBoundImages& images = doc.Images();
-  if (images.WorkDir().empty()) throw std::runtime_error("EmbedImage: no working folder");
-  WriteFile(images.WorkDir() / name, bytes);
+  if (!images.Store()) throw std::runtime_error("EmbedImage: no store for images");
+  images.Store()->Put(name, false, std::span<const std::uint8_t>(
+                                       reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
   TBindImageType img;
   img.name = JString(name);
   img.size = static_cast<std::int32_t>(bytes.size());
   images.Entries.push_back(img);
-  Add(doc, Text(JString("^@BM%temp%" + name + ",100,80,0,0,1,0"), 0, 0));
+  doc.Add(Text(JString("^@BM%temp%" + name + ",100,80,0,0,1,0"), 0, 0));
 }
 
 std::string WriteToBytes(TJwwData& doc, std::int32_t version) {
@@ -160,38 +130,39 @@ std::string WriteToBytes(TJwwData& doc, std::int32_t version) {
 
 void SaveDrawing(TJwwData& doc, const std::filesystem::path& path) {
   doc.BuildBlockTree();
-  if (!doc.Save(path, doc.Header.version))
-    throw std::runtime_error("cannot save " + path.string() + ": " + doc.Error());
+  if (Failure f = SaveFile(doc, path, doc.Header.version))
+    throw std::runtime_error("cannot save " + path.string() + ": " + f.text);
 }
 
 void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions) {
   NewDrawing(doc, version);
-  Add(doc, Line(0, 0, 100, 0, Common(1, 0, 0, 0, 2)));
+  doc.Add(Line(0, 0, 100, 0, Common(1, 0, 0, 0, 2)));
   TEntJwwEnko arc;
   arc.common = Common(2, 0);
   arc.radius = 5;
   arc.arcAngle = 3.14;
   arc.flatness = 1;
-  Add(doc, arc);
-  Add(doc, Point(1, 2, 0, Common(3, 1)));
-  Add(doc, Text(JString("plan"), 5, 5, Common(4, 1)));
+  doc.Add(arc);
+  doc.Add(Point(1, 2, 0, Common(3, 1)));
+  doc.Add(Text(JString("plan"), 5, 5, Common(4, 1)));
   for (int i = 0; i < dimensions; ++i) {
     const bool sxf = version >= 420 && i % 2 == 1;
-    Add(doc, Dimension(i, JString(std::to_string(1000 + i)), sxf ? 1 : 0));
+    doc.Add(Dimension(i, JString(std::to_string(1000 + i)), sxf ? 1 : 0));
   }
   TEntJwwSolid solid;
   solid.common = Common(5, 2);
   solid.corners[2] = 1;
   solid.corners[5] = 1;
-  Add(doc, solid);
+  doc.Add(solid);
   AddInsertion(doc, 1, 50, 50);
   TEntJwwBlockDef& def = AddBlockDef(doc, 1, "blk");
-  Add(def, Line(0, 0, 1, 1));
-  if (dimensions > 0) Add(def, Dimension(99, JString("900"), version >= 420 ? 1 : 0));
+  def.Add(Line(0, 0, 1, 1));
+  if (dimensions > 0) def.Add(Dimension(99, JString("900"), version >= 420 ? 1 : 0));
 }
 
 void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t version) {
-  TBoundImages images;
+  MemoryImages store;
+  TBoundImages images(store);
   TJwwData doc(images);
   SampleDrawing(doc, version, dimensions);
   SaveDrawing(doc, path);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/document_files.h"
 #include "jww/jww_data.h"
 
 namespace tessaly::test::draw {
@@ -34,14 +35,6 @@ TEntJwwMoji Text(const JString& text, double x, double y, const TEntJwwCommon& c
 // as temporary and point2 is not.
 TEntJwwSunpo Dimension(int seed, const JString& value, std::uint16_t sxfMode = 1);
 
-// Appends an entity to a list with its index entry.
-void Add(TEntityList& list, const TEntJwwSen& e);
-void Add(TEntityList& list, const TEntJwwEnko& e);
-void Add(TEntityList& list, const TEntJwwTen& e);
-void Add(TEntityList& list, const TEntJwwMoji& e);
-void Add(TEntityList& list, const TEntJwwSunpo& e);
-void Add(TEntityList& list, const TEntJwwSolid& e);
-void Add(TEntityList& list, const TEntJwwBlock& e);
 // A block insertion of definition `number`.
 void AddInsertion(TEntityList& list, std::int32_t number, double x, double y);
 TEntJwwBlockDef& AddBlockDef(TEntityLists& doc, std::int32_t number, const std::string& name);

@@ -5,7 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "io/bytes.h"
+#include "app/document_files.h"
+#include "archive/ports.h"
 #include "io/files.h"
 
 namespace tessaly::test {
@@ -29,15 +30,20 @@ class FailingSink : public ForwardingSink {
   std::uint64_t written_ = 0;
 };
 
-// Saves a document as its Save does, through a sink that fails after `limit`
-// bytes.
+// Saves a document as the driver does, through a sink that fails after `limit`
+// bytes; answers why it failed (empty when it did not).
 template <typename Doc>
-bool SaveFailingAfter(const Doc& doc, const std::filesystem::path& path, std::int32_t version,
-                      std::uint64_t limit, std::string& error) {
-  return SaveAtomically(path, error, [&](ByteSink& out) {
-    FailingSink failing(out, path, limit);
-    doc.Write(failing, version);
-  });
+std::string SaveFailingAfter(const Doc& doc, const std::filesystem::path& path, std::int32_t version,
+                             std::uint64_t limit) {
+  try {
+    WriteFileAtomically(path, [&](ByteSink& out) { doc.Write(out, version); },
+                        [&](ByteSink& file, const std::filesystem::path&) -> std::unique_ptr<ByteSink> {
+                          return std::make_unique<FailingSink>(file, path, limit);
+                        });
+  } catch (const WriteError& e) {
+    return e.what();
+  }
+  return {};
 }
 
 }  // namespace tessaly::test

@@ -11,6 +11,7 @@
 #include "archive/writer.h"
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly {
 namespace {
@@ -86,7 +87,7 @@ void ExpectSameLists(const TEntityLists& built, const TEntityLists& read) {
 void ExpectStable(TJwwData& built, TBoundImages& readImages) {
   const std::string first = Bytes(built, built.Version());
   TJwwData read(readImages);
-  ASSERT_TRUE(read.LoadFromMemory(Span(first))) << read.Error();
+  ASSERT_TRUE(test::Loaded(read.Load(Span(first))));
   EXPECT_EQ(read.Version(), built.Version());
   EXPECT_EQ(read.Header.memo, built.Header.memo);
   EXPECT_EQ(read.Layers[1].name, built.Layers[1].name);
@@ -184,21 +185,19 @@ TEST(LengthText, GroupsThousandsWithCommas) {
 }
 
 TEST(ImageSample, EmbedsTheImageAndExtractsTheSameBytes) {
-  TempDir dir;
-  fs::create_directory(dir / "made");
-  fs::create_directory(dir / "read");
-  TBoundImages images(dir / "made"), readImages(dir / "read");
+  MemoryImages made, read;
+  TBoundImages images(made), readImages(read);
   TJwwData doc(images);
   gen::BuildImageSample(doc, gen::Style{700});
   ASSERT_EQ(images.Entries.size(), 1u);
   ExpectStable(doc, readImages);
   ASSERT_EQ(readImages.Entries.size(), 1u);
   const auto bmp = gen::MakeBmp(32, 24);
-  EXPECT_EQ(test::ReadFile(dir / "read" / "tessaly.bmp"), std::string(bmp.begin(), bmp.end()));
+  EXPECT_EQ(test::Stored(read, "tessaly.bmp"), std::string(bmp.begin(), bmp.end()));
   EXPECT_EQ(readImages.Entries[0].size, static_cast<std::int32_t>(bmp.size()));
 }
 
-TEST(ImageSample, NeedsAWorkingFolder) {
+TEST(ImageSample, NeedsAPlaceForImages) {
   TBoundImages images;
   TJwwData doc(images);
   EXPECT_THROW(gen::BuildImageSample(doc, gen::Style{700}), std::runtime_error);
@@ -219,7 +218,7 @@ TEST(Figure, ReadsBackAsBuiltAndWritesTheSameBytes) {
   EXPECT_GT(fig.DimensionCount, 0);
   const std::string first = Bytes(fig);
   TJwsData read;
-  ASSERT_TRUE(read.LoadFromMemory(Span(first))) << read.Error();
+  ASSERT_TRUE(test::Loaded(read.Load(Span(first))));
   ExpectSameLists(fig, read);
   EXPECT_TRUE(Bytes(read) == first);
 }
@@ -260,9 +259,8 @@ TEST(Large, ReadsBackAsBuiltAndAFailedSaveLeavesNothing) {
   test::WriteFile(target, "old");
   const std::uint64_t size = Bytes(doc, 600).size();
   for (std::uint64_t limit : {std::uint64_t{0}, size / 3, size - 1}) {
-    std::string error;
-    EXPECT_FALSE(test::SaveFailingAfter(doc, target, 600, limit, error)) << limit;
-    EXPECT_NE(error.find("injected"), std::string::npos) << error;
+    const std::string error = test::SaveFailingAfter(doc, target, 600, limit);
+    EXPECT_NE(error.find("injected"), std::string::npos) << limit << ": " << error;
     EXPECT_EQ(test::Snapshot(dir.path()), (std::vector<std::pair<std::string, std::string>>{{"t.jww", "old"}}));
   }
 }

@@ -1,4 +1,5 @@
 #include "io/files.h"
+#include "io/path_text.h"
 #include "io/raw_file.h"
 
 #include <fcntl.h>
@@ -17,6 +18,11 @@ UniqueFd::~UniqueFd() {
 }
 
 std::string ErrnoText(int err) { return std::strerror(err); }
+
+WriteError SystemFailure(WriteError::Step step, const fs::path& file, const std::string& what,
+                         const std::string& system) {
+  return WriteError(step, PathToUtf8(file), system, system.empty() ? what : what + ": " + system);
+}
 
 namespace raw {
 
@@ -65,12 +71,6 @@ bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& n
 
 }  // namespace raw
 
-bool CanOpenForReading(const fs::path& path, std::string& why) {
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (fd.get() < 0) why = ErrnoText(errno);
-  return fd.get() >= 0;
-}
-
 bool SyncPath(const fs::path& path) {
   UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   return fd.get() >= 0 && ::fsync(fd.get()) == 0;
@@ -82,20 +82,20 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   // also when that file does not exist yet. A relative link is relative to the
   // folder that holds it, as the system reads it.
   for (int depth = 0; fs::is_symlink(fs::symlink_status(target_, ec)); ++depth) {
-    if (depth == 40) throw WriteError("too many levels of links at " + target.string());
+    if (depth == 40) throw SystemFailure(WriteError::Step::kTarget, target, "too many levels of links at " + PathToUtf8(target));
     fs::path to = fs::read_symlink(target_, ec);
-    if (ec) throw WriteError("cannot resolve the link " + target.string() + ": " + ec.message());
+    if (ec) throw SystemFailure(WriteError::Step::kTarget, target, "cannot resolve the link " + PathToUtf8(target), ec.message());
     target_ = to.is_absolute() ? to : target_.parent_path() / to;
   }
   struct stat st {};
   bool exists = ::stat(target_.c_str(), &st) == 0;
   if (exists) {
-    if (S_ISDIR(st.st_mode)) throw WriteError(target_.string() + " is a folder");
-    if (!S_ISREG(st.st_mode)) throw WriteError(target_.string() + " is not a regular file");
+    if (S_ISDIR(st.st_mode)) throw SystemFailure(WriteError::Step::kTarget, target_, PathToUtf8(target_) + " is a folder");
+    if (!S_ISREG(st.st_mode)) throw SystemFailure(WriteError::Step::kTarget, target_, PathToUtf8(target_) + " is not a regular file");
     // Root would be allowed to write anyway; a file marked read-only stays as it is.
-    if ((st.st_mode & 0222) == 0) throw WriteError(target_.string() + " is read-only");
+    if ((st.st_mode & 0222) == 0) throw SystemFailure(WriteError::Step::kTarget, target_, PathToUtf8(target_) + " is read-only");
   } else if (errno != ENOENT) {
-    throw WriteError("cannot examine " + target_.string() + ": " + ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kTarget, target_, "cannot examine " + PathToUtf8(target_), ErrnoText(errno));
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
@@ -107,19 +107,19 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
     if (fd_ < 0 && errno != EEXIST) {
       int err = errno;
       temp_.clear();
-      throw WriteError("cannot create a file in " + dir.string() + ": " + ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a file in " + PathToUtf8(dir), ErrnoText(err));
     }
   }
   if (fd_ < 0) {
     temp_.clear();
-    throw WriteError("cannot create a temporary file in " + dir.string());
+    throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a temporary file in " + PathToUtf8(dir));
   }
   if (exists) {
     // The replaced file keeps its permission bits and, where allowed, its owner.
     if (::fchmod(fd_, st.st_mode & 07777) != 0) {
       int err = errno;
       Discard();
-      throw WriteError("cannot set permissions: " + ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot set permissions", ErrnoText(err));
     }
     if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
       // Not allowed for other users' files; the file is then ours, as any new file would be.
@@ -141,12 +141,13 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
-  if (fd_ < 0 || finished_) throw WriteError("write after the file was closed");
+  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "write after the file was closed");
   while (n > 0) {
     ssize_t k = ::write(fd_, data, n);
     if (k < 0) {
       if (errno == EINTR) continue;
-      throw WriteError("cannot write " + target_.string() + ": " + ErrnoText(errno));
+      const int err = errno;
+      throw SystemFailure(WriteError::Step::kWrite, target_, "cannot write " + PathToUtf8(target_), ErrnoText(err));
     }
     data += k;
     n -= static_cast<std::size_t>(k);
@@ -165,39 +166,39 @@ void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
 }
 
 void AtomicFile::SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds) {
-  if (fd_ < 0 || finished_) throw WriteError("the file was closed");
+  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
   const struct timespec times[2] = {{0, UTIME_OMIT},
                                     {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
   if (::futimens(fd_, times) != 0)
-    throw WriteError("cannot set the time of " + target_.string() + ": " + ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot set the time of " + PathToUtf8(target_), ErrnoText(errno));
 }
 
 void AtomicFile::MakeWritable() {
-  if (fd_ < 0 || finished_) throw WriteError("the file was closed");
+  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || ((st.st_mode & S_IWUSR) == 0 &&
                                  ::fchmod(fd_, (st.st_mode & 07777) | S_IWUSR) != 0)) {
-    throw WriteError("cannot make " + target_.string() + " writable: " + ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot make " + PathToUtf8(target_) + " writable", ErrnoText(errno));
   }
 }
 
 void AtomicFile::Finish() {
   if (finished_) return;
-  if (fd_ < 0) throw WriteError("the file was closed");
+  if (fd_ < 0) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
   if (::fsync(fd_) != 0)
-    throw WriteError("cannot flush " + target_.string() + " to disk: " + ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kFlush, target_, "cannot flush " + PathToUtf8(target_) + " to disk", ErrnoText(errno));
   int fd = fd_;
   fd_ = -1;
   // A file system may report a full disk only when the file is closed.
-  if (::close(fd) != 0) throw WriteError("cannot write " + target_.string() + ": " + ErrnoText(errno));
+  if (::close(fd) != 0) throw SystemFailure(WriteError::Step::kWrite, target_, "cannot write " + PathToUtf8(target_), ErrnoText(errno));
   finished_ = true;
 }
 
 void AtomicFile::Commit(FolderFlushes& later) {
   Finish();
-  if (temp_.empty()) throw WriteError("the file was already put in place");
+  if (temp_.empty()) throw SystemFailure(WriteError::Step::kReplace, target_, "the file was already put in place");
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    throw WriteError("cannot replace " + target_.string() + ": " + ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kReplace, target_, "cannot replace " + PathToUtf8(target_), ErrnoText(errno));
   }
   temp_.clear();
   later.Add(target_.parent_path());
@@ -211,7 +212,7 @@ void AtomicFile::Commit() {
 
 void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) throw WriteError("cannot create " + path.string() + ": " + ErrnoText(errno));
+  if (fd < 0) throw SystemFailure(WriteError::Step::kCreate, path, "cannot create " + PathToUtf8(path), ErrnoText(errno));
   const std::uint8_t* p = data.data();
   std::size_t n = data.size();
   while (n > 0) {
@@ -221,7 +222,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
       int err = errno;
       ::close(fd);
       ::unlink(path.c_str());
-      throw WriteError("cannot write " + path.string() + ": " + ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kWrite, path, "cannot write " + PathToUtf8(path), ErrnoText(err));
     }
     p += k;
     n -= static_cast<std::size_t>(k);
@@ -229,7 +230,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   if (::close(fd) != 0) {
     int err = errno;
     ::unlink(path.c_str());
-    throw WriteError("cannot write " + path.string() + ": " + ErrnoText(err));
+    throw SystemFailure(WriteError::Step::kWrite, path, "cannot write " + PathToUtf8(path), ErrnoText(err));
   }
 }
 

@@ -62,7 +62,7 @@ void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t n, const fs::path&
     DWORD done = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, DWORD{1} << 30));
     if (!::WriteFile(h, data, want, &done, nullptr) || done == 0)
-      throw WriteError("cannot write " + PathToUtf8(what) + ": " + LastErrorText());
+      throw SystemFailure(WriteError::Step::kWrite, what, "cannot write " + PathToUtf8(what), LastErrorText());
     data += done;
     n -= done;
   }
@@ -76,6 +76,11 @@ UniqueFd::~UniqueFd() {
 
 std::string ErrnoText(int err) {
   return std::strerror(err);
+}
+
+WriteError SystemFailure(WriteError::Step step, const fs::path& file, const std::string& what,
+                         const std::string& system) {
+  return WriteError(step, PathToUtf8(file), system, system.empty() ? what : what + ": " + system);
 }
 
 namespace raw {
@@ -114,12 +119,6 @@ bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& n
 
 }  // namespace raw
 
-bool CanOpenForReading(const fs::path& path, std::string& why) {
-  UniqueFd fd(Fd(OpenForReading(path)));
-  if (fd.get() == -1) why = LastErrorText();
-  return fd.get() != -1;
-}
-
 bool SyncPath(const fs::path& path) {
   // A folder cannot be flushed here; its entries reach the disk with the
   // write-through rename.
@@ -134,13 +133,13 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   const std::string name = PathToUtf8(target_);
   const DWORD attrs = ::GetFileAttributesW(target_.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES) {
-    if (attrs & FILE_ATTRIBUTE_DIRECTORY) throw WriteError(name + " is a folder");
-    if (attrs & FILE_ATTRIBUTE_DEVICE) throw WriteError(name + " is not a regular file");
-    if (attrs & FILE_ATTRIBUTE_READONLY) throw WriteError(name + " is read-only");
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) throw SystemFailure(WriteError::Step::kTarget, target_, name + " is a folder");
+    if (attrs & FILE_ATTRIBUTE_DEVICE) throw SystemFailure(WriteError::Step::kTarget, target_, name + " is not a regular file");
+    if (attrs & FILE_ATTRIBUTE_READONLY) throw SystemFailure(WriteError::Step::kTarget, target_, name + " is read-only");
   } else {
     const DWORD err = ::GetLastError();
     if (err != ERROR_FILE_NOT_FOUND)
-      throw WriteError("cannot examine " + name + ": " + win32::ErrorText(err));
+      throw SystemFailure(WriteError::Step::kTarget, target_, "cannot examine " + name, win32::ErrorText(err));
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
@@ -157,12 +156,12 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
     } else if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
       const std::string why = LastErrorText();
       temp_.clear();
-      throw WriteError("cannot create a file in " + PathToUtf8(dir) + ": " + why);
+      throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a file in " + PathToUtf8(dir), why);
     }
   }
   if (fd_ == -1) {
     temp_.clear();
-    throw WriteError("cannot create a temporary file in " + PathToUtf8(dir));
+    throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a temporary file in " + PathToUtf8(dir));
   }
 }
 
@@ -182,33 +181,33 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
-  if (fd_ == -1 || finished_) throw WriteError("write after the file was closed");
+  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "write after the file was closed");
   WriteAll(H(fd_), data, n, target_);
   written_ += n;
 }
 
 void AtomicFile::SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds) {
-  if (fd_ == -1 || finished_) throw WriteError("the file was closed");
+  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
   const FILETIME ft = win32::FileTimeFromUnix(seconds, nanoseconds);
   if (!::SetFileTime(H(fd_), nullptr, nullptr, &ft))
-    throw WriteError("cannot set the time of " + PathToUtf8(target_) + ": " + LastErrorText());
+    throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot set the time of " + PathToUtf8(target_), LastErrorText());
 }
 
 void AtomicFile::MakeWritable() {
   // The temporary file was made without the read-only attribute, and the
   // rename keeps the attributes of the file renamed.
-  if (fd_ == -1 || finished_) throw WriteError("the file was closed");
+  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
 }
 
 void AtomicFile::Finish() {
   if (finished_) return;
-  if (fd_ == -1) throw WriteError("the file was closed");
+  if (fd_ == -1) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
   if (!::FlushFileBuffers(H(fd_)))
-    throw WriteError("cannot flush " + PathToUtf8(target_) + " to disk: " + LastErrorText());
+    throw SystemFailure(WriteError::Step::kFlush, target_, "cannot flush " + PathToUtf8(target_) + " to disk", LastErrorText());
   HANDLE h = H(fd_);
   fd_ = -1;
   if (!::CloseHandle(h))
-    throw WriteError("cannot write " + PathToUtf8(target_) + ": " + LastErrorText());
+    throw SystemFailure(WriteError::Step::kWrite, target_, "cannot write " + PathToUtf8(target_), LastErrorText());
   finished_ = true;
 }
 
@@ -220,7 +219,7 @@ void AtomicFile::Commit() {
 // The write-through rename has put the name on disk: no folder is left to flush.
 void AtomicFile::Commit(FolderFlushes&) {
   Finish();
-  if (temp_.empty()) throw WriteError("the file was already put in place");
+  if (temp_.empty()) throw SystemFailure(WriteError::Step::kReplace, target_, "the file was already put in place");
   // A plain rename refuses an existing target here; this one replaces it, and
   // returns only when the new name is on disk. A target that another program
   // holds open without sharing is refused, and then stays as it was.
@@ -230,7 +229,7 @@ void AtomicFile::Commit(FolderFlushes&) {
     std::string why = win32::ErrorText(err);
     if (err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION)
       why += " (is it open in another program?)";
-    throw WriteError("cannot replace " + PathToUtf8(target_) + ": " + why);
+    throw SystemFailure(WriteError::Step::kReplace, target_, "cannot replace " + PathToUtf8(target_), why);
   }
   temp_.clear();
 }
@@ -241,7 +240,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE)
-    throw WriteError("cannot create " + PathToUtf8(path) + ": " + LastErrorText());
+    throw SystemFailure(WriteError::Step::kCreate, path, "cannot create " + PathToUtf8(path), LastErrorText());
   try {
     WriteAll(h, data.data(), data.size(), path);
   } catch (const WriteError&) {
@@ -252,7 +251,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   if (!::CloseHandle(h)) {
     const std::string why = LastErrorText();
     ::DeleteFileW(path.c_str());
-    throw WriteError("cannot write " + PathToUtf8(path) + ": " + why);
+    throw SystemFailure(WriteError::Step::kWrite, path, "cannot write " + PathToUtf8(path), why);
   }
 }
 

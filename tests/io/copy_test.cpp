@@ -1,6 +1,5 @@
-#include "io/path_text.h"
-#include "app/file_copy.h"
-
+// The backup copy: a whole file copied beside its destination and put in place
+// only when it is complete, keeping the source's time when asked.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -45,10 +44,8 @@ void SetMtime(const fs::path& p, time_t sec, long nsec) {
 // Copies and puts the copy in place at once, as the backup of a run does.
 bool Copy(const fs::path& source, const fs::path& dest, bool keepTime, std::string& why,
           const SinkFilter& filter = {}) {
-  std::unique_ptr<AtomicFile> copy = PrepareCopy(source, dest, keepTime, why, filter);
-  if (!copy) return false;
   try {
-    copy->Commit();
+    PrepareCopy(source, dest, keepTime, filter)->Commit();
   } catch (const WriteError& e) {
     why = e.what();
     return false;
@@ -156,49 +153,6 @@ TEST(CopyFileData, AFolderWithoutWritePermission) {
   std::string why;
   EXPECT_FALSE(Copy(dir / "a", dir / "ro" / "b", false, why));
   EXPECT_TRUE(fs::is_empty(dir / "ro"));
-}
-
-TEST(WorkFiles, DeleteEachImagesWorkingFiles) {
-  TempDir dir;
-  TBoundImages images(dir.path());
-  for (const char* f :
-       {"IMG.BMP.GZ", "IMG.BMP", "plan.bmp", "plan.bmp.gz", "keep.gz", "keep", "other.jpg"}) {
-    WriteFile(dir / f, "x");
-  }
-  images.Entries.push_back({JString("IMG.BMP.GZ"), 1, false});
-  images.Entries.push_back({JString("plan.bmp"), 1, false});
-  images.Entries.push_back({JString(""), 0, false});
-  images.Entries.push_back({JString(".gz"), 1, false});     // no name left without ".gz"
-  images.Entries.push_back({JString("a/b.gz"), 1, false});  // never a file of ours
-
-  DeleteCompressedWorkFiles(images);
-  EXPECT_FALSE(fs::exists(dir / "IMG.BMP.GZ"));
-  EXPECT_TRUE(fs::exists(dir / "IMG.BMP"));
-  EXPECT_TRUE(fs::exists(dir / "plan.bmp"));
-  DeleteExpandedWorkFiles(images);
-  EXPECT_FALSE(fs::exists(dir / "IMG.BMP"));
-  EXPECT_FALSE(fs::exists(dir / "plan.bmp"));
-  // Files of images not listed stay.
-  for (const char* f : {"plan.bmp.gz", "keep.gz", "keep", "other.jpg"})
-    EXPECT_TRUE(fs::exists(dir / f)) << f;
-  EXPECT_TRUE(fs::is_directory(dir.path()));
-}
-
-TEST(WorkFiles, AUtf16NameAndAnEmptyList) {
-  TempDir dir;
-  TBoundImages images(dir.path());
-  DeleteCompressedWorkFiles(images);
-  DeleteExpandedWorkFiles(images);
-  JString wide;
-  wide.wide = true;
-  for (char16_t c : std::u16string_view(u"\u56f3.bmp.gz"))
-    wide.appendUnit(static_cast<std::uint16_t>(c));
-  WriteFile(dir.path() / PathFromUtf8("\xe5\x9b\xb3.bmp.gz"), "x");
-  WriteFile(dir.path() / PathFromUtf8("\xe5\x9b\xb3.bmp"), "x");
-  images.Entries.push_back({wide, 1, false});
-  DeleteCompressedWorkFiles(images);
-  DeleteExpandedWorkFiles(images);
-  EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
 }  // namespace

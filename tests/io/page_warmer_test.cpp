@@ -47,7 +47,7 @@ TEST(PageWarmer, MakesFreshPagesPresentAndWritesNothing) {
     ASSERT_NE(gone, MAP_FAILED);
     ASSERT_EQ(::munmap(gone, n), 0);
     warmer.Warm(gone, n);
-    warmer.Cancel();
+    warmer.Done();
     warmer.Warm(gone, n);
   }
   for (std::size_t i = 0; i < n / 2; ++i) ASSERT_EQ(p[i], static_cast<std::uint8_t>(i * 13 + 1)) << i;
