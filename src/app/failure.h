@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -73,6 +74,7 @@ struct Failure {
 // The code's name for programs ("no-such-file"): stable across versions and
 // languages.
 std::string_view CodeName(FailureCode code);
+inline std::ostream& operator<<(std::ostream& out, FailureCode code) { return out << CodeName(code); }
 
 // A failed load of `source`, as the load found it.
 Failure LoadFailure(const LoadResult& load, const std::filesystem::path& source);

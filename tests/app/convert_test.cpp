@@ -310,6 +310,8 @@ struct FailureCase {
   // src/<source> holds a file of the format; out/ is empty.
   std::function<void(const TempDir&, const FormatCase&)> setUp;
   const char* reason;  // found in the reason given; null: the format's notA
+  FailureCode code;    // the reason's code, and the file it is about
+  FileRole role;
   // An injected full disk: the output, or the backup copy, fails after this many bytes.
   std::optional<std::uint64_t> outputFailsAfter = std::nullopt;
   std::optional<std::uint64_t> backupFailsAfter = std::nullopt;
@@ -329,60 +331,60 @@ const std::vector<FailureCase>& FailureCases() {
   static const std::vector<FailureCase> cases = {
       {"BadSignature",
        [](const TempDir& d, const F& f) { WriteFile(d / "src" / f.source, f.badSignature); },
-       nullptr},
+       nullptr, FailureCode::kNotThisFormat, FileRole::kSource},
       {"MissingSource", [](const TempDir& d, const F& f) { fs::remove(d / "src" / f.source); },
-       "no such file"},
+       "no such file", FailureCode::kNoSuchFile, FileRole::kSource},
       {"SourceIsAFolder",
        [](const TempDir& d, const F& f) {
          fs::remove(d / "src" / f.source);
          fs::create_directory(d / "src" / f.source);
        },
-       "is a folder"},
+       "is a folder", FailureCode::kIsFolder, FileRole::kSource},
       {"TruncatedWithATarget",
        [](const TempDir& d, const F& f) {
          const std::string bytes = ReadFile(d / "src" / f.source);
          WriteFile(d / "src" / f.source, bytes.substr(0, bytes.size() / 2));
          OldFiles(d, f);
        },
-       "truncated"},
+       "truncated", FailureCode::kTruncated, FileRole::kSource},
       {"TargetIsAFolder",
        [](const TempDir& d, const F& f) { fs::create_directory(d / "out" / f.source); },
-       "is a folder"},
+       "is a folder", FailureCode::kIsFolder, FileRole::kTarget},
       {"BackupIsAFolder",
        [](const TempDir& d, const F& f) {
          WriteFile(d / "out" / f.source, "the target");
          fs::create_directory(d / "out" / f.backup);
        },
-       "is a folder"},
+       "is a folder", FailureCode::kIsFolder, FileRole::kBackup},
       {"OldReadOnlyBackup",
        [](const TempDir& d, const F& f) {
          OldFiles(d, f);
          ::chmod((d / "out" / f.backup).c_str(), 0444);
        },
-       "is read-only"},
+       "is read-only", FailureCode::kReadOnly, FileRole::kBackup},
       {"ReadOnlyTarget",
        [](const TempDir& d, const F& f) {
          WriteFile(d / "out" / f.source, "a read-only target");
          ::chmod((d / "out" / f.source).c_str(), 0444);
        },
-       "is read-only"},
+       "is read-only", FailureCode::kReadOnly, FileRole::kTarget},
       {"ReadOnlyTargetWithAnOlderBackup",
        [](const TempDir& d, const F& f) {
          OldFiles(d, f);
          ::chmod((d / "out" / f.source).c_str(), 0444);
        },
-       "is read-only"},
-      {"OutputFailsAtOnce", [](const TempDir&, const F&) {}, "injected", 0},
-      {"OutputFailsHalfWay", [](const TempDir&, const F&) {}, "injected", 300},
-      {"OutputFailsHalfWayWithOldFiles", OldFiles, "injected", 1000},
-      {"OutputFailsAtItsLastByteWithOldFiles", OldFiles, "injected", 1499},
-      {"BackupFailsAtOnce", OldFiles, "injected", std::nullopt, 0},
-      {"BackupFailsHalfWay", OldFiles, "injected", std::nullopt, 1500},
-      {"DiskFillsDuringTheOutput", OldFiles, "No space left on device", std::nullopt, std::nullopt,
+       "is read-only", FailureCode::kReadOnly, FileRole::kTarget},
+      {"OutputFailsAtOnce", [](const TempDir&, const F&) {}, "injected", FailureCode::kCannotWrite, FileRole::kTarget, 0},
+      {"OutputFailsHalfWay", [](const TempDir&, const F&) {}, "injected", FailureCode::kCannotWrite, FileRole::kTarget, 300},
+      {"OutputFailsHalfWayWithOldFiles", OldFiles, "injected", FailureCode::kCannotWrite, FileRole::kTarget, 1000},
+      {"OutputFailsAtItsLastByteWithOldFiles", OldFiles, "injected", FailureCode::kCannotWrite, FileRole::kTarget, 1499},
+      {"BackupFailsAtOnce", OldFiles, "injected", FailureCode::kCannotWrite, FileRole::kBackup, std::nullopt, 0},
+      {"BackupFailsHalfWay", OldFiles, "injected", FailureCode::kCannotWrite, FileRole::kBackup, std::nullopt, 1500},
+      {"DiskFillsDuringTheOutput", OldFiles, "No space left on device", FailureCode::kCannotWrite, FileRole::kTarget, std::nullopt, std::nullopt,
        Full::kDuringOutput},
       {"DiskFillsDuringTheBackup",
        [](const TempDir& d, const F& f) { OldFilesOfSize(d, f, 40000); },
-       "No space left on device", std::nullopt, std::nullopt, Full::kDuringBackup},
+       "No space left on device", FailureCode::kCannotWrite, FileRole::kBackup, std::nullopt, std::nullopt, Full::kDuringBackup},
   };
   return cases;
 }
@@ -434,7 +436,14 @@ TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
   const std::string reason = c.reason ? c.reason : f.notA;
-  EXPECT_NE(rec.results[0].failure.text.find(reason), std::string::npos) << rec.results[0].failure.text;
+  const Failure& failure = rec.results[0].failure;
+  EXPECT_NE(failure.text.find(reason), std::string::npos) << failure.text;
+  EXPECT_EQ(failure.code, c.code) << CodeName(failure.code) << ": " << failure.text;
+  EXPECT_EQ(failure.role, c.role) << failure.text;
+  const fs::path about = c.role == FileRole::kSource   ? dir / "src" / f.source
+                         : c.role == FileRole::kTarget ? dir / "out" / f.source
+                                                       : dir / "out" / f.backup;
+  EXPECT_EQ(failure.file, about) << failure.text;
   EXPECT_FALSE(rec.results[0].written);
   EXPECT_TRUE(rec.results[0].backup.empty());
   EXPECT_EQ(s.failed, 1u);

@@ -18,7 +18,8 @@ class FailingSink : public ForwardingSink {
       : ForwardingSink(next), target_(std::move(target)), limit_(limit) {}
   void Write(const std::uint8_t* data, std::size_t n) override {
     if (written_ + n > limit_) {
-      throw WriteError("cannot write " + target_.string() + ": No space left on device (injected)");
+      throw WriteError(WriteError::Step::kWrite, target_.string(), "No space left on device (injected)",
+                       "cannot write " + target_.string() + ": No space left on device (injected)");
     }
     written_ += n;
     next_.Write(data, n);
