@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "io/path_text.h"
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
@@ -102,9 +103,11 @@ class WindowModelTest : public ::testing::Test {
     view.events.clear();
     view.asked.clear();
   }
-  std::string Src(const char* name) const { return PathText(dir / "src" / name); }
-  std::string Out() const { return PathText(dir / "out"); }
-  std::string OutSep() const { return PathText(dir / "out" / ""); }  // with the system's separator
+  std::string Src(const char* name) const { return PathToUtf8(dir / "src" / name); }
+  std::string Out() const { return PathToUtf8(dir / "out"); }
+  std::string OutSep() const {
+    return PathToUtf8(dir / "out" / "");
+  }  // with the system's separator
 
   TempDir dir;
   FakePlatform platform;
@@ -215,22 +218,22 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
        Destination::kDocuments,
        "",
        {},
-       "保存先フォルダがありません: " + PathText(dir / "home" / "Documents")},
+       "保存先フォルダがありません: " + PathToUtf8(dir / "home" / "Documents")},
       {"source folder", Destination::kSourceFolder, Out(), a, ""},
       {"chosen folder", Destination::kChosenFolder, Out(), dir / "out" / "a.jww", ""},
       {"with separator", Destination::kChosenFolder, OutSep(), dir / "out" / "a.jww", ""},
       {"none selected", Destination::kNone, Out(), dir / "out" / "a.jww", ""},
       {"chosen folder empty", Destination::kChosenFolder, "", a, ""},
-      {"chosen folder missing", Destination::kChosenFolder, PathText(dir / "gone"), a, ""},
+      {"chosen folder missing", Destination::kChosenFolder, PathToUtf8(dir / "gone"), a, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MakeDrawing(a, 1);
-    Start(c.choice, c.edit1, {PathText(a)});
+    Start(c.choice, c.edit1, {PathToUtf8(a)});
     model.ConvertFiles();
     if (c.target.empty()) {
-      EXPECT_EQ(view.log, (Lines{PathText(a),
-                                 "変換できませんでした: " + PathText(a) + " (" + c.failure + ")"}));
+      EXPECT_EQ(view.log, (Lines{PathToUtf8(a), "変換できませんでした: " + PathToUtf8(a) + " (" +
+                                                    c.failure + ")"}));
       EXPECT_EQ(view.events.end()[-2], "status 変換完了(1)");
       EXPECT_EQ(view.events.back(), "idle");   // the log stays open
       EXPECT_FALSE(fs::exists(dir / "home"));  // nothing is made in its place
@@ -244,11 +247,11 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
   }
   platform.desktop.clear();  // the desktop names no such folder
   MakeDrawing(a, 1);
-  Start(Destination::kDesktop, "", {PathText(a)});
+  Start(Destination::kDesktop, "", {PathToUtf8(a)});
   model.ConvertFiles();
   ASSERT_EQ(view.log.size(), 2u);
   EXPECT_EQ(view.log.back(),
-            "変換できませんでした: " + PathText(a) + " (デスクトップのフォルダが分かりません)");
+            "変換できませんでした: " + PathToUtf8(a) + " (デスクトップのフォルダが分かりません)");
 }
 
 TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) {
@@ -266,10 +269,11 @@ TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) 
 
   // The second would back up the first one's result over the backup of the
   // plan that was there, and that plan would be lost.
-  Start(Destination::kChosenFolder, Out(), {Src("plan.jww"), PathText(dir / "other" / "plan.jww")});
+  Start(Destination::kChosenFolder, Out(),
+        {Src("plan.jww"), PathToUtf8(dir / "other" / "plan.jww")});
   model.Button4Click();
   EXPECT_EQ(view.log,
-            (Lines{"変換できませんでした: " + PathText(dir / "other" / "plan.jww") + " (" +
+            (Lines{"変換できませんでした: " + PathToUtf8(dir / "other" / "plan.jww") + " (" +
                    Src("plan.jww") + " と保存先が同じです: " + OutSep() + "plan.jww)"}));
   EXPECT_FALSE(fs::exists(dir / "out" / "plan._JWW"));
   // plan.jww and plan.JWW in their own folder would share plan._JWW (where
@@ -330,7 +334,7 @@ TEST_F(WindowModelTest, SettingsAreReadAtStartAndWrittenAtClose) {
   model.Button2Click();
   model.Button1Click();
   EXPECT_EQ(view.asked,
-            (Lines{"folder " + PathText(platform.home), "open " + PathText(platform.home),
+            (Lines{"folder " + PathToUtf8(platform.home), "open " + PathToUtf8(platform.home),
                    "open " + Src(""), "folder " + OutSep()}));
   model.SetCheckBox1(false);
   model.SetDestination(Destination::kSourceFolder);

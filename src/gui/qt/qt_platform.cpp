@@ -7,13 +7,13 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "app/window_model.h"
+#include "io/path_text.h"
 
 namespace tessaly::gui {
 namespace {
 
 std::filesystem::path P(const QString& s) {
-  return s.isEmpty() ? std::filesystem::path() : TextPath(s.toStdString());
+  return s.isEmpty() ? std::filesystem::path() : PathFromUtf8(s.toStdString());
 }
 
 }  // namespace
@@ -51,7 +51,7 @@ std::filesystem::path QtPlatform::SettingsFile() {
 }
 
 bool QtPlatform::OpenWithAssociatedProgram(const std::filesystem::path& file) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(PathText(file))));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(PathToUtf8(file))));
 }
 
 #ifdef _WIN32

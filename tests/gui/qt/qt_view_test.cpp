@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "app/window_model.h"
+#include "io/path_text.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
@@ -25,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 QString Q(const fs::path& p) {
-  return QString::fromStdString(PathText(p));
+  return QString::fromStdString(PathToUtf8(p));
 }
 
 struct FakePlatform : PlatformService {
@@ -166,7 +167,7 @@ class QtViewTest : public QObject {
     QCOMPARE(fx.asked.takeFirst(), "folder " + Q(fx.dir.path()));
     QCOMPARE(f1.Edit1->text(), Q(fx.dir / "out") + "/");
     QTest::keyClicks(f1.Edit1, "x");
-    QCOMPARE(fx.model.Edit1(), PathText(fx.dir / "out") + "/x");
+    QCOMPARE(fx.model.Edit1(), PathToUtf8(fx.dir / "out") + "/x");
     f1.RadioButton3->click();
     QCOMPARE(fx.model.GetDestination(), Destination::kSourceFolder);
     f1.CheckBox1->click();
@@ -237,7 +238,7 @@ class QtViewTest : public QObject {
   void theCommandLineRunClosesWithTheLog() {
     test::TempDir src;
     test::WriteFile(src / "bad.jww", "not a drawing");
-    Fixture fx({PathText(src / "bad.jww")});
+    Fixture fx({PathToUtf8(src / "bad.jww")});
     QTRY_VERIFY(fx.f2().isVisible() && !fx.model.Converting());
     QVERIFY(fx.f1().isVisible());
     QVERIFY(fx.asked.isEmpty());

@@ -261,19 +261,20 @@ TEST(Win32View, EachControlReachesTheModel) {
   const fs::path a = fx.Drawing(fx.dir / "a.jww", 1);
   fx.filesToAdd = {a.wstring(), (fx.dir / "b.jws").wstring(), (fx.dir / "c.txt").wstring()};
   Click(f1.Button2);
-  EXPECT_EQ(fx.asked, std::vector<std::string>{"open " + PathText(fx.exe.parent_path())});
-  EXPECT_EQ(Lines(f1.ListBox1), (std::vector<std::string>{PathText(a), PathText(fx.dir / "b.jws"),
-                                                          PathText(fx.dir / "c.txt")}));
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"open " + PathToUtf8(fx.exe.parent_path())});
+  EXPECT_EQ(Lines(f1.ListBox1),
+            (std::vector<std::string>{PathToUtf8(a), PathToUtf8(fx.dir / "b.jws"),
+                                      PathToUtf8(fx.dir / "c.txt")}));
   ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 1);
   ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 2);
   Click(f1.Button3);
-  EXPECT_EQ(Lines(f1.ListBox1), std::vector<std::string>{PathText(a)});
+  EXPECT_EQ(Lines(f1.ListBox1), std::vector<std::string>{PathToUtf8(a)});
 
   fx.asked.clear();
   fx.folder = (fx.dir.path() / L"出力").wstring();
   Click(f1.Button1);
-  EXPECT_EQ(fx.asked, std::vector<std::string>{"folder " + PathText(fx.exe.parent_path())});
-  EXPECT_EQ(Text(f1.Edit1), PathText(fx.dir.path() / L"出力") + "\\");
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"folder " + PathToUtf8(fx.exe.parent_path())});
+  EXPECT_EQ(Text(f1.Edit1), PathToUtf8(fx.dir.path() / L"出力") + "\\");
   ::SendMessageW(f1.Edit1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\図面\\表"));
   EXPECT_EQ(fx.model.Edit1(), "C:\\図面\\表");
   Click(f1.RadioButton3);
@@ -313,7 +314,7 @@ TEST(Win32View, EachControlReachesTheModel) {
                                          fx.dir.path() / L"無い.jww", japanese})),
       0);
   EXPECT_EQ(Lines(f1.ListBox1),
-            (std::vector<std::string>{PathText(a), PathText(longPath), PathText(japanese)}));
+            (std::vector<std::string>{PathToUtf8(a), PathToUtf8(longPath), PathToUtf8(japanese)}));
 
   // Alt+X, the Close button's underlined letter, as the keyboard sends it.
   const HWND main = f1.Handle;
@@ -326,7 +327,7 @@ TEST(Win32View, EachControlReachesTheModel) {
   std::string edit1;
   ASSERT_TRUE(Utf8ToCp932("C:\\図面\\表", edit1));
   EXPECT_EQ(settings, "192\r\n107\r\n194\r\n107\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + edit1 +
-                          "\r\n" + PathText(fx.dir.path()) + "\\\r\n0\r\n");
+                          "\r\n" + PathToUtf8(fx.dir.path()) + "\\\r\n0\r\n");
 }
 
 // During a run: the log and the bar, the buttons disabled, drops refused; Esc
@@ -350,7 +351,7 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   probe.During([&] {
     during = true;
     EXPECT_TRUE(::IsWindowVisible(f2.Handle));
-    EXPECT_EQ(Lines(f2.ListBox1), std::vector<std::string>{PathText(fx.dir / "bad.jww")});
+    EXPECT_EQ(Lines(f2.ListBox1), std::vector<std::string>{PathToUtf8(fx.dir / "bad.jww")});
     EXPECT_EQ(::SendMessageW(f2.ListBox1, LB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETRANGE, FALSE, 0), 3);
@@ -404,7 +405,7 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
              "\r\n\r\n0\r\n");
   fs::create_directories(fx.dir.path() / L"図面");
   const fs::path plan = fx.Drawing(fx.dir.path() / L"図面" / L"平面.jww", 1);
-  fx.view->Start({PathText(plan), PathText(fx.dir / "readme.txt")});
+  fx.view->Start({PathToUtf8(plan), PathToUtf8(fx.dir / "readme.txt")});
   const TForm1& f1 = fx.f1();
   EXPECT_EQ(Text(f1.Edit1), "C:\\図面\\");
   EXPECT_TRUE(Checked(f1.RadioButton3) && !Checked(f1.CheckBox1));
