@@ -67,9 +67,7 @@ void WindowModel::ShowLines() {
 void WindowModel::FormShow(const std::vector<std::string>& args) {
   converting_ = false;
   abortRequested_ = false;
-  settings_ =
-      LoadSettings(platform_.SettingsFile(), PathToUtf8(platform_.DefaultFolder()),
-                   [this](const std::string& s) { return platform_.FromSystemCodePage(s); });
+  settings_ = LoadSettings(platform_.SettingsFile(), PathToUtf8(platform_.DefaultFolder()));
   view_->PlaceWindows(settings_);
   view_->ShowChoices();
   lines_.clear();
@@ -101,8 +99,7 @@ bool WindowModel::FormCloseQuery() {
 
 void WindowModel::FormClose() {
   view_->ReadWindows(settings_);
-  SaveSettings(platform_.SettingsFile(), settings_, lastAddFolder_,
-               [this](const std::string& s) { return platform_.ToSystemCodePage(s); });
+  SaveSettings(platform_.SettingsFile(), settings_, lastAddFolder_);
   lines_.clear();
   ShowLines();
 }

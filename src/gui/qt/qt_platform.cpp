@@ -54,15 +54,4 @@ bool QtPlatform::OpenWithAssociatedProgram(const std::filesystem::path& file) {
   return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(PathToUtf8(file))));
 }
 
-#ifdef _WIN32
-// The ANSI code page: Shift-JIS on a Japanese Windows.
-std::string QtPlatform::FromSystemCodePage(const std::string& text) {
-  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())).toStdString();
-}
-
-std::string QtPlatform::ToSystemCodePage(const std::string& text) {
-  return QString::fromStdString(text).toLocal8Bit().toStdString();
-}
-#endif
-
 }  // namespace tessaly::gui

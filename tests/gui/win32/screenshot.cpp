@@ -112,8 +112,7 @@ int wmain(int argc, wchar_t** argv) {
   Settings s;
   s.destination = Destination::kChosenFolder;
   s.edit1 = WithSeparator(PathToUtf8(converted));
-  SaveSettings(platform.SettingsFile(), s, "",
-               [&](const std::string& t) { return platform.ToSystemCodePage(t); });
+  SaveSettings(platform.SettingsFile(), s, "");
 
   int status = 1;
   {
