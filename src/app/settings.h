@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/window_form.h"
+
 namespace tessaly {
 
 // Settings conversions. The text is UTF-8.
@@ -25,19 +27,11 @@ std::string BoolToText(bool value);
 // A whole decimal integer with an optional sign; 0 for anything else.
 std::int32_t TextToInt(std::string_view text);
 
-// The destination choice: which of the four radio buttons is selected.
-enum class Destination {
-  kNone = 0,     // no button selected: the run takes it as the chosen folder
-  kDesktop = 1,  // RadioButton1
-  kDocuments = 2,
-  kSourceFolder = 3,
-  kChosenFolder = 4,  // the folder in Edit1
-};
-
 struct Settings {
   // Positions and sizes in screen pixels. The main window's size is fixed.
-  std::int32_t form1Left = 192, form1Top = 107;
-  std::int32_t form2Left = 194, form2Top = 107, form2Width = 416, form2Height = 219;
+  std::int32_t form1Left = MainForm().left, form1Top = MainForm().top;
+  std::int32_t form2Left = ProgressForm().left, form2Top = ProgressForm().top,
+               form2Width = ProgressForm().width, form2Height = ProgressForm().height;
   Destination destination = Destination::kDesktop;
   std::string edit1;       // the chosen destination folder, as typed
   std::string openFolder;  // where the add dialog starts
