@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
 
 namespace tessaly {
 
@@ -23,10 +22,6 @@ class PlatformService {
   // Opens a file with the program the desktop associates with it; false when
   // that could not be done.
   virtual bool OpenWithAssociatedProgram(const std::filesystem::path& file) = 0;
-  // The settings file is in the system's code page; the model's texts are
-  // UTF-8. Where the system's code page is UTF-8 there is nothing to convert.
-  virtual std::string FromSystemCodePage(const std::string& text) { return text; }
-  virtual std::string ToSystemCodePage(const std::string& text) { return text; }
 };
 
 }  // namespace tessaly

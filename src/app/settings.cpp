@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "io/code_page.h"
 #include "io/files.h"
 
 namespace tessaly {
@@ -13,8 +14,25 @@ namespace {
 
 constexpr std::string_view kFullWidthSpace = "\xE3\x80\x80";  // U+3000
 
-std::string Identity(const std::string& s) {
-  return s;
+// Code page 932 text converted whole, or line by line when it cannot be; the
+// line ends stay as they were.
+template <typename Convert>
+std::string ByLines(std::string_view text, Convert convert) {
+  std::string out;
+  if (convert(text, out)) return out;
+  out.clear();
+  while (!text.empty()) {
+    const std::size_t newline = text.find('\n');
+    const std::size_t end = newline == std::string_view::npos ? text.size() : newline + 1;
+    std::size_t body = end;
+    if (body > 0 && text[body - 1] == '\n') --body;
+    if (body > 0 && text[body - 1] == '\r') --body;
+    std::string converted;
+    if (convert(text.substr(0, body), converted)) out += converted;
+    out += text.substr(body, end - body);
+    text.remove_prefix(end);
+  }
+  return out;
 }
 
 // The text without spaces, full-width spaces and control characters, ASCII
@@ -118,8 +136,18 @@ void ApplySettingsText(std::string_view text, Settings& s) {
   s.checkBox1 = TextToBool(lines[12]);
 }
 
+std::string SettingsTextFromFile(std::string_view bytes, SettingsEncoding encoding) {
+  if (encoding == SettingsEncoding::kUtf8) return std::string(bytes);
+  return ByLines(bytes, [](std::string_view in, std::string& out) { return Cp932ToUtf8(in, out); });
+}
+
+std::string SettingsTextToFile(std::string_view text, SettingsEncoding encoding) {
+  if (encoding == SettingsEncoding::kUtf8) return std::string(text);
+  return ByLines(text, [](std::string_view in, std::string& out) { return Utf8ToCp932(in, out); });
+}
+
 Settings LoadSettings(const fs::path& path, const std::string& openFolder,
-                      const CodePage& fromFile) {
+                      SettingsEncoding encoding) {
   Settings s;
   s.openFolder = openFolder;
   std::error_code ec;
@@ -130,7 +158,7 @@ Settings LoadSettings(const fs::path& path, const std::string& openFolder,
   // A file that cannot be read to its end gives the defaults rather than half
   // of its values.
   if (in.bad()) return s;
-  ApplySettingsText((fromFile ? fromFile : Identity)(text), s);
+  ApplySettingsText(SettingsTextFromFile(text, encoding), s);
   return s;
 }
 
@@ -156,8 +184,8 @@ std::string SettingsText(const Settings& s, const std::string& lastAddFolder) {
 }
 
 bool SaveSettings(const fs::path& path, const Settings& s, const std::string& lastAddFolder,
-                  const CodePage& toFile) {
-  const std::string text = (toFile ? toFile : Identity)(SettingsText(s, lastAddFolder));
+                  SettingsEncoding encoding) {
+  const std::string text = SettingsTextToFile(SettingsText(s, lastAddFolder), encoding);
   std::error_code ec;
   if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
 

@@ -34,10 +34,6 @@ bool IsFolder(const fs::path& p) {
 
 }  // namespace
 
-std::string PathText(const fs::path& path) { return PathToUtf8(path); }
-
-fs::path TextPath(const std::string& text) { return PathFromUtf8(text); }
-
 std::string WithSeparator(const std::string& folder) {
 #ifdef _WIN32
   if (!folder.empty() && folder.back() != '\\' && folder.back() != '/') return folder + '\\';
@@ -60,7 +56,7 @@ WindowModel::WindowModel(PlatformService& platform) : platform_(platform) {}
 
 bool WindowModel::Listable(const std::string& path) const {
   if (path.empty()) return false;
-  const fs::path p = TextPath(path);
+  const fs::path p = PathFromUtf8(path);
   return converter_.IsConvertible(p) && IsExistingFile(p);
 }
 
@@ -71,9 +67,7 @@ void WindowModel::ShowLines() {
 void WindowModel::FormShow(const std::vector<std::string>& args) {
   converting_ = false;
   abortRequested_ = false;
-  settings_ =
-      LoadSettings(platform_.SettingsFile(), PathText(platform_.DefaultFolder()),
-                   [this](const std::string& s) { return platform_.FromSystemCodePage(s); });
+  settings_ = LoadSettings(platform_.SettingsFile(), PathToUtf8(platform_.DefaultFolder()));
   view_->PlaceWindows(settings_);
   view_->ShowChoices();
   lines_.clear();
@@ -105,8 +99,7 @@ bool WindowModel::FormCloseQuery() {
 
 void WindowModel::FormClose() {
   view_->ReadWindows(settings_);
-  SaveSettings(platform_.SettingsFile(), settings_, lastAddFolder_,
-               [this](const std::string& s) { return platform_.ToSystemCodePage(s); });
+  SaveSettings(platform_.SettingsFile(), settings_, lastAddFolder_);
   lines_.clear();
   ShowLines();
 }
@@ -130,7 +123,8 @@ void WindowModel::DropFiles(const std::vector<std::string>& paths) {
 
 void WindowModel::Button1Click() {
   std::string start = settings_.edit1;
-  if (start.empty() || !IsFolder(TextPath(start))) start = PathText(platform_.DefaultFolder());
+  if (start.empty() || !IsFolder(PathFromUtf8(start)))
+    start = PathToUtf8(platform_.DefaultFolder());
   const std::optional<std::string> folder = view_->AskFolder(start);
   if (!folder || folder->empty()) return;
   settings_.edit1 = WithSeparator(*folder);
@@ -143,7 +137,7 @@ void WindowModel::Button2Click() {
   if (files.empty()) return;
   // No check here: the run passes over what is not a drawing or a figure.
   lines_.insert(lines_.end(), files.begin(), files.end());
-  lastAddFolder_ = WithSeparator(PathText(TextPath(files.front()).parent_path()));
+  lastAddFolder_ = WithSeparator(PathToUtf8(PathFromUtf8(files.front()).parent_path()));
   settings_.openFolder = lastAddFolder_;
   ShowLines();
 }
@@ -177,7 +171,7 @@ void WindowModel::ListBox1DblClick(std::optional<std::size_t> focused) {
   if (lines_.empty() || !focused || *focused >= lines_.size()) return;
   const std::string& line = lines_[*focused];
   if (line.empty()) return;
-  const fs::path p = TextPath(line);
+  const fs::path p = PathFromUtf8(line);
   // Drawings only: figures have no program of their own to open them.
   if (UpperExtension(p) != ".JWW" || !IsExistingFile(p)) return;
   platform_.OpenWithAssociatedProgram(p);
@@ -196,9 +190,9 @@ WindowModel::RunPlan WindowModel::Plan() const {
     } else if (!IsFolder(folder)) {
       // Never made in its place: a folder the desktop names but that is not
       // there is the user's to put right.
-      plan.failure = "保存先フォルダがありません: " + PathText(folder);
+      plan.failure = "保存先フォルダがありません: " + PathToUtf8(folder);
     } else {
-      destination = TextPath(WithSeparator(PathText(folder)));
+      destination = PathFromUtf8(WithSeparator(PathToUtf8(folder)));
     }
   };
   switch (settings_.destination) {
@@ -213,18 +207,18 @@ WindowModel::RunPlan WindowModel::Plan() const {
     case Destination::kChosenFolder:
     case Destination::kNone:
       // An empty or missing folder sends each file to its own folder.
-      if (!settings_.edit1.empty() && IsFolder(TextPath(settings_.edit1)))
-        destination = TextPath(WithSeparator(settings_.edit1));
+      if (!settings_.edit1.empty() && IsFolder(PathFromUtf8(settings_.edit1)))
+        destination = PathFromUtf8(WithSeparator(settings_.edit1));
       break;
   }
-  for (const auto& line : lines_) plan.items.push_back({TextPath(line), destination, false});
+  for (const auto& line : lines_) plan.items.push_back({PathFromUtf8(line), destination, false});
   if (!plan.failure.empty()) return plan;
 
   // Two lines must not write the same target or the same backup; the same file
   // listed twice and converted in its own folder is harmless.
   for (const Clash& c : FindClashes(converter_, plan.items, /*sameFileInPlace=*/true)) {
     const char* what = c.kind == Clash::kSameBackup ? " とバックアップ先が同じです: " : " と保存先が同じです: ";
-    plan.clashes.emplace_back(c.item, lines_[c.first] + what + PathText(c.where));
+    plan.clashes.emplace_back(c.item, lines_[c.first] + what + PathToUtf8(c.where));
   }
   return plan;
 }
@@ -293,13 +287,13 @@ void WindowModel::ShowStatus(const std::string& text) {
 }
 
 void WindowModel::FileStarted(const fs::path& source, std::size_t, std::size_t) {
-  view_->AppendLog(PathText(source));
+  view_->AppendLog(PathToUtf8(source));
 }
 
 void WindowModel::FileFinished(const FileResult& r) {
   if (r.outcome == FileOutcome::kFailed) {
     ++failed_;
-    view_->AppendLog(FailureLine(PathText(r.source), r.failure.text));
+    view_->AppendLog(FailureLine(PathToUtf8(r.source), r.failure.text));
   }
   view_->ShowProgress(r.position + 1, r.count);
 }

@@ -58,9 +58,6 @@ class WindowView {
   virtual bool AskConfirm(const std::string& question) = 0;
 };
 
-// A path as UTF-8 text, and back.
-std::string PathText(const std::filesystem::path& path);
-std::filesystem::path TextPath(const std::string& text);
 // The text with a trailing separator ("D:\out" gives "D:\out\").
 std::string WithSeparator(const std::string& folder);
 

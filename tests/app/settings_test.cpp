@@ -5,7 +5,6 @@
 #include <climits>
 #include <string>
 
-#include "io/code_page.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -82,19 +81,25 @@ TEST(Settings, RoundTripAndAFailedWrite) {
   s.edit1 = "/出力/図面\n";  // a line end would shift the later lines
   s.checkBox1 = false;
   const fs::path file = dir / "cfg" / "tessaly.dat";  // its folder is made
-  ASSERT_TRUE(SaveSettings(file, s, "/図面/"));
+  ASSERT_TRUE(SaveSettings(file, s, "/図面/", SettingsEncoding::kUtf8));
   EXPECT_EQ(ReadFile(file),
             "-20\r\n107\r\n194\r\n107\r\n640\r\n219\r\n0\r\n0\r\n0\r\n1\r\n/出力/図面\r\n/図面/"
             "\r\n0\r\n");
   s.edit1 = "/出力/図面";
   s.openFolder = "/図面/";
-  EXPECT_EQ(LoadSettings(file, "/app/"), s);
-  // The code page is the caller's.
-  ASSERT_TRUE(SaveSettings(file, s, "", [](const std::string& t) { return "[" + t + "]"; }));
-  EXPECT_EQ(
-      LoadSettings(file, "/app/", [](const std::string& t) { return t.substr(1, t.size() - 2); })
-          .form1Left,
-      -20);
+  EXPECT_EQ(LoadSettings(file, "/app/", SettingsEncoding::kUtf8), s);
+  // In code page 932 Japanese folders round-trip; one with 한, which has no
+  // form there, is forgotten.
+  s.edit1 = "C:\\図面\\表";
+  ASSERT_TRUE(SaveSettings(file, s, "C:\\한\\", SettingsEncoding::kCp932));
+  EXPECT_EQ(ReadFile(file),
+            "-20\r\n107\r\n194\r\n107\r\n640\r\n219\r\n0\r\n0\r\n0\r\n1\r\n"
+            "C:\\\x90\x7D\x96\xCA\\\x95\x5C\r\n\r\n0\r\n");
+  s.openFolder = "";
+  EXPECT_EQ(LoadSettings(file, "/app/", SettingsEncoding::kCp932), s);
+  ASSERT_TRUE(SaveSettings(file, s, "C:\\出力\\", SettingsEncoding::kCp932));
+  s.openFolder = "C:\\出力\\";
+  EXPECT_EQ(LoadSettings(file, "/app/", SettingsEncoding::kCp932), s);
 
   // Cannot be written, even by root: a folder whose path runs through a file,
   // a folder in the file's place. Nothing is left, the old file stays whole.
@@ -109,29 +114,33 @@ TEST(Settings, RoundTripAndAFailedWrite) {
             LoadSettings(dir / "none", "/app/"));  // a folder is no file
 }
 
-// The settings file's code page on Windows, through the platform layer: a
-// character Shift-JIS cannot hold fails rather than becoming a look-alike.
-TEST(Settings, CodePage932BothWays) {
+// The settings file's text in code page 932: converted whole, else line by
+// line with a line that does not convert left empty, so that a folder is
+// forgotten rather than remembered as another one. UTF-8 passes as it is.
+TEST(Settings, CodePage932WholeOrLineByLine) {
   const struct {
-    std::string utf8, cp932;
-    bool ok;
+    const char* name;
+    std::string text, file;  // UTF-8, and the file's bytes
+    bool fromFile, toFile;   // which ways the row holds
   } rows[] = {
-      {"C:\\out\\\r\n1", "C:\\out\\\r\n1", true},
+      {"ASCII", "C:\\out\\\r\n1", "C:\\out\\\r\n1", true, true},
       // 図面\表 with the trail byte 0x5C of 表, and a full-width space.
-      {"図面\\表\xE3\x80\x80", "\x90\x7D\x96\xCA\\\x95\x5C\x81\x40", true},
-      {"한", "", false},
-      {"\xF0\x9F\x98\x80", "", false},
+      {"whole", "図面\\表\xE3\x80\x80\n", "\x90\x7D\x96\xCA\\\x95\x5C\x81\x40\n", true, true},
+      {"one line not", "1\r\n한\r\n図\r\n", "1\r\n\r\n\x90\x7D\r\n", false, true},
+      {"last line not", "図\n\xF0\x9F\x98\x80", "\x90\x7D\n", false, true},
+      {"half a character", "\r\n図\n", "a\x95\r\n\x90\x7D\n", true, false},
+      {"nothing passes unconverted", "\n図", "\x95\rx\n\x90\x7D", true, false},
   };
   for (const auto& r : rows) {
-    std::string out;
-    EXPECT_EQ(Utf8ToCp932(r.utf8, out), r.ok) << r.utf8;
-    if (!r.ok) continue;
-    EXPECT_EQ(out, r.cp932) << r.utf8;
-    EXPECT_TRUE(Cp932ToUtf8(r.cp932, out));
-    EXPECT_EQ(out, r.utf8);
+    if (r.toFile) {
+      EXPECT_EQ(SettingsTextToFile(r.text, SettingsEncoding::kCp932), r.file) << r.name;
+    }
+    if (r.fromFile) {
+      EXPECT_EQ(SettingsTextFromFile(r.file, SettingsEncoding::kCp932), r.text) << r.name;
+    }
+    EXPECT_EQ(SettingsTextToFile(r.file, SettingsEncoding::kUtf8), r.file) << r.name;
+    EXPECT_EQ(SettingsTextFromFile(r.file, SettingsEncoding::kUtf8), r.file) << r.name;
   }
-  std::string out;
-  EXPECT_FALSE(Cp932ToUtf8("a\x95", out));  // half a character
 }
 
 Settings Values(std::int32_t left, std::int32_t top, Destination d, std::string edit1,

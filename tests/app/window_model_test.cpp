@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdint>
 #include <functional>
+#include <stdexcept>
 
+#include "app/window_form.h"
+#include "io/path_text.h"
 #include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
@@ -98,9 +103,11 @@ class WindowModelTest : public ::testing::Test {
     view.events.clear();
     view.asked.clear();
   }
-  std::string Src(const char* name) const { return PathText(dir / "src" / name); }
-  std::string Out() const { return PathText(dir / "out"); }
-  std::string OutSep() const { return PathText(dir / "out" / ""); }  // with the system's separator
+  std::string Src(const char* name) const { return PathToUtf8(dir / "src" / name); }
+  std::string Out() const { return PathToUtf8(dir / "out"); }
+  std::string OutSep() const {
+    return PathToUtf8(dir / "out" / "");
+  }  // with the system's separator
 
   TempDir dir;
   FakePlatform platform;
@@ -211,22 +218,22 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
        Destination::kDocuments,
        "",
        {},
-       "保存先フォルダがありません: " + PathText(dir / "home" / "Documents")},
+       "保存先フォルダがありません: " + PathToUtf8(dir / "home" / "Documents")},
       {"source folder", Destination::kSourceFolder, Out(), a, ""},
       {"chosen folder", Destination::kChosenFolder, Out(), dir / "out" / "a.jww", ""},
       {"with separator", Destination::kChosenFolder, OutSep(), dir / "out" / "a.jww", ""},
       {"none selected", Destination::kNone, Out(), dir / "out" / "a.jww", ""},
       {"chosen folder empty", Destination::kChosenFolder, "", a, ""},
-      {"chosen folder missing", Destination::kChosenFolder, PathText(dir / "gone"), a, ""},
+      {"chosen folder missing", Destination::kChosenFolder, PathToUtf8(dir / "gone"), a, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     MakeDrawing(a, 1);
-    Start(c.choice, c.edit1, {PathText(a)});
+    Start(c.choice, c.edit1, {PathToUtf8(a)});
     model.ConvertFiles();
     if (c.target.empty()) {
-      EXPECT_EQ(view.log, (Lines{PathText(a),
-                                 "変換できませんでした: " + PathText(a) + " (" + c.failure + ")"}));
+      EXPECT_EQ(view.log, (Lines{PathToUtf8(a), "変換できませんでした: " + PathToUtf8(a) + " (" +
+                                                    c.failure + ")"}));
       EXPECT_EQ(view.events.end()[-2], "status 変換完了(1)");
       EXPECT_EQ(view.events.back(), "idle");   // the log stays open
       EXPECT_FALSE(fs::exists(dir / "home"));  // nothing is made in its place
@@ -240,11 +247,11 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
   }
   platform.desktop.clear();  // the desktop names no such folder
   MakeDrawing(a, 1);
-  Start(Destination::kDesktop, "", {PathText(a)});
+  Start(Destination::kDesktop, "", {PathToUtf8(a)});
   model.ConvertFiles();
   ASSERT_EQ(view.log.size(), 2u);
   EXPECT_EQ(view.log.back(),
-            "変換できませんでした: " + PathText(a) + " (デスクトップのフォルダが分かりません)");
+            "変換できませんでした: " + PathToUtf8(a) + " (デスクトップのフォルダが分かりません)");
 }
 
 TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) {
@@ -262,10 +269,11 @@ TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) 
 
   // The second would back up the first one's result over the backup of the
   // plan that was there, and that plan would be lost.
-  Start(Destination::kChosenFolder, Out(), {Src("plan.jww"), PathText(dir / "other" / "plan.jww")});
+  Start(Destination::kChosenFolder, Out(),
+        {Src("plan.jww"), PathToUtf8(dir / "other" / "plan.jww")});
   model.Button4Click();
   EXPECT_EQ(view.log,
-            (Lines{"変換できませんでした: " + PathText(dir / "other" / "plan.jww") + " (" +
+            (Lines{"変換できませんでした: " + PathToUtf8(dir / "other" / "plan.jww") + " (" +
                    Src("plan.jww") + " と保存先が同じです: " + OutSep() + "plan.jww)"}));
   EXPECT_FALSE(fs::exists(dir / "out" / "plan._JWW"));
   // plan.jww and plan.JWW in their own folder would share plan._JWW (where
@@ -326,7 +334,7 @@ TEST_F(WindowModelTest, SettingsAreReadAtStartAndWrittenAtClose) {
   model.Button2Click();
   model.Button1Click();
   EXPECT_EQ(view.asked,
-            (Lines{"folder " + PathText(platform.home), "open " + PathText(platform.home),
+            (Lines{"folder " + PathToUtf8(platform.home), "open " + PathToUtf8(platform.home),
                    "open " + Src(""), "folder " + OutSep()}));
   model.SetCheckBox1(false);
   model.SetDestination(Destination::kSourceFolder);
@@ -335,6 +343,93 @@ TEST_F(WindowModelTest, SettingsAreReadAtStartAndWrittenAtClose) {
   EXPECT_EQ(ReadFile(platform.settings),
             "192\r\n107\r\n194\r\n107\r\n500\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + OutSep() + "\r\n" +
                 Src("") + "\r\n0\r\n");
+}
+
+// The captions and fonts the user knows, and what the views build on: every
+// control inside its parent and its window, a parent before what it holds,
+// the radio buttons in a row in the order the settings file keeps them.
+TEST(WindowForm, CaptionsFontsAndPlaces) {
+  const struct {
+    const Form& form;
+    const char* name;  // empty: the window
+    const char* caption;
+    int fontPixels;
+  } rows[] = {
+      {MainForm(), "", "Tessaly Ver.1.01", 13},
+      {MainForm(), "GroupBox1", "保存先(&S)", 13},
+      {MainForm(), "RadioButton1", "デスクトップ", 13},
+      {MainForm(), "RadioButton2", "マイドキュメント", 13},
+      {MainForm(), "RadioButton3", "元ファイルのフォルダ", 13},
+      {MainForm(), "RadioButton4", "指定フォルダ", 13},
+      {MainForm(), "Edit1", "", 13},
+      {MainForm(), "Button1", "参照", 11},
+      {MainForm(), "CheckBox1", "SXF寸法図形基準点に仮点作図する", 13},
+      {MainForm(), "Label1", "変換元ファイル一覧", 13},
+      {MainForm(), "ListBox1", "", 13},
+      {MainForm(), "Button2", "追加", 13},
+      {MainForm(), "Button3", "削除", 13},
+      {MainForm(), "Button4", "変換(&R)", 16},
+      {MainForm(), "Button5", "閉じる(&X)", 13},
+      {MainForm(), "StatusBar1", "", 13},
+      {ProgressForm(), "", "変換処理", 13},
+      {ProgressForm(), "ListBox1", "", 13},
+      {ProgressForm(), "StatusBar1", "", 13},
+      {ProgressForm(), "ProgressBar1", "", 13},
+  };
+  std::size_t controls = 0;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(std::string(r.form.name) + " " + r.name);
+    if (*r.name == '\0') {
+      EXPECT_EQ(r.form.caption, r.caption);
+      EXPECT_EQ(r.form.fontPixels, r.fontPixels);
+      continue;
+    }
+    ++controls;
+    const FormControl& c = r.form.Control(r.name);
+    EXPECT_EQ(c.caption, r.caption);
+    EXPECT_EQ(c.fontPixels != 0 ? c.fontPixels : r.form.fontPixels, r.fontPixels);
+    // Inside its parent, or the fixed window's inside.
+    const std::size_t at = r.form.IndexOf(c.name);
+    FormRect box{0, 0, r.form.width, r.form.height};
+    if (!c.parent.empty()) {
+      ASSERT_LT(r.form.IndexOf(c.parent), at);
+      box = r.form.Control(c.parent).rect;
+    }
+    if (c.align == ControlAlign::kNone) {
+      EXPECT_TRUE(c.rect.x >= 0 && c.rect.y >= 0 && c.rect.x + c.rect.width <= box.width &&
+                  c.rect.y + c.rect.height <= box.height);
+    }
+  }
+  EXPECT_EQ(controls, MainForm().controls.size() + ProgressForm().controls.size());
+  EXPECT_EQ(kFormFontFace, "ＭＳ ゴシック");
+  EXPECT_EQ(MainForm().InWindow(MainForm().Control("Button1")), (FormRect{372, 49, 48, 22}));
+  EXPECT_THROW(MainForm().IndexOf("ProgressBar1"), std::out_of_range);
+
+  // Lines 7 to 10 of the settings file are the radio buttons in this order.
+  const auto choices = DestinationChoices();
+  ASSERT_EQ(choices.size(), 4u);
+  const std::size_t first = MainForm().IndexOf(choices[0].radioButton);
+  for (std::size_t i = 0; i < choices.size(); ++i) {
+    EXPECT_EQ(choices[i].radioButton, "RadioButton" + std::to_string(i + 1));
+    EXPECT_EQ(static_cast<std::size_t>(choices[i].destination), i + 1);
+    EXPECT_EQ(MainForm().controls[first + i].kind, ControlKind::kRadioButton);
+  }
+}
+
+TEST(WindowForm, TheProgressBarCountsFilesDone) {
+  const struct {
+    std::size_t done, total;
+    ProgressBarState bar;
+  } rows[] = {
+      {0, 0, {1, 1}},  // no files: done, not busy
+      {0, 3, {3, 0}},
+      {2, 3, {3, 2}},
+      {3, 3, {3, 3}},
+      {4, 3, {3, 3}},
+      {SIZE_MAX - 1, SIZE_MAX, {INT_MAX, INT_MAX}},
+  };
+  for (const auto& r : rows) EXPECT_EQ(ProgressBarFor(r.done, r.total), r.bar) << r.done;
+  EXPECT_EQ(ProgressBarState{}, (ProgressBarState{1, 0}));
 }
 
 }  // namespace

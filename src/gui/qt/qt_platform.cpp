@@ -7,13 +7,13 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "app/window_model.h"
+#include "io/path_text.h"
 
 namespace tessaly::gui {
 namespace {
 
 std::filesystem::path P(const QString& s) {
-  return s.isEmpty() ? std::filesystem::path() : TextPath(s.toStdString());
+  return s.isEmpty() ? std::filesystem::path() : PathFromUtf8(s.toStdString());
 }
 
 }  // namespace
@@ -51,18 +51,7 @@ std::filesystem::path QtPlatform::SettingsFile() {
 }
 
 bool QtPlatform::OpenWithAssociatedProgram(const std::filesystem::path& file) {
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(PathText(file))));
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(PathToUtf8(file))));
 }
-
-#ifdef _WIN32
-// The ANSI code page: Shift-JIS on a Japanese Windows.
-std::string QtPlatform::FromSystemCodePage(const std::string& text) {
-  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size())).toStdString();
-}
-
-std::string QtPlatform::ToSystemCodePage(const std::string& text) {
-  return QString::fromStdString(text).toLocal8Bit().toStdString();
-}
-#endif
 
 }  // namespace tessaly::gui

@@ -13,10 +13,6 @@ class QtPlatform final : public PlatformService {
   std::filesystem::path DefaultFolder() override;
   std::filesystem::path SettingsFile() override;
   bool OpenWithAssociatedProgram(const std::filesystem::path& file) override;
-#ifdef _WIN32
-  std::string FromSystemCodePage(const std::string& text) override;
-  std::string ToSystemCodePage(const std::string& text) override;
-#endif
 };
 
 }  // namespace tessaly::gui

@@ -21,42 +21,157 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <algorithm>
+#include <string_view>
+
+#include "app/window_form.h"
 
 namespace tessaly::gui {
 namespace {
 
-QString Q(const std::string& utf8) {
-  return QString::fromStdString(utf8);
+QString Q(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 std::string S(const QString& text) {
   return text.toStdString();
 }
 
-template <typename W>
-W* Make(QWidget* parent, const char* name, const QString& caption = {}) {
-  auto* w = new W(parent);
-  w->setObjectName(QString::fromLatin1(name));
-  if constexpr (requires { w->setText(caption); }) {
-    if (!caption.isEmpty()) w->setText(caption);
+// The widget for one control of the description, under its name.
+QWidget* Make(const Form& form, const FormControl& c, QWidget* parent) {
+  const QString caption = Q(c.caption);
+  QWidget* w = nullptr;
+  switch (c.kind) {
+    case ControlKind::kGroupBox:
+      w = new QGroupBox(caption, parent);
+      break;
+    case ControlKind::kRadioButton:
+      w = new QRadioButton(caption, parent);
+      break;
+    case ControlKind::kEdit:
+      w = new QLineEdit(caption, parent);
+      break;
+    case ControlKind::kButton:
+      w = new QPushButton(caption, parent);
+      break;
+    case ControlKind::kLabel: {
+      auto* label = new QLabel(caption, parent);
+      // At the top of its rectangle, as Windows draws a static text.
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      w = label;
+      break;
+    }
+    case ControlKind::kListBox: {
+      auto* list = new QListWidget(parent);
+      if (c.multiSelect) list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+      w = list;
+      break;
+    }
+    case ControlKind::kCheckBox:
+      w = new QCheckBox(caption, parent);
+      break;
+    case ControlKind::kStatusBar: {
+      auto* bar = new QStatusBar(parent);
+      bar->setSizeGripEnabled(form.resizable);
+      w = bar;
+      break;
+    }
+    case ControlKind::kProgressBar: {
+      auto* bar = new QProgressBar(parent);
+      const ProgressBarState rest;
+      bar->setRange(0, rest.max);
+      bar->setValue(rest.value);
+      bar->setFormat(QStringLiteral("%v / %m"));
+      w = bar;
+      break;
+    }
   }
+  w->setObjectName(Q(c.name));
+  return w;
+}
+
+// Builds a window and its controls from their description.
+void Build(QWidget& window, const Form& form) {
+  window.setObjectName(Q(form.name));
+  window.setWindowTitle(Q(form.caption));
+  if (form.resizable) {
+    window.setWindowFlags(Qt::Window);
+    // Qt sizes the inside of a window (its frame is known once it is shown),
+    // and the view keeps that size in the settings too.
+    window.resize(form.width, form.height);
+  } else {
+    // A fixed border with the system menu and the minimise box only.
+    window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint);
+    window.setFixedSize(form.width, form.height);
+  }
+  window.move(form.left, form.top);
+  window.setFont(JapaneseUiFont(form.fontPixels));
+
+  QWidget* client = nullptr;
+  std::vector<QWidget*> bottom;
+  for (const FormControl& c : form.controls) {
+    QWidget* parent = c.parent.empty() ? &window : window.findChild<QWidget*>(Q(c.parent));
+    QWidget* w = Make(form, c, parent);
+    if (c.fontPixels != 0) w->setFont(JapaneseUiFont(c.fontPixels));
+    if (c.align == ControlAlign::kNone) {
+      w->setGeometry(c.rect.x, c.rect.y, c.rect.width, c.rect.height);
+    } else if (auto* bar = qobject_cast<QStatusBar*>(parent)) {
+      bar->addWidget(w, 1);  // the bar lays out what it holds
+    } else if (c.align == ControlAlign::kClient) {
+      client = w;
+    } else {
+      if (c.rect.height > 0) w->setFixedHeight(c.rect.height);
+      bottom.push_back(w);
+    }
+  }
+  if (!client && bottom.empty()) return;
+  auto* layout = new QVBoxLayout(&window);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  if (client) {
+    layout->addWidget(client, 1);
+  } else {
+    layout->addStretch(1);
+  }
+  // The first control aligned to the bottom is the lowest.
+  for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
+}
+
+// A control the window was built with.
+template <typename W>
+W* Get(QWidget& window, std::string_view name) {
+  auto* w = window.findChild<W*>(Q(name));
+  if (!w) qFatal("%s has no control %s", qPrintable(window.objectName()), qPrintable(Q(name)));
   return w;
 }
 
 }  // namespace
 
 QStringList OpenDialogFilters() {
-  return {QStringLiteral("Jww図面ファイル(*.jww)"), QStringLiteral("Jww図形ファイル(*.jws)"),
-          QStringLiteral("Jwwファイル(*.jww *.jws)")};
+  QStringList filters;
+  for (const FileFilter& f : AddDialogFilters()) {
+    QStringList patterns;
+    for (std::string_view p : f.patterns) patterns << Q(p);
+    // Qt reads the patterns from the parentheses at the end of the text.
+    const QString shown = QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    QString text = Q(f.description);
+    if (!text.endsWith(shown)) text += shown;
+    filters << text;
+  }
+  return filters;
 }
 
 QFont JapaneseUiFont(int pixelSize) {
   static const QString family = [] {
     const QStringList preferred = {
-        QStringLiteral("ＭＳ ゴシック"),    QStringLiteral("MS Gothic"),
-        QStringLiteral("IPAGothic"),        QStringLiteral("IPAexGothic"),
-        QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Noto Sans Mono CJK JP"),
-        QStringLiteral("VL Gothic"),        QStringLiteral("TakaoGothic"),
+        Q(kFormFontFace),
+        QStringLiteral("MS Gothic"),
+        QStringLiteral("IPAGothic"),
+        QStringLiteral("IPAexGothic"),
+        QStringLiteral("Noto Sans CJK JP"),
+        QStringLiteral("Noto Sans Mono CJK JP"),
+        QStringLiteral("VL Gothic"),
+        QStringLiteral("TakaoGothic"),
     };
     for (const auto& f : preferred) {
       if (QFontDatabase::hasFamily(f)) return f;
@@ -96,59 +211,27 @@ DialogHooks DialogHooks::Real() {
 }
 
 TForm1::TForm1(WindowModel& model) : model_(model) {
-  setObjectName(QStringLiteral("TForm1"));
-  setWindowTitle(QStringLiteral("Tessaly Ver.1.01"));
-  // A fixed border with the system menu and the minimise box only.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  setFixedSize(436, 300);
-  move(192, 107);
-  setFont(JapaneseUiFont(13));
+  Build(*this, MainForm());
   setAcceptDrops(true);
-
-  GroupBox1 = Make<QGroupBox>(this, "GroupBox1");
-  GroupBox1->setTitle(QStringLiteral("保存先(&S)"));
-  GroupBox1->setGeometry(8, 4, 420, 74);
-  RadioButton1 = Make<QRadioButton>(GroupBox1, "RadioButton1", QStringLiteral("デスクトップ"));
-  RadioButton1->setGeometry(12, 20, 110, 20);
-  RadioButton2 = Make<QRadioButton>(GroupBox1, "RadioButton2", QStringLiteral("マイドキュメント"));
-  RadioButton2->setGeometry(124, 20, 132, 20);
-  RadioButton3 =
-      Make<QRadioButton>(GroupBox1, "RadioButton3", QStringLiteral("元ファイルのフォルダ"));
-  RadioButton3->setGeometry(258, 20, 156, 20);
-  RadioButton4 = Make<QRadioButton>(GroupBox1, "RadioButton4", QStringLiteral("指定フォルダ"));
-  RadioButton4->setGeometry(12, 46, 110, 20);
-  Edit1 = Make<QLineEdit>(GroupBox1, "Edit1");
-  Edit1->setGeometry(124, 45, 236, 22);
-  Button1 = Make<QPushButton>(GroupBox1, "Button1", QStringLiteral("参照"));
-  Button1->setGeometry(364, 45, 48, 22);
-  Button1->setFont(JapaneseUiFont(11));
+  GroupBox1 = Get<QGroupBox>(*this, "GroupBox1");
+  RadioButton1 = Get<QRadioButton>(*this, "RadioButton1");
+  RadioButton2 = Get<QRadioButton>(*this, "RadioButton2");
+  RadioButton3 = Get<QRadioButton>(*this, "RadioButton3");
+  RadioButton4 = Get<QRadioButton>(*this, "RadioButton4");
+  Edit1 = Get<QLineEdit>(*this, "Edit1");
+  Button1 = Get<QPushButton>(*this, "Button1");
+  Label1 = Get<QLabel>(*this, "Label1");
+  ListBox1 = Get<QListWidget>(*this, "ListBox1");
+  Button2 = Get<QPushButton>(*this, "Button2");
+  Button3 = Get<QPushButton>(*this, "Button3");
+  Button4 = Get<QPushButton>(*this, "Button4");
+  Button5 = Get<QPushButton>(*this, "Button5");
+  CheckBox1 = Get<QCheckBox>(*this, "CheckBox1");
+  StatusBar1 = Get<QStatusBar>(*this, "StatusBar1");
   destinations = new QButtonGroup(this);
-  destinations->addButton(RadioButton1, 1);
-  destinations->addButton(RadioButton2, 2);
-  destinations->addButton(RadioButton3, 3);
-  destinations->addButton(RadioButton4, 4);
-
-  CheckBox1 = Make<QCheckBox>(this, "CheckBox1", QStringLiteral("SXF寸法図形基準点に仮点作図する"));
-  CheckBox1->setGeometry(12, 82, 300, 20);
-  Label1 = Make<QLabel>(this, "Label1", QStringLiteral("変換元ファイル一覧"));
-  Label1->setGeometry(10, 104, 200, 18);
-  ListBox1 = Make<QListWidget>(this, "ListBox1");
-  ListBox1->setGeometry(8, 122, 332, 150);
-  ListBox1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  Button2 = Make<QPushButton>(this, "Button2", QStringLiteral("追加"));
-  Button2->setGeometry(348, 122, 80, 26);
-  Button3 = Make<QPushButton>(this, "Button3", QStringLiteral("削除"));
-  Button3->setGeometry(348, 152, 80, 26);
-  Button4 = Make<QPushButton>(this, "Button4", QStringLiteral("変換(&R)"));
-  Button4->setGeometry(348, 196, 80, 40);
-  Button4->setFont(JapaneseUiFont(16));
-  Button5 = Make<QPushButton>(this, "Button5", QStringLiteral("閉じる(&X)"));
-  Button5->setGeometry(348, 246, 80, 26);
-  StatusBar1 = Make<QStatusBar>(this, "StatusBar1");
-  StatusBar1->setSizeGripEnabled(false);
-  StatusBar1->setGeometry(0, 278, 436, 22);
+  for (const DestinationChoice& d : DestinationChoices())
+    destinations->addButton(Get<QRadioButton>(*this, d.radioButton),
+                            static_cast<int>(d.destination));
 
   connect(destinations, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     if (checked) model_.SetDestination(static_cast<Destination>(id));
@@ -220,24 +303,10 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 TForm2::TForm2(WindowModel& model) : model_(model) {
-  setObjectName(QStringLiteral("TForm2"));
-  setWindowTitle(QStringLiteral("変換処理"));
-  setWindowFlags(Qt::Window);
-  setFont(JapaneseUiFont(13));
-  move(194, 107);
-  resize(416, 219);
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  ListBox1 = Make<QListWidget>(this, "ListBox1");
-  StatusBar1 = Make<QStatusBar>(this, "StatusBar1");
-  ProgressBar1 = Make<QProgressBar>(StatusBar1, "ProgressBar1");
-  ProgressBar1->setRange(0, 1);
-  ProgressBar1->setValue(0);
-  ProgressBar1->setFormat(QStringLiteral("%v / %m"));
-  StatusBar1->addWidget(ProgressBar1, 1);
-  layout->addWidget(ListBox1, 1);
-  layout->addWidget(StatusBar1);
+  Build(*this, ProgressForm());
+  ListBox1 = Get<QListWidget>(*this, "ListBox1");
+  StatusBar1 = Get<QStatusBar>(*this, "StatusBar1");
+  ProgressBar1 = Get<QProgressBar>(*this, "ProgressBar1");
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
@@ -347,8 +416,9 @@ void QtView::CloseMainWindow() {
 
 void QtView::ShowProgressWindow() {
   form2_.ListBox1->clear();
-  form2_.ProgressBar1->setRange(0, 1);
-  form2_.ProgressBar1->setValue(0);
+  const ProgressBarState rest;
+  form2_.ProgressBar1->setRange(0, rest.max);
+  form2_.ProgressBar1->setValue(rest.value);
   form2_.show();
   form2_.raise();
 }
@@ -359,10 +429,9 @@ void QtView::AppendLog(const std::string& line) {
 }
 
 void QtView::ShowProgress(std::size_t done, std::size_t total) {
-  // A range of 0 to 0 would show a busy bar rather than an empty list's end.
-  const int max = static_cast<int>(std::max<std::size_t>(total, 1));
-  form2_.ProgressBar1->setRange(0, max);
-  form2_.ProgressBar1->setValue(static_cast<int>(total == 0 ? 1 : done));
+  const ProgressBarState p = ProgressBarFor(done, total);
+  form2_.ProgressBar1->setRange(0, p.max);
+  form2_.ProgressBar1->setValue(p.value);
 }
 
 void QtView::CloseProgressWindow() {

@@ -1,7 +1,7 @@
 // The Qt 6 Widgets view of the window model: the main window TForm1 and the
-// progress window TForm2 with every control under its own object name. The
-// windows draw widgets and forward the user's actions; what they do is the
-// model's.
+// progress window TForm2, built from their description (app/window_form.h),
+// with every control under its own object name. The windows draw widgets and
+// forward the user's actions; what they do is the model's.
 #pragma once
 
 #include <QCloseEvent>

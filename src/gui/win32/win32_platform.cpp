@@ -6,8 +6,6 @@
 
 #include <utility>
 
-#include "io/code_page.h"
-
 namespace tessaly::gui {
 namespace fs = std::filesystem;
 namespace {
@@ -21,33 +19,6 @@ fs::path KnownFolder(REFKNOWNFOLDERID id) {
     folder = fs::path(path);
   ::CoTaskMemFree(path);
   return folder;
-}
-
-// Converts the text line by line when it cannot be converted whole: a line
-// with a character the other side has no form for is left empty, so that a
-// folder is forgotten rather than remembered as another one.
-template <typename Convert>
-std::string ByLines(const std::string& text, Convert convert) {
-  std::string out;
-  if (convert(text, out)) return out;
-  out.clear();
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    end = end == std::string::npos ? text.size() : end + 1;
-    std::string_view line(text.data() + start, end - start);
-    std::string_view ending;
-    const std::size_t body = line.find_first_of("\r\n");
-    if (body != std::string_view::npos) {
-      ending = line.substr(body);
-      line = line.substr(0, body);
-    }
-    std::string converted;
-    if (convert(line, converted)) out += converted;
-    out += ending;
-    start = end;
-  }
-  return out;
 }
 
 }  // namespace
@@ -89,14 +60,6 @@ bool Win32Platform::OpenWithAssociatedProgram(const fs::path& file) {
   const auto result = reinterpret_cast<INT_PTR>(
       ::ShellExecuteW(owner_, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return result > 32;
-}
-
-std::string Win32Platform::FromSystemCodePage(const std::string& text) {
-  return ByLines(text, [](std::string_view in, std::string& out) { return Cp932ToUtf8(in, out); });
-}
-
-std::string Win32Platform::ToSystemCodePage(const std::string& text) {
-  return ByLines(text, [](std::string_view in, std::string& out) { return Utf8ToCp932(in, out); });
 }
 
 }  // namespace tessaly::gui

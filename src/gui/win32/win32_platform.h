@@ -1,12 +1,10 @@
 // The desktop as Windows names it: the shell's known folders, the settings file
-// beside the program, the shell's associated programs, and code page 932 for
-// the settings file.
+// beside the program and the shell's associated programs.
 #pragma once
 
 #include <windows.h>
 
 #include <filesystem>
-#include <string>
 
 #include "app/platform_service.h"
 
@@ -29,8 +27,6 @@ class Win32Platform : public PlatformService {
   std::filesystem::path DefaultFolder() override;
   std::filesystem::path SettingsFile() override;
   bool OpenWithAssociatedProgram(const std::filesystem::path& file) override;
-  std::string FromSystemCodePage(const std::string& text) override;
-  std::string ToSystemCodePage(const std::string& text) override;
 
  private:
   std::filesystem::path executable_;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <initializer_list>
+#include <string_view>
 #include <utility>
 
 #include "io/path_text.h"
@@ -16,46 +17,19 @@
 namespace tessaly::gui {
 namespace fs = std::filesystem;
 
-const wchar_t kOpenDialogFilter[] =
-    L"Jww図面ファイル(*.jww)\0*.jww\0"
-    L"Jww図形ファイル(*.jws)\0*.jws\0"
-    L"Jwwファイル\0*.jww;*.jws\0";
-const wchar_t kUiFontFace[] = L"ＭＳ ゴシック";
-
 namespace {
 
-constexpr wchar_t kForm1Class[] = L"TForm1";
-constexpr wchar_t kForm2Class[] = L"TForm2";
 // Posted once the main window is on the screen: the command-line run.
 constexpr UINT kRunCommandLine = WM_APP + 1;
 
-// Control identifiers; 1 and 2 are the keyboard's Enter and Esc.
-enum : int {
-  kGroupBox1 = 100,
-  kRadioButton1,
-  kRadioButton2,
-  kRadioButton3,
-  kRadioButton4,
-  kEdit1,
-  kButton1,
-  kLabel1,
-  kListBox1,
-  kButton2,
-  kButton3,
-  kButton4,
-  kButton5,
-  kCheckBox1,
-  kStatusBar1,
-  kLogListBox = 200,
-  kLogStatusBar,
-  kProgressBar1,
-};
+// A window's controls are numbered from here in the order of its description;
+// 1 and 2 are the keyboard's Enter and Esc.
+constexpr int kForm1Ids = 100, kForm2Ids = 200;
 
-// The main window: a fixed single border, the system menu and the minimise box.
-constexpr DWORD kForm1Style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-constexpr int kForm1ClientWidth = 436, kForm1ClientHeight = 300;
+// A fixed window: a single border, the system menu and the minimise box.
+constexpr DWORD kFixedStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
-std::wstring W(const std::string& utf8) {
+std::wstring W(std::string_view utf8) {
   return PathFromUtf8(utf8).wstring();
 }
 std::string U(const std::wstring& wide) {
@@ -77,21 +51,90 @@ HFONT UiFont(int pixels) {
   // The character height in pixels, as a negative height asks for.
   return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       FIXED_PITCH | FF_MODERN, kUiFontFace);
+                       FIXED_PITCH | FF_MODERN, W(kFormFontFace).c_str());
 }
 
-HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, RECT r, int id,
-           HFONT font, DWORD exStyle = 0) {
-  HWND w = ::CreateWindowExW(
-      exStyle, cls, text, WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right, r.bottom, parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
+// The window class and styles of a control. The arrow keys move within a
+// group: the radio buttons in a row are one, and a push button goes with the
+// control before it (参照 with the folder it browses for, 追加 to 閉じる with
+// the list); every other control that takes the focus starts a group.
+struct ControlClass {
+  const wchar_t* name;
+  DWORD style, exStyle;
+};
+ControlClass ClassOf(const Form& form, std::size_t i) {
+  const FormControl& c = form.controls[i];
+  const bool afterRadio = i > 0 && form.controls[i - 1].kind == ControlKind::kRadioButton;
+  constexpr DWORD kList = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL;
+  switch (c.kind) {
+    case ControlKind::kGroupBox:
+      return {L"BUTTON", BS_GROUPBOX, 0};
+    case ControlKind::kRadioButton:
+      return {L"BUTTON",
+              static_cast<DWORD>(BS_AUTORADIOBUTTON | (afterRadio ? 0 : WS_GROUP | WS_TABSTOP)), 0};
+    case ControlKind::kEdit:
+      return {L"EDIT", ES_AUTOHSCROLL | WS_GROUP | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case ControlKind::kButton:
+      return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    case ControlKind::kLabel:
+      return {L"STATIC", SS_LEFT, 0};
+    case ControlKind::kListBox:
+      return {L"LISTBOX", kList | (c.multiSelect ? LBS_EXTENDEDSEL : 0) | WS_GROUP | WS_TABSTOP,
+              WS_EX_CLIENTEDGE};
+    case ControlKind::kCheckBox:
+      return {L"BUTTON", BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, 0};
+    case ControlKind::kStatusBar:
+      return {STATUSCLASSNAMEW, form.resizable ? static_cast<DWORD>(SBARS_SIZEGRIP) : 0, 0};
+    case ControlKind::kProgressBar:
+      return {PROGRESS_CLASSW, 0, 0};
+  }
+  return {L"STATIC", 0, 0};
+}
+
+HWND Child(HWND parent, const ControlClass& cls, std::string_view text, FormRect r, int id,
+           HFONT font) {
+  HWND w = ::CreateWindowExW(cls.exStyle, cls.name, W(text).c_str(),
+                             WS_CHILD | WS_VISIBLE | cls.style, r.x, r.y, r.width, r.height, parent,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                             ::GetModuleHandleW(nullptr), nullptr);
   if (w && font) ::SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   return w;
 }
 
-// x, y, width, height.
-RECT At(int x, int y, int w, int h) {
-  return RECT{x, y, w, h};
+// Places the controls aligned to the bottom edge, then those that fill what
+// is left, of the window or of the status bar that holds them.
+void LayOut(const Form& form, HWND window, const std::vector<HWND>& controls) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  int bottom = client.bottom;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (!c.parent.empty() || c.align != ControlAlign::kBottom) continue;
+    if (c.kind == ControlKind::kStatusBar) {
+      // A status bar takes its place, and the height its font needs, by itself.
+      ::SendMessageW(controls[i], WM_SIZE, 0, 0);
+      RECT bar{};
+      ::GetWindowRect(controls[i], &bar);
+      bottom -= bar.bottom - bar.top;
+    } else {
+      bottom -= c.rect.height;
+      ::MoveWindow(controls[i], 0, bottom, client.right, c.rect.height, TRUE);
+    }
+  }
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (c.align != ControlAlign::kClient) continue;
+    if (c.parent.empty()) {
+      ::MoveWindow(controls[i], 0, 0, client.right, std::max<int>(bottom, 0), TRUE);
+      continue;
+    }
+    // Inside a status bar: clear of its edges and of the size grip.
+    RECT inside{};
+    ::GetClientRect(controls[form.IndexOf(c.parent)], &inside);
+    const int grip = form.resizable ? ::GetSystemMetrics(SM_CXVSCROLL) : 0;
+    ::MoveWindow(controls[i], 2, 3, std::max<int>(inside.right - grip - 4, 0),
+                 std::max<int>(inside.bottom - 5, 0), TRUE);
+  }
 }
 
 // Lets a list scroll sideways as far as its widest line.
@@ -113,16 +156,17 @@ void RegisterClasses(WNDPROC form1, WNDPROC form2) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.hInstance = ::GetModuleHandleW(nullptr);
-  if (::GetClassInfoExW(wc.hInstance, kForm1Class, &wc)) return;
+  static const std::wstring class1 = W(MainForm().name), class2 = W(ProgressForm().name);
+  if (::GetClassInfoExW(wc.hInstance, class1.c_str(), &wc)) return;
   wc.cbSize = sizeof wc;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
   wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpfnWndProc = form1;
-  wc.lpszClassName = kForm1Class;
+  wc.lpszClassName = class1.c_str();
   ::RegisterClassExW(&wc);
   wc.lpfnWndProc = form2;
-  wc.lpszClassName = kForm2Class;
+  wc.lpszClassName = class2.c_str();
   ::RegisterClassExW(&wc);
 }
 
@@ -139,6 +183,20 @@ std::vector<std::wstring> PickedFiles(const wchar_t* buffer) {
 
 }  // namespace
 
+std::wstring OpenDialogFilter() {
+  std::wstring filter;
+  for (const FileFilter& f : AddDialogFilters()) {
+    filter += W(f.description);
+    filter += L'\0';
+    for (std::size_t i = 0; i < f.patterns.size(); ++i) {
+      if (i > 0) filter += L';';
+      filter += W(f.patterns[i]);
+    }
+    filter += L'\0';
+  }
+  return filter;  // c_str() adds the list's closing NUL
+}
+
 DialogHooks DialogHooks::Real() {
   DialogHooks h;
   h.openFiles = [](HWND owner, const std::wstring& start) {
@@ -148,7 +206,8 @@ DialogHooks DialogHooks::Real() {
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
     ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kOpenDialogFilter;
+    const std::wstring filter = OpenDialogFilter();
+    ofn.lpstrFilter = filter.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
@@ -200,11 +259,32 @@ Win32View::Win32View(WindowModel& model, DialogHooks hooks)
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&icc);
   RegisterClasses(Form1Proc, Form2Proc);
-  font13_ = UiFont(13);
-  font16_ = UiFont(16);
-  font11_ = UiFont(11);
-  CreateForm1();
-  CreateForm2();
+
+  form1_.Handle = CreateForm(MainForm(), nullptr, kForm1Ids, form1_.controls);
+  form1_.GroupBox1 = Control1("GroupBox1");
+  form1_.RadioButton1 = Control1("RadioButton1");
+  form1_.RadioButton2 = Control1("RadioButton2");
+  form1_.RadioButton3 = Control1("RadioButton3");
+  form1_.RadioButton4 = Control1("RadioButton4");
+  form1_.Edit1 = Control1("Edit1");
+  form1_.Button1 = Control1("Button1");
+  form1_.Label1 = Control1("Label1");
+  form1_.ListBox1 = Control1("ListBox1");
+  form1_.Button2 = Control1("Button2");
+  form1_.Button3 = Control1("Button3");
+  form1_.Button4 = Control1("Button4");
+  form1_.Button5 = Control1("Button5");
+  form1_.CheckBox1 = Control1("CheckBox1");
+  form1_.StatusBar1 = Control1("StatusBar1");
+
+  // Owned by the main window: above it while it logs, and gone with it.
+  form2_.Handle = CreateForm(ProgressForm(), form1_.Handle, kForm2Ids, form2_.controls);
+  auto progress = [this](std::string_view name) {
+    return form2_.controls[ProgressForm().IndexOf(name)];
+  };
+  form2_.ListBox1 = progress("ListBox1");
+  form2_.StatusBar1 = progress("StatusBar1");
+  form2_.ProgressBar1 = progress("ProgressBar1");
   model_.Attach(*this);
 }
 
@@ -215,86 +295,68 @@ Win32View::~Win32View() {
     ::SetWindowLongPtrW(form1_.Handle, GWLP_USERDATA, 0);
     ::DestroyWindow(form1_.Handle);  // TForm2 goes with the window that owns it
   }
-  for (HFONT f : {font13_, font16_, font11_}) ::DeleteObject(f);
+  for (const auto& [pixels, font] : fonts_) ::DeleteObject(font);
 }
 
-void Win32View::CreateForm1() {
-  RECT frame{0, 0, kForm1ClientWidth, kForm1ClientHeight};
-  ::AdjustWindowRectEx(&frame, kForm1Style, FALSE, 0);
-  HWND f = ::CreateWindowExW(0, kForm1Class, L"Tessaly Ver.1.01", kForm1Style, 192, 107,
-                             frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                             ::GetModuleHandleW(nullptr), this);
-  form1_.Handle = f;
-  HFONT ui = font13_;
+HFONT Win32View::Font(int pixels) {
+  for (const auto& [size, font] : fonts_) {
+    if (size == pixels) return font;
+  }
+  fonts_.emplace_back(pixels, UiFont(pixels));
+  return fonts_.back().second;
+}
+
+HWND Win32View::Control1(std::string_view name) const {
+  return form1_.controls.empty() ? nullptr : form1_.controls[MainForm().IndexOf(name)];
+}
+
+HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls) {
+  const DWORD style = form.resizable ? WS_OVERLAPPEDWINDOW : kFixedStyle;
+  RECT frame{0, 0, form.width, form.height};
+  // A fixed window is sized by its inside.
+  if (!form.resizable) ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  HWND window =
+      ::CreateWindowExW(0, W(form.name).c_str(), W(form.caption).c_str(), style, form.left,
+                        form.top, frame.right - frame.left, frame.bottom - frame.top, owner,
+                        nullptr, ::GetModuleHandleW(nullptr), this);
   // Creation order is the order of the Tab key.
-  form1_.GroupBox1 =
-      Child(f, L"BUTTON", L"保存先(&S)", BS_GROUPBOX, At(8, 4, 420, 74), kGroupBox1, ui);
-  form1_.RadioButton1 =
-      Child(f, L"BUTTON", L"デスクトップ", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP,
-            At(20, 24, 110, 20), kRadioButton1, ui);
-  form1_.RadioButton2 = Child(f, L"BUTTON", L"マイドキュメント", BS_AUTORADIOBUTTON,
-                              At(132, 24, 132, 20), kRadioButton2, ui);
-  form1_.RadioButton3 = Child(f, L"BUTTON", L"元ファイルのフォルダ", BS_AUTORADIOBUTTON,
-                              At(266, 24, 156, 20), kRadioButton3, ui);
-  form1_.RadioButton4 = Child(f, L"BUTTON", L"指定フォルダ", BS_AUTORADIOBUTTON,
-                              At(20, 50, 110, 20), kRadioButton4, ui);
-  form1_.Edit1 = Child(f, L"EDIT", L"", ES_AUTOHSCROLL | WS_GROUP | WS_TABSTOP,
-                       At(132, 49, 236, 22), kEdit1, ui, WS_EX_CLIENTEDGE);
-  form1_.Button1 = Child(f, L"BUTTON", L"参照", BS_PUSHBUTTON | WS_TABSTOP, At(372, 49, 48, 22),
-                         kButton1, font11_);
-  form1_.CheckBox1 =
-      Child(f, L"BUTTON", L"SXF寸法図形基準点に仮点作図する",
-            BS_AUTOCHECKBOX | WS_GROUP | WS_TABSTOP, At(12, 82, 300, 20), kCheckBox1, ui);
-  form1_.Label1 =
-      Child(f, L"STATIC", L"変換元ファイル一覧", SS_LEFT, At(10, 106, 200, 16), kLabel1, ui);
-  form1_.ListBox1 = Child(f, L"LISTBOX", L"",
-                          LBS_EXTENDEDSEL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL |
-                              WS_HSCROLL | WS_TABSTOP | WS_GROUP,
-                          At(8, 122, 332, 150), kListBox1, ui, WS_EX_CLIENTEDGE);
-  form1_.Button2 =
-      Child(f, L"BUTTON", L"追加", BS_PUSHBUTTON | WS_TABSTOP, At(348, 122, 80, 26), kButton2, ui);
-  form1_.Button3 =
-      Child(f, L"BUTTON", L"削除", BS_PUSHBUTTON | WS_TABSTOP, At(348, 152, 80, 26), kButton3, ui);
-  form1_.Button4 = Child(f, L"BUTTON", L"変換(&R)", BS_PUSHBUTTON | WS_TABSTOP,
-                         At(348, 196, 80, 40), kButton4, font16_);
-  form1_.Button5 = Child(f, L"BUTTON", L"閉じる(&X)", BS_PUSHBUTTON | WS_TABSTOP,
-                         At(348, 246, 80, 26), kButton5, ui);
-  // Placed by itself along the bottom edge.
-  form1_.StatusBar1 = Child(f, STATUSCLASSNAMEW, L"", 0, At(0, 0, 0, 0), kStatusBar1, ui);
-  ::SendMessageW(form1_.StatusBar1, SB_SIMPLE, TRUE, 0);
-}
-
-void Win32View::CreateForm2() {
-  // Owned by the main window: above it while it logs, and gone with it.
-  HWND f = ::CreateWindowExW(0, kForm2Class, L"変換処理", WS_OVERLAPPEDWINDOW, 194, 107, 416, 219,
-                             form1_.Handle, nullptr, ::GetModuleHandleW(nullptr), this);
-  form2_.Handle = f;
-  form2_.ListBox1 = Child(f, L"LISTBOX", L"",
-                          LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
-                          At(0, 0, 0, 0), kLogListBox, font13_, WS_EX_CLIENTEDGE);
-  form2_.StatusBar1 =
-      Child(f, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP, At(0, 0, 0, 0), kLogStatusBar, font13_);
-  form2_.ProgressBar1 =
-      Child(form2_.StatusBar1, PROGRESS_CLASSW, L"", 0, At(0, 0, 0, 0), kProgressBar1, nullptr);
-  ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, 1);
-  LayOutForm2();
-}
-
-void Win32View::LayOutForm2() {
-  RECT client{};
-  ::GetClientRect(form2_.Handle, &client);
-  ::SendMessageW(form2_.StatusBar1, WM_SIZE, 0, 0);
-  RECT bar{};
-  ::GetWindowRect(form2_.StatusBar1, &bar);
-  const int barHeight = bar.bottom - bar.top;
-  ::MoveWindow(form2_.ListBox1, 0, 0, client.right, std::max<int>(client.bottom - barHeight, 0),
-               TRUE);
-  // The bar fills the status bar but for its edges and the size grip.
-  RECT inside{};
-  ::GetClientRect(form2_.StatusBar1, &inside);
-  const int grip = ::GetSystemMetrics(SM_CXVSCROLL);
-  ::MoveWindow(form2_.ProgressBar1, 2, 3, std::max<int>(inside.right - grip - 4, 0),
-               std::max<int>(inside.bottom - 5, 0), TRUE);
+  controls.clear();
+  for (std::size_t i = 0; i < form.controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    HWND parent = window;
+    FormRect at = c.align == ControlAlign::kNone ? c.rect : FormRect{};
+    if (!c.parent.empty()) {
+      const std::size_t p = form.IndexOf(c.parent);
+      // A group box passes no notifications on: what it holds are the
+      // window's own controls, placed over it.
+      if (form.controls[p].kind == ControlKind::kGroupBox) {
+        at = form.InWindow(c);
+      } else {
+        parent = controls[p];
+      }
+    }
+    // A progress bar draws no text.
+    HFONT font = c.kind == ControlKind::kProgressBar
+                     ? nullptr
+                     : Font(c.fontPixels != 0 ? c.fontPixels : form.fontPixels);
+    controls.push_back(
+        Child(parent, ClassOf(form, i), c.caption, at, firstId + static_cast<int>(i), font));
+  }
+  for (std::size_t i = 0; i < form.controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (c.kind == ControlKind::kProgressBar) {
+      const ProgressBarState rest;
+      ::SendMessageW(controls[i], PBM_SETRANGE32, 0, rest.max);
+      ::SendMessageW(controls[i], PBM_SETPOS, static_cast<WPARAM>(rest.value), 0);
+    }
+    // A status bar that holds nothing shows one text across.
+    const auto holds = [&](const FormControl& o) { return o.parent == c.name; };
+    if (c.kind == ControlKind::kStatusBar &&
+        std::none_of(form.controls.begin(), form.controls.end(), holds))
+      ::SendMessageW(controls[i], SB_SIMPLE, TRUE, 0);
+  }
+  LayOut(form, window, controls);
+  return window;
 }
 
 LRESULT CALLBACK Win32View::Form1Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -318,7 +380,7 @@ LRESULT CALLBACK Win32View::Form2Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
-      OnCommand(LOWORD(wp), HIWORD(wp));
+      OnCommand(reinterpret_cast<HWND>(lp), LOWORD(wp), HIWORD(wp));
       return 0;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wp));
@@ -333,10 +395,9 @@ LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       } else {
         HWND to = focus1_;
         if (!to || !::IsChild(h, to) || !::IsWindowEnabled(to)) {
-          to = form1_.RadioButton1;
-          for (HWND r : {form1_.RadioButton1, form1_.RadioButton2, form1_.RadioButton3,
-                         form1_.RadioButton4}) {
-            if (Checked(r)) to = r;
+          to = Control1(DestinationChoices().front().radioButton);
+          for (const DestinationChoice& d : DestinationChoices()) {
+            if (Checked(Control1(d.radioButton))) to = Control1(d.radioButton);
           }
         }
         ::SetFocus(to);
@@ -361,7 +422,7 @@ LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT Win32View::OnForm2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
-      LayOutForm2();
+      LayOut(ProgressForm(), h, form2_.controls);
       return 0;
     case WM_SETFOCUS:
       ::SetFocus(form2_.ListBox1);
@@ -378,58 +439,44 @@ LRESULT Win32View::OnForm2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
-void Win32View::OnCommand(int id, int code) {
-  switch (id) {
-    case IDCANCEL:  // Esc, as the keyboard navigation turns it into a command
-      model_.EscPressed();
-      break;
-    case kRadioButton1:
-    case kRadioButton2:
-    case kRadioButton3:
-    case kRadioButton4: {
-      const HWND radios[] = {form1_.RadioButton1, form1_.RadioButton2, form1_.RadioButton3,
-                             form1_.RadioButton4};
-      if (code == BN_CLICKED && !showingChoices_ && Checked(radios[id - kRadioButton1]))
-        model_.SetDestination(static_cast<Destination>(id - kRadioButton1 + 1));
-      break;
+void Win32View::OnCommand(HWND from, int id, int code) {
+  if (id == IDCANCEL) {  // Esc, as the keyboard navigation turns it into a command
+    model_.EscPressed();
+    return;
+  }
+  if (!from) return;
+  if (from == form1_.Edit1) {
+    if (code == EN_CHANGE && !showingChoices_) model_.SetEdit1(U(TextOf(from)));
+  } else if (from == form1_.ListBox1) {
+    if (code == LBN_DBLCLK) {
+      const auto caret = ::SendMessageW(from, LB_GETCARETINDEX, 0, 0);
+      model_.ListBox1DblClick(
+          caret < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(caret)));
     }
-    case kEdit1:
-      if (code == EN_CHANGE && !showingChoices_) model_.SetEdit1(U(TextOf(form1_.Edit1)));
-      break;
-    case kCheckBox1:
-      if (code == BN_CLICKED && !showingChoices_) model_.SetCheckBox1(Checked(form1_.CheckBox1));
-      break;
-    case kButton1:
-      if (code == BN_CLICKED) model_.Button1Click();
-      break;
-    case kButton2:
-      if (code == BN_CLICKED) model_.Button2Click();
-      break;
-    case kButton3:
-      if (code == BN_CLICKED) {
-        const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
-        std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
-        if (!rows.empty())
-          ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
-                         reinterpret_cast<LPARAM>(rows.data()));
-        model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
-      }
-      break;
-    case kButton4:
-      if (code == BN_CLICKED) model_.Button4Click();
-      break;
-    case kButton5:
-      if (code == BN_CLICKED) model_.Button5Click();
-      break;
-    case kListBox1:
-      if (code == LBN_DBLCLK) {
-        const auto caret = ::SendMessageW(form1_.ListBox1, LB_GETCARETINDEX, 0, 0);
-        model_.ListBox1DblClick(
-            caret < 0 ? std::nullopt : std::optional<std::size_t>(static_cast<std::size_t>(caret)));
-      }
-      break;
-    default:
-      break;
+  } else if (code != BN_CLICKED) {
+    return;
+  } else if (from == form1_.CheckBox1) {
+    if (!showingChoices_) model_.SetCheckBox1(Checked(from));
+  } else if (from == form1_.Button1) {
+    model_.Button1Click();
+  } else if (from == form1_.Button2) {
+    model_.Button2Click();
+  } else if (from == form1_.Button3) {
+    const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
+    std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
+    if (!rows.empty())
+      ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
+                     reinterpret_cast<LPARAM>(rows.data()));
+    model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
+  } else if (from == form1_.Button4) {
+    model_.Button4Click();
+  } else if (from == form1_.Button5) {
+    model_.Button5Click();
+  } else {
+    for (const DestinationChoice& d : DestinationChoices()) {
+      if (from == Control1(d.radioButton) && !showingChoices_ && Checked(from))
+        model_.SetDestination(d.destination);
+    }
   }
 }
 
@@ -505,12 +552,11 @@ void Win32View::ShowLines(const std::vector<std::string>& lines) {
 
 void Win32View::ShowChoices() {
   showingChoices_ = true;
-  const int chosen = static_cast<int>(model_.GetDestination());
-  const HWND radios[] = {form1_.RadioButton1, form1_.RadioButton2, form1_.RadioButton3,
-                         form1_.RadioButton4};
   // None checked is a state of its own.
-  for (int i = 0; i < 4; ++i)
-    ::SendMessageW(radios[i], BM_SETCHECK, i + 1 == chosen ? BST_CHECKED : BST_UNCHECKED, 0);
+  for (const DestinationChoice& d : DestinationChoices()) {
+    ::SendMessageW(Control1(d.radioButton), BM_SETCHECK,
+                   d.destination == model_.GetDestination() ? BST_CHECKED : BST_UNCHECKED, 0);
+  }
   ::SetWindowTextW(form1_.Edit1, W(model_.Edit1()).c_str());
   ::SendMessageW(form1_.CheckBox1, BM_SETCHECK, model_.CheckBox1() ? BST_CHECKED : BST_UNCHECKED,
                  0);
@@ -565,8 +611,9 @@ void Win32View::CloseMainWindow() {
 void Win32View::ShowProgressWindow() {
   ::SendMessageW(form2_.ListBox1, LB_RESETCONTENT, 0, 0);
   ::SendMessageW(form2_.ListBox1, LB_SETHORIZONTALEXTENT, 0, 0);
-  ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, 1);
-  ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, 0, 0);
+  const ProgressBarState rest;
+  ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, rest.max);
+  ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(rest.value), 0);
   ::ShowWindow(form2_.Handle, SW_SHOW);
   ::SetWindowPos(form2_.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ::UpdateWindow(form2_.Handle);
@@ -582,10 +629,9 @@ void Win32View::AppendLog(const std::string& text) {
 }
 
 void Win32View::ShowProgress(std::size_t done, std::size_t total) {
-  // An empty list's run is shown as done, not as a bar of no length.
-  const auto max = static_cast<LPARAM>(std::max<std::size_t>(total, 1));
-  ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, max);
-  ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(total == 0 ? 1 : done), 0);
+  const ProgressBarState p = ProgressBarFor(done, total);
+  ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, p.max);
+  ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(p.value), 0);
 }
 
 void Win32View::CloseProgressWindow() {

@@ -1,8 +1,9 @@
 // The native Win32 view of the window model: the main window TForm1 and the
-// progress window TForm2 as windows of their own classes, every control a
-// child window kept under its form name. The windows draw controls and forward
-// the user's actions; what they do is the model's. Wide-character API only;
-// texts cross to the model as UTF-8.
+// progress window TForm2 as windows of their own classes, built from their
+// description (app/window_form.h), every control a child window kept under its
+// form name. The windows draw controls and forward the user's actions; what
+// they do is the model's. Wide-character API only; texts cross to the model as
+// UTF-8.
 #pragma once
 
 // clang-format off
@@ -13,8 +14,11 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "app/window_form.h"
 #include "app/window_model.h"
 
 namespace tessaly::gui {
@@ -33,15 +37,14 @@ struct DialogHooks {
   static DialogHooks Real();
 };
 
-// The add dialog's filter, in the form the common dialog takes: description,
-// NUL, patterns, NUL, ..., and a second NUL at the end.
-extern const wchar_t kOpenDialogFilter[];
-// The face of the windows' font.
-extern const wchar_t kUiFontFace[];
+// The add dialog's filters in the form the common dialog takes: description,
+// NUL, patterns, NUL, ..., and a second NUL at the end (that of c_str()).
+std::wstring OpenDialogFilter();
 
 // The controls of the main window.
 struct TForm1 {
   HWND Handle = nullptr;
+  std::vector<HWND> controls;  // in the order of the window's description
   HWND GroupBox1 = nullptr;
   HWND RadioButton1 = nullptr, RadioButton2 = nullptr, RadioButton3 = nullptr,
        RadioButton4 = nullptr;
@@ -57,6 +60,7 @@ struct TForm1 {
 // The controls of the progress window.
 struct TForm2 {
   HWND Handle = nullptr;
+  std::vector<HWND> controls;  // in the order of the window's description
   HWND ListBox1 = nullptr;
   HWND StatusBar1 = nullptr;
   HWND ProgressBar1 = nullptr;  // inside StatusBar1
@@ -104,19 +108,20 @@ class Win32View final : public WindowView {
   static LRESULT CALLBACK Form2Proc(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnForm1(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnForm2(HWND, UINT, WPARAM, LPARAM);
-  void CreateForm1();
-  void CreateForm2();
-  void OnCommand(int id, int code);
+  // A window and its controls, from their description.
+  HWND CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls);
+  HFONT Font(int pixels);
+  HWND Control1(std::string_view name) const;  // a control of TForm1
+  void OnCommand(HWND from, int id, int code);
   void OnDropFiles(HDROP drop);
-  void LayOutForm2();
 
   WindowModel& model_;
   DialogHooks hooks_;
   TForm1 form1_;
   TForm2 form2_;
-  HFONT font13_ = nullptr, font16_ = nullptr, font11_ = nullptr;
-  HWND focus1_ = nullptr;        // the control that had the focus when TForm1 was left
-  bool showingChoices_ = false;  // the view itself is setting the controls
+  std::vector<std::pair<int, HFONT>> fonts_;  // by height in pixels
+  HWND focus1_ = nullptr;                     // the control that had the focus when TForm1 was left
+  bool showingChoices_ = false;               // the view itself is setting the controls
 };
 
 }  // namespace tessaly::gui

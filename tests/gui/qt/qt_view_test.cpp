@@ -14,8 +14,12 @@
 #include <QUrl>
 #include <QtTest>
 #include <memory>
+#include <string_view>
+#include <utility>
 
+#include "app/window_form.h"
 #include "app/window_model.h"
+#include "io/path_text.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
@@ -25,7 +29,10 @@ namespace {
 namespace fs = std::filesystem;
 
 QString Q(const fs::path& p) {
-  return QString::fromStdString(PathText(p));
+  return QString::fromStdString(PathToUtf8(p));
+}
+QString Q(std::string_view utf8) {
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 struct FakePlatform : PlatformService {
@@ -90,57 +97,66 @@ class QtViewTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void windowsAndControlsCarryTheirNamesAndCaptions() {
+  // Every control of the description under its name, of its kind, with its
+  // caption, font and place; the windows' own captions, places and borders.
+  void theWindowsAreBuiltAsDescribed() {
     Fixture fx;
-    TForm1& f1 = fx.f1();
-    QCOMPARE(f1.objectName(), QStringLiteral("TForm1"));
-    QCOMPARE(f1.windowTitle(), QStringLiteral("Tessaly Ver.1.01"));
-    QCOMPARE(f1.size(), QSize(436, 300));
-    QCOMPARE(f1.minimumSize(), f1.maximumSize());
-    QVERIFY(f1.windowFlags() & Qt::WindowMinimizeButtonHint);
-    QVERIFY(!(f1.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QCOMPARE(f1.pos(), QPoint(192, 107));
-    const struct {
-      const char* name;
-      const char* property;
-      QString caption;
-    } controls[] = {
-        {"GroupBox1", "title", QStringLiteral("保存先(&S)")},
-        {"RadioButton1", "text", QStringLiteral("デスクトップ")},
-        {"RadioButton2", "text", QStringLiteral("マイドキュメント")},
-        {"RadioButton3", "text", QStringLiteral("元ファイルのフォルダ")},
-        {"RadioButton4", "text", QStringLiteral("指定フォルダ")},
-        {"Edit1", "text", QString()},
-        {"Button1", "text", QStringLiteral("参照")},
-        {"Label1", "text", QStringLiteral("変換元ファイル一覧")},
-        {"Button2", "text", QStringLiteral("追加")},
-        {"Button3", "text", QStringLiteral("削除")},
-        {"Button4", "text", QStringLiteral("変換(&R)")},
-        {"Button5", "text", QStringLiteral("閉じる(&X)")},
-        {"CheckBox1", "text", QStringLiteral("SXF寸法図形基準点に仮点作図する")},
+    QVERIFY(fx.f1().isVisible() && !fx.f2().isVisible());
+    fx.f2().show();  // what is aligned is placed once the window is shown
+    // By kind, as ControlKind lists them.
+    const char* const classes[] = {
+        "QGroupBox",   "QRadioButton", "QLineEdit",  "QPushButton",  "QLabel",
+        "QListWidget", "QCheckBox",    "QStatusBar", "QProgressBar",
     };
-    for (const auto& c : controls) {
-      auto* w = f1.findChild<QWidget*>(QString::fromLatin1(c.name));
-      QVERIFY2(w, c.name);
-      QCOMPARE(w->property(c.property).toString(), c.caption);
-      QVERIFY2(w->isVisible(), c.name);
+    const std::pair<QWidget*, const Form*> windows[] = {{&fx.f1(), &MainForm()},
+                                                        {&fx.f2(), &ProgressForm()}};
+    for (const auto& [window, form] : windows) {
+      QCOMPARE(window->objectName(), Q(form->name));
+      QCOMPARE(window->windowTitle(), Q(form->caption));
+      QCOMPARE(window->pos(), QPoint(form->left, form->top));
+      QCOMPARE(window->size(), QSize(form->width, form->height));
+      QCOMPARE(window->minimumSize() != window->maximumSize(), form->resizable);
+      QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+      QCOMPARE(bool(window->windowFlags() & Qt::WindowMaximizeButtonHint), form->resizable);
+      QCOMPARE(window->font().pixelSize(), form->fontPixels);
+      int bottom = 0;  // the height taken along the bottom edge
+      for (const FormControl& c : form->controls) {
+        if (c.align == ControlAlign::kBottom && c.parent.empty())
+          bottom += window->findChild<QWidget*>(Q(c.name))->height();
+      }
+      for (const FormControl& c : form->controls) {
+        auto* w = window->findChild<QWidget*>(Q(c.name));
+        QVERIFY2(w && w->inherits(classes[static_cast<int>(c.kind)]), c.name.data());
+        QCOMPARE(w->parentWidget()->objectName(), c.parent.empty() ? Q(form->name) : Q(c.parent));
+        const char* caption = c.kind == ControlKind::kGroupBox ? "title" : "text";
+        if (c.kind != ControlKind::kProgressBar && w->property(caption).isValid())
+          QCOMPARE(w->property(caption).toString(), Q(c.caption));
+        else
+          QVERIFY(c.caption.empty());
+        QCOMPARE(w->font().pixelSize(), c.fontPixels != 0 ? c.fontPixels : form->fontPixels);
+        QCOMPARE(w->font().family(), JapaneseUiFont(13).family());
+        QVERIFY2(w->isVisible(), c.name.data());
+        const QRect inside = w->parentWidget()->rect();
+        if (c.align == ControlAlign::kNone) {
+          QCOMPARE(w->geometry(), QRect(c.rect.x, c.rect.y, c.rect.width, c.rect.height));
+        } else if (!c.parent.empty()) {
+          QVERIFY2(inside.contains(w->geometry()), c.name.data());
+        } else if (c.align == ControlAlign::kBottom) {
+          const int height = c.rect.height != 0 ? c.rect.height : w->height();
+          QCOMPARE(w->geometry(), QRect(0, inside.height() - height, inside.width(), height));
+        } else {
+          QCOMPARE(w->geometry(), QRect(0, 0, inside.width(), inside.height() - bottom));
+        }
+        if (auto* list = qobject_cast<QListWidget*>(w))
+          QCOMPARE(list->selectionMode() == QAbstractItemView::ExtendedSelection, c.multiSelect);
+        if (auto* bar = qobject_cast<QStatusBar*>(w))
+          QCOMPARE(bar->isSizeGripEnabled(), form->resizable);
+      }
     }
-    QVERIFY(f1.findChild<QListWidget*>(QStringLiteral("ListBox1")) &&
-            f1.findChild<QStatusBar*>(QStringLiteral("StatusBar1")));
-    QVERIFY(f1.RadioButton1->isChecked() && f1.CheckBox1->isChecked());
-    QCOMPARE(f1.font().pixelSize(), 13);
-    QCOMPARE(f1.Button4->font().pixelSize(), 16);
-    QCOMPARE(f1.Button1->font().pixelSize(), 11);
-    QCOMPARE(f1.font().family(), JapaneseUiFont(13).family());
-    QCOMPARE(f1.ListBox1->selectionMode(), QAbstractItemView::ExtendedSelection);
-
-    TForm2& f2 = fx.f2();
-    QCOMPARE(f2.windowTitle(), QStringLiteral("変換処理"));
-    QCOMPARE(f2.size(), QSize(416, 219));
-    QCOMPARE(f2.pos(), QPoint(194, 107));
-    QVERIFY(f2.findChild<QListWidget*>(QStringLiteral("ListBox1")) && !f2.isVisible());
-    QVERIFY(f2.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))
-                ->findChild<QProgressBar*>(QStringLiteral("ProgressBar1")));
+    QVERIFY(fx.f1().RadioButton1->isChecked() && fx.f1().CheckBox1->isChecked());
+    QCOMPARE(OpenDialogFilters(), (QStringList{QStringLiteral("Jww図面ファイル(*.jww)"),
+                                               QStringLiteral("Jww図形ファイル(*.jws)"),
+                                               QStringLiteral("Jwwファイル(*.jww *.jws)")}));
   }
 
   void eachControlReachesTheModel() {
@@ -166,7 +182,7 @@ class QtViewTest : public QObject {
     QCOMPARE(fx.asked.takeFirst(), "folder " + Q(fx.dir.path()));
     QCOMPARE(f1.Edit1->text(), Q(fx.dir / "out") + "/");
     QTest::keyClicks(f1.Edit1, "x");
-    QCOMPARE(fx.model.Edit1(), PathText(fx.dir / "out") + "/x");
+    QCOMPARE(fx.model.Edit1(), PathToUtf8(fx.dir / "out") + "/x");
     f1.RadioButton3->click();
     QCOMPARE(fx.model.GetDestination(), Destination::kSourceFolder);
     f1.CheckBox1->click();
@@ -237,7 +253,7 @@ class QtViewTest : public QObject {
   void theCommandLineRunClosesWithTheLog() {
     test::TempDir src;
     test::WriteFile(src / "bad.jww", "not a drawing");
-    Fixture fx({PathText(src / "bad.jww")});
+    Fixture fx({PathToUtf8(src / "bad.jww")});
     QTRY_VERIFY(fx.f2().isVisible() && !fx.model.Converting());
     QVERIFY(fx.f1().isVisible());
     QVERIFY(fx.asked.isEmpty());

@@ -17,6 +17,7 @@
 
 #include "app/window_model.h"
 #include "gui/qt/qt_view.h"
+#include "io/path_text.h"
 
 namespace fs = std::filesystem;
 using namespace tessaly;
@@ -33,8 +34,8 @@ struct ShotPlatform : PlatformService {
 };
 
 bool Save(QWidget& w, const fs::path& file) {
-  const bool ok = w.grab().save(QString::fromStdString(PathText(file)), "PNG");
-  std::printf("%s %s\n", ok ? "wrote" : "could not write", PathText(file).c_str());
+  const bool ok = w.grab().save(QString::fromStdString(PathToUtf8(file)), "PNG");
+  std::printf("%s %s\n", ok ? "wrote" : "could not write", PathToUtf8(file).c_str());
   return ok;
 }
 
@@ -65,13 +66,13 @@ int main(int argc, char** argv) {
     if (ext != ".JWW" && ext != ".JWS") continue;
     const fs::path copy = drawings / e.path().filename();
     fs::copy_file(e.path(), copy, fs::copy_options::overwrite_existing);
-    files << QString::fromStdString(PathText(copy));
+    files << QString::fromStdString(PathToUtf8(copy));
   }
   files.sort();
 
   Settings s;
   s.destination = Destination::kChosenFolder;
-  s.edit1 = WithSeparator(PathText(converted));
+  s.edit1 = WithSeparator(PathToUtf8(converted));
   SaveSettings(platform.SettingsFile(), s, "");
 
   WindowModel model(platform);

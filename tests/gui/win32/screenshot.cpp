@@ -20,6 +20,7 @@
 #include "app/window_model.h"
 #include "gui/win32/win32_platform.h"
 #include "gui/win32/win32_view.h"
+#include "io/path_text.h"
 
 namespace fs = std::filesystem;
 using namespace tessaly;
@@ -110,9 +111,8 @@ int wmain(int argc, wchar_t** argv) {
   gui::Win32Platform platform(root / L"tessaly.exe");
   Settings s;
   s.destination = Destination::kChosenFolder;
-  s.edit1 = WithSeparator(PathText(converted));
-  SaveSettings(platform.SettingsFile(), s, "",
-               [&](const std::string& t) { return platform.ToSystemCodePage(t); });
+  s.edit1 = WithSeparator(PathToUtf8(converted));
+  SaveSettings(platform.SettingsFile(), s, "");
 
   int status = 1;
   {

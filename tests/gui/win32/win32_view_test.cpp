@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
 #include <thread>
 
+#include "app/window_form.h"
 #include "gui/win32/win32_platform.h"
 #include "io/code_page.h"
 #include "io/path_text.h"
@@ -170,72 +172,101 @@ struct Fixture {
   }
 };
 
-TEST(Win32View, WindowsAndControlsCarryTheirCaptionsFontsAndPlaces) {
+// Every control of the description, of its kind, with its caption, font and
+// place; the windows' own classes, captions, places and borders.
+TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
   Fixture fx;
   fx.view->Start({});
   fx.Pump();
   const TForm1& f1 = fx.f1();
   const TForm2& f2 = fx.f2();
-  wchar_t cls[32];
-  ::GetClassNameW(f1.Handle, cls, 32);
-  EXPECT_EQ(U(cls), "TForm1");
-  ::GetClassNameW(f2.Handle, cls, 32);
-  EXPECT_EQ(U(cls), "TForm2");
-  const struct {
-    HWND w;
-    const char* caption;
-    LONG height;
-  } controls[] = {
-      {f1.Handle, "Tessaly Ver.1.01", 0},
-      {f1.GroupBox1, "保存先(&S)", -13},
-      {f1.RadioButton1, "デスクトップ", -13},
-      {f1.RadioButton2, "マイドキュメント", -13},
-      {f1.RadioButton3, "元ファイルのフォルダ", -13},
-      {f1.RadioButton4, "指定フォルダ", -13},
-      {f1.Edit1, "", -13},
-      {f1.Button1, "参照", -11},
-      {f1.Label1, "変換元ファイル一覧", -13},
-      {f1.ListBox1, "", -13},
-      {f1.Button2, "追加", -13},
-      {f1.Button3, "削除", -13},
-      {f1.Button4, "変換(&R)", -16},
-      {f1.Button5, "閉じる(&X)", -13},
-      {f1.CheckBox1, "SXF寸法図形基準点に仮点作図する", -13},
-      {f1.StatusBar1, "", -13},
-      {f2.Handle, "変換処理", 0},
-      {f2.ListBox1, "", -13},
+  // By kind, as ControlKind lists them.
+  const wchar_t* const classes[] = {
+      L"Button",
+      L"Button",
+      L"Edit",
+      L"Button",
+      L"Static",
+      L"ListBox",
+      L"Button",
+      L"msctls_statusbar32",
+      L"msctls_progress32",
   };
-  for (const auto& c : controls) {
-    ASSERT_TRUE(::IsWindow(c.w)) << c.caption;
-    EXPECT_EQ(Text(c.w), c.caption);
-    if (c.height == 0) continue;
-    EXPECT_EQ(::IsWindowVisible(c.w), ::IsWindowVisible(f1.Handle) && ::IsChild(f1.Handle, c.w))
-        << c.caption;
-    const LOGFONTW lf = FontOf(c.w);
-    EXPECT_EQ(U(lf.lfFaceName), "ＭＳ ゴシック") << c.caption;
-    EXPECT_EQ(lf.lfHeight, c.height) << c.caption;
-    EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET) << c.caption;
+  const struct {
+    HWND handle;
+    const std::vector<HWND>& controls;
+    const Form& form;
+  } windows[] = {{f1.Handle, f1.controls, MainForm()}, {f2.Handle, f2.controls, ProgressForm()}};
+  for (const auto& [window, controls, form] : windows) {
+    SCOPED_TRACE(std::string(form.name));
+    wchar_t cls[32] = {};
+    ::GetClassNameW(window, cls, 32);
+    EXPECT_EQ(U(cls), form.name);
+    EXPECT_EQ(Text(window), form.caption);
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    EXPECT_EQ(r.left, form.left);
+    EXPECT_EQ(r.top, form.top);
+    if (!form.resizable) ::GetClientRect(window, &r);
+    EXPECT_EQ(r.right - r.left, form.width);
+    EXPECT_EQ(r.bottom - r.top, form.height);
+    const auto style = ::GetWindowLongW(window, GWL_STYLE);
+    EXPECT_TRUE((style & WS_MINIMIZEBOX) && (style & WS_SYSMENU));
+    EXPECT_EQ((style & WS_MAXIMIZEBOX) != 0, form.resizable);
+    EXPECT_EQ((style & WS_THICKFRAME) != 0, form.resizable);
+
+    RECT client{};
+    ::GetClientRect(window, &client);
+    ASSERT_EQ(controls.size(), form.controls.size());
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+      const FormControl& c = form.controls[i];
+      const HWND w = controls[i];
+      SCOPED_TRACE(std::string(c.name));
+      ASSERT_TRUE(::IsWindow(w));
+      ::GetClassNameW(w, cls, 32);
+      EXPECT_EQ(_wcsicmp(cls, classes[static_cast<int>(c.kind)]), 0) << U(cls);
+      EXPECT_EQ(Text(w), c.caption);
+      EXPECT_EQ(::IsWindowVisible(w), ::IsWindowVisible(window));
+      // A group box's controls are the window's own, placed over it.
+      const bool inBox = !c.parent.empty() && form.Control(c.parent).kind == ControlKind::kGroupBox;
+      const HWND parent = c.parent.empty() || inBox ? window : controls[form.IndexOf(c.parent)];
+      EXPECT_EQ(::GetParent(w), parent);
+      ::GetWindowRect(w, &r);
+      ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+      RECT inside{};
+      ::GetClientRect(parent, &inside);
+      if (c.align == ControlAlign::kNone) {
+        const FormRect at = form.InWindow(c);
+        EXPECT_EQ((std::array{r.left, r.top, r.right - r.left, r.bottom - r.top}),
+                  (std::array<LONG, 4>{at.x, at.y, at.width, at.height}));
+      } else if (!c.parent.empty()) {
+        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= inside.right &&
+                    r.bottom <= inside.bottom && r.right > r.left);
+      } else if (c.align == ControlAlign::kBottom) {
+        EXPECT_EQ((std::array{r.left, r.right, r.bottom}),
+                  (std::array{0L, inside.right, inside.bottom}));
+      } else {  // above the status bar
+        RECT bar{};
+        ::GetWindowRect(f2.StatusBar1, &bar);
+        ::MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&bar), 2);
+        EXPECT_EQ((std::array{r.left, r.top, r.right, r.bottom}),
+                  (std::array{0L, 0L, inside.right, bar.top}));
+      }
+      if (c.kind == ControlKind::kListBox) {
+        EXPECT_EQ((::GetWindowLongW(w, GWL_STYLE) & LBS_EXTENDEDSEL) != 0, c.multiSelect);
+      }
+      if (c.kind == ControlKind::kProgressBar) continue;  // it draws no text
+      const LOGFONTW lf = FontOf(w);
+      EXPECT_EQ(U(lf.lfFaceName), kFormFontFace);
+      EXPECT_EQ(lf.lfHeight, -(c.fontPixels != 0 ? c.fontPixels : form.fontPixels));
+      EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+    }
   }
-  RECT r{};
-  ::GetClientRect(f1.Handle, &r);
-  EXPECT_EQ(r.right, 436);
-  EXPECT_EQ(r.bottom, 300);
-  ::GetWindowRect(f1.Handle, &r);
-  EXPECT_EQ(r.left, 192);
-  EXPECT_EQ(r.top, 107);
-  const auto style1 = ::GetWindowLongW(f1.Handle, GWL_STYLE);
-  EXPECT_TRUE((style1 & WS_MINIMIZEBOX) && (style1 & WS_SYSMENU));
-  EXPECT_FALSE((style1 & WS_MAXIMIZEBOX) || (style1 & WS_THICKFRAME));
-  ::GetWindowRect(f2.Handle, &r);
-  EXPECT_EQ(r.left, 194);
-  EXPECT_EQ(r.top, 107);
-  EXPECT_EQ(r.right - r.left, 416);
-  EXPECT_EQ(r.bottom - r.top, 219);
-  EXPECT_FALSE(::IsWindowVisible(f2.Handle));
-  EXPECT_TRUE(::GetWindowLongW(f2.Handle, GWL_STYLE) & WS_THICKFRAME);
-  EXPECT_EQ(::GetParent(f2.ProgressBar1), f2.StatusBar1);
-  EXPECT_TRUE(::GetWindowLongW(f1.ListBox1, GWL_STYLE) & LBS_EXTENDEDSEL);
   EXPECT_TRUE(::SendMessageW(f1.StatusBar1, SB_ISSIMPLE, 0, 0));
+  EXPECT_FALSE(::SendMessageW(f2.StatusBar1, SB_ISSIMPLE, 0, 0));
+  const wchar_t filter[] =
+      L"Jww図面ファイル(*.jww)\0*.jww\0Jww図形ファイル(*.jws)\0*.jws\0Jwwファイル\0*.jww;*.jws\0";
+  EXPECT_EQ(OpenDialogFilter(), std::wstring(filter, std::size(filter) - 1));
   // No settings file: the Desktop, the check box ticked.
   EXPECT_TRUE(Checked(f1.RadioButton1) && Checked(f1.CheckBox1));
   EXPECT_FALSE(Checked(f1.RadioButton2) || Checked(f1.RadioButton3) || Checked(f1.RadioButton4));
@@ -261,19 +292,20 @@ TEST(Win32View, EachControlReachesTheModel) {
   const fs::path a = fx.Drawing(fx.dir / "a.jww", 1);
   fx.filesToAdd = {a.wstring(), (fx.dir / "b.jws").wstring(), (fx.dir / "c.txt").wstring()};
   Click(f1.Button2);
-  EXPECT_EQ(fx.asked, std::vector<std::string>{"open " + PathText(fx.exe.parent_path())});
-  EXPECT_EQ(Lines(f1.ListBox1), (std::vector<std::string>{PathText(a), PathText(fx.dir / "b.jws"),
-                                                          PathText(fx.dir / "c.txt")}));
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"open " + PathToUtf8(fx.exe.parent_path())});
+  EXPECT_EQ(Lines(f1.ListBox1),
+            (std::vector<std::string>{PathToUtf8(a), PathToUtf8(fx.dir / "b.jws"),
+                                      PathToUtf8(fx.dir / "c.txt")}));
   ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 1);
   ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 2);
   Click(f1.Button3);
-  EXPECT_EQ(Lines(f1.ListBox1), std::vector<std::string>{PathText(a)});
+  EXPECT_EQ(Lines(f1.ListBox1), std::vector<std::string>{PathToUtf8(a)});
 
   fx.asked.clear();
   fx.folder = (fx.dir.path() / L"出力").wstring();
   Click(f1.Button1);
-  EXPECT_EQ(fx.asked, std::vector<std::string>{"folder " + PathText(fx.exe.parent_path())});
-  EXPECT_EQ(Text(f1.Edit1), PathText(fx.dir.path() / L"出力") + "\\");
+  EXPECT_EQ(fx.asked, std::vector<std::string>{"folder " + PathToUtf8(fx.exe.parent_path())});
+  EXPECT_EQ(Text(f1.Edit1), PathToUtf8(fx.dir.path() / L"出力") + "\\");
   ::SendMessageW(f1.Edit1, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\図面\\表"));
   EXPECT_EQ(fx.model.Edit1(), "C:\\図面\\表");
   Click(f1.RadioButton3);
@@ -313,7 +345,7 @@ TEST(Win32View, EachControlReachesTheModel) {
                                          fx.dir.path() / L"無い.jww", japanese})),
       0);
   EXPECT_EQ(Lines(f1.ListBox1),
-            (std::vector<std::string>{PathText(a), PathText(longPath), PathText(japanese)}));
+            (std::vector<std::string>{PathToUtf8(a), PathToUtf8(longPath), PathToUtf8(japanese)}));
 
   // Alt+X, the Close button's underlined letter, as the keyboard sends it.
   const HWND main = f1.Handle;
@@ -326,7 +358,7 @@ TEST(Win32View, EachControlReachesTheModel) {
   std::string edit1;
   ASSERT_TRUE(Utf8ToCp932("C:\\図面\\表", edit1));
   EXPECT_EQ(settings, "192\r\n107\r\n194\r\n107\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + edit1 +
-                          "\r\n" + PathText(fx.dir.path()) + "\\\r\n0\r\n");
+                          "\r\n" + PathToUtf8(fx.dir.path()) + "\\\r\n0\r\n");
 }
 
 // During a run: the log and the bar, the buttons disabled, drops refused; Esc
@@ -350,7 +382,7 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   probe.During([&] {
     during = true;
     EXPECT_TRUE(::IsWindowVisible(f2.Handle));
-    EXPECT_EQ(Lines(f2.ListBox1), std::vector<std::string>{PathText(fx.dir / "bad.jww")});
+    EXPECT_EQ(Lines(f2.ListBox1), std::vector<std::string>{PathToUtf8(fx.dir / "bad.jww")});
     EXPECT_EQ(::SendMessageW(f2.ListBox1, LB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETRANGE, FALSE, 0), 3);
@@ -404,7 +436,7 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
              "\r\n\r\n0\r\n");
   fs::create_directories(fx.dir.path() / L"図面");
   const fs::path plan = fx.Drawing(fx.dir.path() / L"図面" / L"平面.jww", 1);
-  fx.view->Start({PathText(plan), PathText(fx.dir / "readme.txt")});
+  fx.view->Start({PathToUtf8(plan), PathToUtf8(fx.dir / "readme.txt")});
   const TForm1& f1 = fx.f1();
   EXPECT_EQ(Text(f1.Edit1), "C:\\図面\\");
   EXPECT_TRUE(Checked(f1.RadioButton3) && !Checked(f1.CheckBox1));
