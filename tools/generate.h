@@ -111,11 +111,10 @@ void FinishDrawing(TEntityLists& doc);
 // A small 24-bit BMP image, w x h pixels of a fixed pattern.
 std::vector<std::uint8_t> MakeBmp(int width, int height);
 
-// Embeds an image: writes its data into the working folder of the document's
-// image list, lists it there, and appends the text "^@BM%temp%NAME,w,h,..." that
-// refers to it. The image section exists from version 700 on; below, the text
-// is written and the image is not. Throws std::runtime_error when the working
-// folder is not set or the file cannot be written.
+// Embeds an image: hands its data to the store of the document's image list,
+// lists it there, and appends the text "^@BM%temp%NAME,w,h,..." that refers to
+// it. The image section exists from version 700 on; below, the text is written
+// and the image is not. Throws std::runtime_error when the list has no store.
 void EmbedImage(TJwwData& doc, const Style& s, TEntityList& list, JString name,
                 const std::vector<std::uint8_t>& data, double x, double y, double width,
                 double height);
@@ -132,7 +131,7 @@ void BuildVersionSample(TJwwData& doc, const Style& s);
 void BuildPlan(TJwwData& doc, const Style& s);
 
 // A small drawing with an embedded image (from version 700 on), a frame and a
-// dimension. Needs the working folder (see EmbedImage).
+// dimension. Needs a store for the image (see EmbedImage).
 void BuildImageSample(TJwwData& doc, const Style& s);
 
 // A figure (.jws, version 230 and later): a door with its swing, a text, an
@@ -155,8 +154,9 @@ void BuildLarge(TJwwData& doc, const LargeOptions& o);
 // The same entities as a figure (.jws), with the header of BuildFigure.
 void BuildLargeFigure(TJwsData& fig, const LargeOptions& o);
 
-// Writes the drawing in its own version, without the flushes of TJwwData::Save
-// (for generated files that can be made again). Answers false with the reason.
+// Writes the drawing in its own version, without the flushes of a conversion's
+// save (for generated files that can be made again). Answers false with the
+// reason.
 bool WriteDrawing(TJwwData& doc, const std::filesystem::path& path, std::string& error);
 bool WriteFigure(const TJwsData& fig, const std::filesystem::path& path, std::string& error);
 

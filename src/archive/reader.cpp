@@ -67,7 +67,7 @@ bool ArchiveReader::TakeAhead(std::size_t n) {
 void ArchiveReader::Fill(std::size_t n) {
   // Only a reader of a source gets here: in memory the window is the whole
   // archive, and Require has made sure that n bytes are left.
-  if (views_ != 0) throw std::logic_error("the archive's window moves while a view of it is open");
+  if (views_ != 0) Pinned();
   if (pending_ && TakeAhead(n)) return;
   const std::size_t kept = windowEnd_ - pos_;
   // The window holds a window's worth, or the n bytes when they are more; its
@@ -112,8 +112,13 @@ void ArchiveReader::ReadAhead() {
   }
 }
 
+void ArchiveReader::Pinned() const {
+  throw std::logic_error("the archive's window would move while a view of it is open");
+}
+
 void ArchiveReader::skip(std::size_t n) {
   if (n > remaining()) Fail(n);
+  if (pos_ + n > windowEnd_ && views_ != 0) Pinned();  // before anything moves
   // What lies beyond the window is read a window at a time and dropped.
   while (pos_ + n > windowEnd_) {
     const std::size_t inWindow = windowEnd_ - pos_;

@@ -211,6 +211,7 @@ class ArchiveReader {
   // Starts reading the window after this one beside the parse.
   void ReadAhead();
   [[noreturn]] void Unreadable() const;
+  [[noreturn]] void Pinned() const;
 
   const std::uint8_t* data_ = nullptr;  // the byte at windowStart_
   std::size_t windowStart_ = 0;         // offsets in the archive

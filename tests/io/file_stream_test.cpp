@@ -12,6 +12,7 @@
 
 #include "archive/reader.h"
 #include "io/files.h"
+#include "io/overlap.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -26,7 +27,7 @@ std::string Pattern(std::size_t n) {
 // Reads of every size through a small window give the bytes a reader of the
 // whole file in memory gives: reads within the window, across its end, larger
 // than it, and skips over several windows. A file of four windows and more is
-// read ahead (the next window by the reader's thread); with the larger window
+// read ahead (the next window on the source's thread); with the larger window
 // the bytes left of a window can be more than fit in front of the next one.
 TEST(FileStream, ParsesThroughASmallWindow) {
   test::TempDir dir;
@@ -45,7 +46,8 @@ TEST(FileStream, ParsesThroughASmallWindow) {
       std::string error;
       ASSERT_TRUE(stream.Open(dir / "f", error)) << error;
       ASSERT_EQ(stream.size(), data.size());
-      ArchiveReader r(stream, data.size(), c.window);
+      ReadingAhead ahead(stream);
+      ArchiveReader r(ahead, data.size(), c.window);
       std::string seen;
       for (std::size_t i = 0; !r.atEnd(); ++i) {
         const std::size_t n = std::min(steps[i % steps.size()], r.remaining());
@@ -77,7 +79,8 @@ TEST(FileStream, StopsEarlyWhenTheParseEnds) {
   ASSERT_TRUE(stream.Open(dir / "f", error));
   {
     // The reader reads ahead until it is gone.
-    ArchiveReader r(stream, stream.size(), /*window=*/64);
+    ReadingAhead ahead(stream);
+    ArchiveReader r(ahead, stream.size(), /*window=*/64);
     EXPECT_EQ(r.u8(), static_cast<std::uint8_t>(Pattern(1)[0]));
   }
   EXPECT_TRUE(stream.Finish(false, error));  // returns without reading the rest

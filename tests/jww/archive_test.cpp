@@ -234,6 +234,34 @@ TEST(ArchiveReader, AFailedReadDoesNotMove) {
   }
 }
 
+// The bytes a view shows stay where they are while it lives: a read that would
+// move the window under it (and hand the old window back to be read into) is
+// refused, one within the window is not. A released view lets it move again.
+TEST(ArchiveReader, AWindowDoesNotMoveUnderAView) {
+  std::string data(64, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i);
+  struct Source : ByteSource {
+    std::string_view rest;
+    std::size_t Read(std::uint8_t* into, std::size_t n) override {
+      n = std::min(n, rest.size());
+      std::memcpy(into, rest.data(), n);
+      rest.remove_prefix(n);
+      return n;
+    }
+    std::string Why() const override { return "the end"; }
+  } source;
+  source.rest = data;
+  ArchiveReader r(source, data.size(), /*window=*/8);
+  ArchiveReader::View v = r.bytes(4);
+  EXPECT_EQ(r.u16(), 0x0504);            // within the window
+  EXPECT_THROW(r.u32(), std::logic_error);  // beyond it
+  EXPECT_THROW(r.skip(10), std::logic_error);
+  EXPECT_EQ(v.data()[3], 3);  // the view still shows its bytes
+  EXPECT_EQ(r.offset(), 6u);
+  v.Release();
+  EXPECT_EQ(r.u32(), 0x09080706u);
+}
+
 TEST(CommonPart, Version350Has13BytesAndNoPenWidth) {
   const Bytes old = Bytes()
                         .i32(-7)       // group
