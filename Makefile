@@ -3,8 +3,8 @@
 #   make build   Release build in build/
 #   make demo    build, then convert the bundled examples into build/demo-out
 #   make test    build and run every test, then the sanitizer build's tests (clang,
-#                with the fuzz corpus replayed) and TEST_FUZZ_SECONDS (60) of
-#                fuzzing per target
+#                with the fuzz corpus replayed), the threaded tests under
+#                ThreadSanitizer and TEST_FUZZ_SECONDS (60) of fuzzing per target
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
 #   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
@@ -19,6 +19,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 # The sanitizer build is clang's, so that the fuzz targets link in it too.
 ASAN_CXX ?= clang++-14
+TSAN_BUILD ?= build-tsan
 TEST_FUZZ_SECONDS ?= 60
 # The three targets fuzz at once in make test: a minute in all on two cores.
 TEST_FUZZ_JOBS ?= 3
@@ -35,7 +36,8 @@ DEMO_OUT := $(BUILD)/demo-out
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
 .PHONY: deps-windows configure-windows build-windows test-windows screenshots-windows
-.PHONY: all deps configure build demo test test-plain test-asan test-fuzz configure-asan asan-compiler bench examples
+.PHONY: all deps configure build demo test test-plain test-asan test-tsan test-fuzz configure-asan configure-tsan
+.PHONY: asan-compiler bench examples
 .PHONY: screenshots fuzz clean
 
 all: build
@@ -72,7 +74,7 @@ demo: configure
 	@echo "== The converted plan: no dimensions left, lines, texts and points instead"
 	$(CLI) --info $(DEMO_OUT)/plan.jww
 
-test: test-plain test-asan test-fuzz
+test: test-plain test-asan test-tsan test-fuzz
 
 test-plain: build
 	@status=0; ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
@@ -97,6 +99,24 @@ test-asan: configure-asan
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
 	@status=0; ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
 	  tools/skip_reasons.sh $(ASAN_BUILD); exit $$status
+
+# ThreadSanitizer, with clang: the libraries, the command line and the test
+# programs that run threads of their own (reading ahead, writing behind,
+# putting files in place, warming pages), a large drawing and many small ones
+# among them. Any race fails the test that met it.
+configure-tsan:
+	@if [ -f $(TSAN_BUILD)/CMakeCache.txt ] && \
+	  ! grep -q '^CMAKE_CXX_COMPILER:[A-Z]*=.*$(ASAN_CXX)$$' $(TSAN_BUILD)/CMakeCache.txt; then \
+	  echo "$(TSAN_BUILD) was configured with another compiler: made anew with $(ASAN_CXX)"; \
+	  rm -rf $(TSAN_BUILD); fi
+	cmake -S . -B $(TSAN_BUILD) $(call generator,$(TSAN_BUILD)) -DCMAKE_BUILD_TYPE=Debug -DTESSALY_TSAN=ON \
+	  -DCMAKE_CXX_COMPILER=$(ASAN_CXX) -DTESSALY_WERROR=$(WERROR)
+
+test-tsan: configure-tsan
+	cmake --build $(TSAN_BUILD) -j$(JOBS)
+	@status=0; TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $$TSAN_OPTIONS" \
+	  ctest --test-dir $(TSAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
+	  tools/skip_reasons.sh $(TSAN_BUILD); exit $$status
 
 # A short run of each fuzz target (the replay is a test of test-asan).
 test-fuzz: configure-asan
@@ -146,4 +166,4 @@ screenshots-windows: configure-windows
 	tests/win32/run_under_wine.sh --screenshots docs $(WIN_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
