@@ -4,6 +4,7 @@
 
 #include "app/display.h"
 #include "app/document_files.h"
+#include "io/page_warmer.h"
 #include "io/path_text.h"
 #include "jws/jws_data.h"
 #include "jww/jww_data.h"
@@ -93,8 +94,8 @@ class DroppedImages final : public ImageStore {
 // Loads `path` as a document of the format; nothing printed when the file is
 // of another format.
 template <typename Doc>
-Failure Print(Doc& doc, const fs::path& path, std::ostream& out) {
-  if (Failure f = LoadFile(doc, path)) return f;
+Failure Print(Doc& doc, const fs::path& path, FillHint& fill, std::ostream& out) {
+  if (Failure f = LoadFile(doc, path, &fill)) return f;
   out << PathToUtf8(path) << ": " << Doc::FormatType::kNoun << ", version " << doc.Version() << "\n";
   PrintOwn(doc, out);
   PrintLists(doc, out);
@@ -105,13 +106,15 @@ Failure Print(Doc& doc, const fs::path& path, std::ostream& out) {
 }  // namespace
 
 bool PrintSummary(const fs::path& path, std::ostream& out, std::ostream& err) {
+  // A large drawing is read as a conversion reads it.
+  PageWarmer warmer;
   DroppedImages dropped;
   TBoundImages images(dropped);
   TJwwData drawing(images);
-  Failure f = Print(drawing, path, out);
+  Failure f = Print(drawing, path, warmer, out);
   if (f.code == FailureCode::kNotThisFormat) {
     TJwsData figure;
-    f = Print(figure, path, out);
+    f = Print(figure, path, warmer, out);
     if (f.code == FailureCode::kNotThisFormat) {
       f.text = "not a " + std::string(JwwFormat::kNoun) + " or " + std::string(JwsFormat::kNoun);
     }

@@ -14,8 +14,13 @@ ArchiveReader::ArchiveReader(ByteSource& source, std::size_t size, std::size_t w
     : source_(&source), size_(size), window_(window == 0 ? 1 : window), ahead_(size_ / 4 >= window_) {}
 
 ArchiveReader::~ArchiveReader() {
-  // The spare buffer is the source's until the read into it is over.
-  if (pending_) source_->EndRead();
+  // The spare buffer is the source's until the read into it is over; what the
+  // read brought no longer matters.
+  if (!pending_) return;
+  try {
+    source_->EndRead();
+  } catch (const std::exception&) {
+  }
 }
 
 void ArchiveReader::Fail(std::size_t need) const {
