@@ -4,7 +4,7 @@
 #   make demo    build, then convert the bundled examples into build/demo-out
 #   make test    build and run every test, then the sanitizer build's tests (clang,
 #                with the fuzz corpus replayed) and TEST_FUZZ_SECONDS (60) of
-#                fuzzing per target
+#                fuzzing per target (CTEST_ARGS="-R NAME" narrows the tests)
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
 #   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
@@ -74,9 +74,11 @@ demo: configure
 
 test: test-plain test-asan test-fuzz
 
+# CTEST_ARGS="-R NAME" narrows the tests.
+CTEST_ARGS ?=
+
 test-plain: build
-	@status=0; ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
-	  tools/skip_reasons.sh $(BUILD); exit $$status
+	@tools/ctest.sh $(BUILD) -j$(JOBS) $(CTEST_ARGS)
 
 # AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzer's coverage, with
 # clang. A folder configured with another compiler (an older g++ build) is made
@@ -95,8 +97,7 @@ configure-asan: asan-compiler
 # Every test program, and the replay of the fuzz corpus, under the sanitizers.
 test-asan: configure-asan
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	@status=0; ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
-	  tools/skip_reasons.sh $(ASAN_BUILD); exit $$status
+	@tools/ctest.sh $(ASAN_BUILD) -j$(JOBS) $(CTEST_ARGS)
 
 # A short run of each fuzz target (the replay is a test of test-asan).
 test-fuzz: configure-asan
