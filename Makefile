@@ -4,7 +4,8 @@
 #   make demo    build, then convert the bundled examples into build/demo-out
 #   make test    build and run every test, then the sanitizer build's tests (clang,
 #                with the fuzz corpus replayed) and TEST_FUZZ_SECONDS (60) of
-#                fuzzing per target (CTEST_ARGS="-R NAME" narrows the tests)
+#                fuzzing per target; a table of the suites at the end
+#                (CTEST_ARGS="-R NAME" narrows the tests)
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
 #   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
@@ -72,10 +73,20 @@ demo: configure
 	@echo "== The converted plan: no dimensions left, lines, texts and points instead"
 	$(CLI) --info $(DEMO_OUT)/plan.jww
 
-test: test-plain test-asan test-fuzz
-
-# CTEST_ARGS="-R NAME" narrows the tests.
+# The suites of make test, one line each: every suite runs even when one before
+# it failed, and records its counts in TEST_RESULTS; the summary then shows
+# them all, and fails when any suite did. (See tools/suite.sh.)
+TEST_RESULTS ?= build-results
+export TEST_RESULTS
 CTEST_ARGS ?=
+suite = tools/suite.sh $(1) -- $(MAKE) --no-print-directory $(1)
+
+test:
+	@rm -f $(TEST_RESULTS)/order
+	@$(call suite,test-plain)
+	@$(call suite,test-asan)
+	@$(call suite,test-fuzz)
+	@tools/summary.sh $(TEST_RESULTS)
 
 test-plain: build
 	@tools/ctest.sh $(BUILD) -j$(JOBS) $(CTEST_ARGS)
@@ -147,4 +158,4 @@ screenshots-windows: configure-windows
 	tests/win32/run_under_wine.sh --screenshots docs $(WIN_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) $(TEST_RESULTS)

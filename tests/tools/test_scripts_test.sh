@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The scripts behind make test's output: tools/ctest.sh on a small CTest
-# project of its own.
+# project of its own, tools/suite.sh and tools/summary.sh on suites that pass,
+# fail and skip.
 #   tests/tools/test_scripts_test.sh SOURCE_DIR
 set -u
 src=$(cd "${1:?usage: test_scripts_test.sh SOURCE_DIR}" && pwd)
@@ -69,6 +70,38 @@ check "run alone, it counts" has "$tmp/pass.out" "3 passed, 0 failed, 0 skipped"
 "$src/tools/ctest.sh" "$p/build" -R no_such_test >"$tmp/none.out" 2>&1
 check "a filter that matches no test fails" test $? != 0
 check "and says so" has "$tmp/none.out" "No tests were found"
+
+# 2. suite.sh and summary.sh: NAME, what the suite does, and its row in the table.
+while IFS='|' read -r name command row; do
+  "$src/tools/suite.sh" "$name" -- sh -c "$command" >/dev/null 2>&1
+  check "suite.sh answers 0 for $name" test $? = 0
+  echo "$row" >>"$tmp/rows"
+done <<'EOF'
+passes|exit 0|passes ok 1 0 0
+fails|exit 3|fails FAILED 0 1 0
+counts|echo "5 0 2" >$SUITE_DIR/counts; printf "A.a\tno corpus\nA.b\tno corpus\n" >$SUITE_DIR/skipped|counts ok 5 0 2
+counts-fail|echo "4 2 0" >$SUITE_DIR/counts; exit 8|counts-fail FAILED 4 2 0
+uncounted|echo "7 0 1" >$SUITE_DIR/counts; printf "A.a\tno corpus\nB.c\troot reads anyway\n" >$SUITE_DIR/skipped; exit 2|uncounted FAILED 7 1 1
+EOF
+"$src/tools/summary.sh" >"$tmp/summary.out"
+check "summary.sh fails when a suite failed" test $? = 1
+check "a row per suite, in order, and the total" \
+  test "$(awk '$1 == "suite" { on = 1; next } on && / [0-9]+m[0-9]+s$/ { sub(/ +[^ ]+$/, ""); $1 = $1; print }' "$tmp/summary.out")" = \
+  "$(cat "$tmp/rows"; echo "all 17 4 3")"
+check "the last line" test "$(tail -1 "$tmp/summary.out")" = "17 passed, 4 failed"
+check "a reason once, with its tests and suites" has "$tmp/summary.out" "2 tests, e.g. A.a (counts, uncounted): no corpus"
+check "a reason of one test names it" has "$tmp/summary.out" "B.c (uncounted): root reads anyway"
+check "each reason once" test "$(grep -c 'no corpus' "$tmp/summary.out")" = 1
+"$src/tools/suite.sh" passes 2>/dev/null
+check "suite.sh without a command is a usage error" test $? = 2
+rm -rf "$TEST_RESULTS"
+"$src/tools/suite.sh" only -- true >/dev/null && "$src/tools/summary.sh" >"$tmp/ok.out"
+check "summary.sh passes when every suite passed" test $? = 0
+check "the last line when all passed" test "$(tail -1 "$tmp/ok.out")" = "1 passed, 0 failed"
+rm -rf "$TEST_RESULTS"
+"$src/tools/summary.sh" >"$tmp/empty.out"
+check "no suite is a failure" test $? = 1
+check "the last line with no suite" test "$(tail -1 "$tmp/empty.out")" = "0 passed, 0 failed"
 
 if ((failures > 0)); then
   for out in "$tmp"/*.out; do echo "--- $out:"; cat "$out"; done
