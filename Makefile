@@ -113,7 +113,7 @@ test-asan: configure-asan
 # A short run of each fuzz target (the replay is a test of test-asan).
 test-fuzz: configure-asan
 	cmake --build $(ASAN_BUILD) -j$(JOBS) --target fuzz_jww_load fuzz_jws_load fuzz_convert
-	FUZZ_REPLAY=0 FUZZ_JOBS=$(TEST_FUZZ_JOBS) fuzz/run.sh $(ASAN_BUILD) $(TEST_FUZZ_SECONDS)
+	@FUZZ_REPLAY=0 FUZZ_JOBS=$(TEST_FUZZ_JOBS) fuzz/run.sh $(ASAN_BUILD) $(TEST_FUZZ_SECONDS)
 
 # Longer runs, for a developer: replay, then FUZZ_SECONDS per target.
 fuzz: configure-asan

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The scripts behind make test's output: tools/ctest.sh on a small CTest
 # project of its own, tools/suite.sh and tools/summary.sh on suites that pass,
-# fail and skip.
+# fail and skip, and fuzz/run.sh with stand-ins for the fuzz targets.
 #   tests/tools/test_scripts_test.sh SOURCE_DIR
 set -u
 src=$(cd "${1:?usage: test_scripts_test.sh SOURCE_DIR}" && pwd)
@@ -102,6 +102,40 @@ rm -rf "$TEST_RESULTS"
 "$src/tools/summary.sh" >"$tmp/empty.out"
 check "no suite is a failure" test $? = 1
 check "the last line with no suite" test "$(tail -1 "$tmp/empty.out")" = "0 passed, 0 failed"
+
+# 3. fuzz/run.sh: a target that finds nothing and one that finds an input.
+f=$tmp/fuzzbuild
+mkdir -p "$f/fuzz"
+cat >"$f/fuzz/fuzz_quiet" <<'EOF'
+#!/bin/sh
+echo "INFO: Seed: 1234"
+echo "#1000 DONE cov: 10 ft: 10 corp: 5/100b"
+echo "stat::number_of_executed_units: 1000"
+echo "stat::new_units_added:          3"
+EOF
+cat >"$f/fuzz/fuzz_finds" <<'EOF'
+#!/bin/sh
+for a; do case $a in -artifact_prefix=*) prefix=${a#-artifact_prefix=} ;; esac; done
+echo "INFO: Seed: 5678"
+echo "==1==ERROR: AddressSanitizer: heap-buffer-overflow"
+echo "    #0 0x1 in Parse"
+echo "SUMMARY: AddressSanitizer: heap-buffer-overflow in Parse"
+echo "MS: 1 ChangeByte-"
+printf 'bad' >"${prefix}crash-1"
+exit 1
+EOF
+chmod +x "$f"/fuzz/fuzz_*
+mkdir -p "$tmp/fuzz-suite"
+SUITE_DIR=$tmp/fuzz-suite FUZZ_REPLAY=0 FUZZ_TARGETS="quiet finds" FUZZ_JOBS=2 \
+  "$src/fuzz/run.sh" "$f" 1 >"$tmp/fuzz.out" 2>&1
+check "run.sh fails on a finding" test $? != 0
+check "it says what it runs" has "$tmp/fuzz.out" "== fuzzing quiet finds: 1 s each, 2 at once"
+check "a target without a finding says so" has "$tmp/fuzz.out" "== quiet: no finding: 1000 inputs in 1 s, 3 added to $f/fuzz-work/quiet"
+check "the sanitizer's report is shown" has "$tmp/fuzz.out" "SUMMARY: AddressSanitizer: heap-buffer-overflow"
+check "the finding's replay" has "$tmp/fuzz.out" "replay it with: $f/fuzz/fuzz_finds $f/fuzz-findings/finds-crash-1"
+check "libFuzzer's own lines stay in its log" lacks "$tmp/fuzz.out" "INFO: Seed"
+check "which are in the log" has "$f/fuzz-quiet.log" "INFO: Seed: 1234"
+check "each target counts as a test" test "$(cat "$tmp/fuzz-suite/counts")" = "1 1 0"
 
 if ((failures > 0)); then
   for out in "$tmp"/*.out; do echo "--- $out:"; cat "$out"; done
