@@ -151,7 +151,10 @@ build-windows: configure-windows
 test-windows: build-windows
 	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=Release -DTESSALY_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j$(JOBS) --target tessaly-cli
-	tests/win32/run_under_wine.sh $(BUILD) $(WIN_BUILD)
+	@rm -f $(WIN_BUILD)/test-results/order
+	@TEST_RESULTS=$(WIN_BUILD)/test-results tools/suite.sh test-windows -- \
+	  tests/win32/run_under_wine.sh $(BUILD) $(WIN_BUILD)
+	@tools/summary.sh $(WIN_BUILD)/test-results
 
 screenshots-windows: configure-windows
 	cmake --build $(WIN_BUILD) -j$(JOBS) --target tessaly-screenshot
