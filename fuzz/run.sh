@@ -67,11 +67,12 @@ report() {
 }
 
 # The sanitizer's or libFuzzer's report in a log, without the lines about the
-# run: from the first error to its SUMMARY line (else the log's last lines).
+# run: from the first error (or the target's own "fuzz: " message) to its SUMMARY
+# line, else the log's last lines.
 show_report() {
   local lines
-  lines=$(awk '/ERROR|runtime error|deadly signal/ { on = 1 } on && n++ < 40 { print } on && /^SUMMARY:/ { exit }' "$1")
-  if [[ -n $lines ]]; then echo "$lines"; else tail -20 "$1"; fi >&2
+  lines=$(awk '/^fuzz: |ERROR|runtime error|deadly signal/ { on = 1 } on && n++ < 40 { print } on && /^SUMMARY:/ { exit }' "$1")
+  if [[ -n $lines ]]; then echo "$lines" | sed 's/ (BuildId: [0-9a-f]*)$//'; else tail -20 "$1"; fi >&2
 }
 
 status=0
@@ -106,9 +107,14 @@ run_one() {
     added=$(sed -n 's/^stat::new_units_added: *//p' "$log")
     echo "== $t: no finding: ${runs:-?} inputs in $seconds s, ${added:-?} added to $work/$t"
   else
-    echo "== $t: FINDING, the report follows (libFuzzer's log: $log)" >&2
-    show_report "$log"
-    report "$t"
+    # In one piece: the other targets may be ending too.
+    local text
+    text=$({
+      echo "== $t: FINDING, the report follows (libFuzzer's log: $log)"
+      show_report "$log"
+      report "$t"
+    } 2>&1)
+    echo "$text" >&2
     return 1
   fi
 }

@@ -117,6 +117,7 @@ cat >"$f/fuzz/fuzz_finds" <<'EOF'
 #!/bin/sh
 for a; do case $a in -artifact_prefix=*) prefix=${a#-artifact_prefix=} ;; esac; done
 echo "INFO: Seed: 5678"
+echo "fuzz: the second conversion differs"
 echo "==1==ERROR: AddressSanitizer: heap-buffer-overflow"
 echo "    #0 0x1 in Parse"
 echo "SUMMARY: AddressSanitizer: heap-buffer-overflow in Parse"
@@ -132,6 +133,8 @@ check "run.sh fails on a finding" test $? != 0
 check "it says what it runs" has "$tmp/fuzz.out" "== fuzzing quiet finds: 1 s each, 2 at once"
 check "a target without a finding says so" has "$tmp/fuzz.out" "== quiet: no finding: 1000 inputs in 1 s, 3 added to $f/fuzz-work/quiet"
 check "the sanitizer's report is shown" has "$tmp/fuzz.out" "SUMMARY: AddressSanitizer: heap-buffer-overflow"
+check "with the target's own message" has "$tmp/fuzz.out" "fuzz: the second conversion differs"
+check "and not what libFuzzer says after it" lacks "$tmp/fuzz.out" "MS: 1 ChangeByte"
 check "the finding's replay" has "$tmp/fuzz.out" "replay it with: $f/fuzz/fuzz_finds $f/fuzz-findings/finds-crash-1"
 check "libFuzzer's own lines stay in its log" lacks "$tmp/fuzz.out" "INFO: Seed"
 check "which are in the log" has "$f/fuzz-quiet.log" "INFO: Seed: 1234"
