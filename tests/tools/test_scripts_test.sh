@@ -122,6 +122,9 @@ echo "==1==ERROR: AddressSanitizer: heap-buffer-overflow"
 echo "    #0 0x1 in Parse"
 echo "SUMMARY: AddressSanitizer: heap-buffer-overflow in Parse"
 echo "MS: 1 ChangeByte-"
+# Later than the run's start by more than a tick of the file times' clock, as
+# a real target is.
+sleep 0.1
 printf 'bad' >"${prefix}crash-1"
 exit 1
 EOF
