@@ -4,7 +4,9 @@
 #   make demo    build, then convert the bundled examples into build/demo-out
 #   make test    build and run every test, then the sanitizer build's tests (clang,
 #                with the fuzz corpus replayed), the threaded tests under
-#                ThreadSanitizer and TEST_FUZZ_SECONDS (60) of fuzzing per target
+#                ThreadSanitizer and TEST_FUZZ_SECONDS (60) of fuzzing per
+#                target; a table of the suites at the end (CTEST_ARGS="-R NAME"
+#                narrows the tests)
 #   make bench   build, then the whole-file benchmarks and Google Benchmark
 #   make screenshots  pictures of the desktop program's windows in docs/ (under Xvfb)
 #   make examples  write examples/ again with the project's own writer
@@ -74,11 +76,24 @@ demo: configure
 	@echo "== The converted plan: no dimensions left, lines, texts and points instead"
 	$(CLI) --info $(DEMO_OUT)/plan.jww
 
-test: test-plain test-asan test-tsan test-fuzz
+# The suites of make test, one line each: every suite runs even when one before
+# it failed, and records its counts in TEST_RESULTS; the summary then shows
+# them all, and fails when any suite did. (See tools/suite.sh.)
+TEST_RESULTS ?= build-results
+export TEST_RESULTS
+CTEST_ARGS ?=
+suite = tools/suite.sh $(1) -- $(MAKE) --no-print-directory $(1)
+
+test:
+	@rm -f $(TEST_RESULTS)/order
+	@$(call suite,test-plain)
+	@$(call suite,test-asan)
+	@$(call suite,test-tsan)
+	@$(call suite,test-fuzz)
+	@tools/summary.sh $(TEST_RESULTS)
 
 test-plain: build
-	@status=0; ctest --test-dir $(BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
-	  tools/skip_reasons.sh $(BUILD); exit $$status
+	@tools/ctest.sh $(BUILD) -j$(JOBS) $(CTEST_ARGS)
 
 # AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzer's coverage, with
 # clang. A folder configured with another compiler (an older g++ build) is made
@@ -97,8 +112,7 @@ configure-asan: asan-compiler
 # Every test program, and the replay of the fuzz corpus, under the sanitizers.
 test-asan: configure-asan
 	cmake --build $(ASAN_BUILD) -j$(JOBS)
-	@status=0; ctest --test-dir $(ASAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
-	  tools/skip_reasons.sh $(ASAN_BUILD); exit $$status
+	@tools/ctest.sh $(ASAN_BUILD) -j$(JOBS) $(CTEST_ARGS)
 
 # ThreadSanitizer, with clang: the libraries, the command line and the test
 # programs that run threads of their own (reading ahead, writing behind,
@@ -114,14 +128,13 @@ configure-tsan:
 
 test-tsan: configure-tsan
 	cmake --build $(TSAN_BUILD) -j$(JOBS)
-	@status=0; TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $$TSAN_OPTIONS" \
-	  ctest --test-dir $(TSAN_BUILD) -j$(JOBS) --output-on-failure || status=$$?; \
-	  tools/skip_reasons.sh $(TSAN_BUILD); exit $$status
+	@TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 $$TSAN_OPTIONS" \
+	  tools/ctest.sh $(TSAN_BUILD) -j$(JOBS) $(CTEST_ARGS)
 
 # A short run of each fuzz target (the replay is a test of test-asan).
 test-fuzz: configure-asan
 	cmake --build $(ASAN_BUILD) -j$(JOBS) --target fuzz_jww_load fuzz_jws_load fuzz_convert
-	FUZZ_REPLAY=0 FUZZ_JOBS=$(TEST_FUZZ_JOBS) fuzz/run.sh $(ASAN_BUILD) $(TEST_FUZZ_SECONDS)
+	@FUZZ_REPLAY=0 FUZZ_JOBS=$(TEST_FUZZ_JOBS) fuzz/run.sh $(ASAN_BUILD) $(TEST_FUZZ_SECONDS)
 
 # Longer runs, for a developer: replay, then FUZZ_SECONDS per target.
 fuzz: configure-asan
@@ -159,11 +172,14 @@ build-windows: configure-windows
 test-windows: build-windows
 	cmake -S . -B $(BUILD) $(call generator,$(BUILD)) -DCMAKE_BUILD_TYPE=Release -DTESSALY_WERROR=$(WERROR)
 	cmake --build $(BUILD) -j$(JOBS) --target tessaly-cli
-	tests/win32/run_under_wine.sh $(BUILD) $(WIN_BUILD)
+	@rm -f $(WIN_BUILD)/test-results/order
+	@TEST_RESULTS=$(WIN_BUILD)/test-results tools/suite.sh test-windows -- \
+	  tests/win32/run_under_wine.sh $(BUILD) $(WIN_BUILD)
+	@tools/summary.sh $(WIN_BUILD)/test-results
 
 screenshots-windows: configure-windows
 	cmake --build $(WIN_BUILD) -j$(JOBS) --target tessaly-screenshot
 	tests/win32/run_under_wine.sh --screenshots docs $(WIN_BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(TEST_RESULTS)

@@ -4,12 +4,16 @@
 #
 #   fuzz/run.sh [BUILD_DIR [SECONDS]]     (build-asan, 30)
 #
-# Seeds: the committed corpus fuzz/corpus/<target>, the examples and, when it is
-# there, ../shared/corpus. What a run adds to a corpus goes into
+# Seeds: the committed corpus fuzz/corpus/<target>, the examples and, when they
+# are there, ../shared/corpus (the real drawings, those with dimensions too) and
+# ../shared/regressions (inputs fuzzing once found). What a run adds to a corpus goes into
 # BUILD_DIR/fuzz-work/<target> (not committed; merge it with -merge=1 when it
 # finds something new); an input that breaks a target is written to
 # BUILD_DIR/fuzz-findings/, its path and (when small) its bytes in base64 are
-# printed, and the script fails.
+# printed with the command that replays it, and the script fails. libFuzzer's
+# own output goes to BUILD_DIR/fuzz-<target>.log, the sanitizer's report of a
+# finding to the terminal too. In a suite of make test (SUITE_DIR, see
+# tools/suite.sh) each target counts as a test.
 # SECONDS 0 replays only; FUZZ_REPLAY=0 fuzzes only (the sanitizer build's
 # tests replay already). FUZZ_TARGETS narrows the targets; FUZZ_JOBS (1) targets
 # fuzz at once; FUZZ_TIMEOUT (30) is the seconds one input may take before
@@ -38,11 +42,13 @@ seeds_for() {
     jws_load) dirs+=(examples) ;;
     *) dirs+=(examples examples/versions) ;;
   esac
+  # The real drawings, those with dimensions among them, and the inputs that
+  # fuzzing once found (../shared/regressions), kept as seeds.
   if [[ -d ../shared/corpus ]]; then
     case $t in
-      jww_load) dirs+=(../shared/corpus/jww) ;;
+      jww_load) dirs+=(../shared/corpus/jww ../shared/corpus/jww-dims ../shared/regressions) ;;
       jws_load) dirs+=(../shared/corpus/jws) ;;
-      *) dirs+=(../shared/corpus/jww ../shared/corpus/jws) ;;
+      *) dirs+=(../shared/corpus/jww ../shared/corpus/jww-dims ../shared/corpus/jws ../shared/regressions) ;;
     esac
   fi
   local d
@@ -55,11 +61,21 @@ report() {
   local t=$1 f
   while IFS= read -r f; do
     echo "fuzz/run.sh: $t: finding saved as $f ($(stat -c %s "$f") bytes)" >&2
+    echo "fuzz/run.sh: replay it with: $build/fuzz/fuzz_$t $f" >&2
     if [[ $(stat -c %s "$f") -le 16384 ]]; then
       echo "fuzz/run.sh: its bytes in base64 (base64 -d > input):" >&2
       base64 "$f" >&2
     fi
   done < <(find "$findings" -maxdepth 1 -type f -name "$t-*" -newer "$since")
+}
+
+# The sanitizer's or libFuzzer's report in a log, without the lines about the
+# run: from the first error (or the target's own "fuzz: " message) to its SUMMARY
+# line, else the log's last lines.
+show_report() {
+  local lines
+  lines=$(awk '/^fuzz: |ERROR|runtime error|deadly signal/ { on = 1 } on && n++ < 40 { print } on && /^SUMMARY:/ { exit }' "$1")
+  if [[ -n $lines ]]; then echo "$lines" | sed 's/ (BuildId: [0-9a-f]*)$//'; else tail -20 "$1"; fi >&2
 }
 
 status=0
@@ -71,10 +87,10 @@ if [[ ${FUZZ_REPLAY:-1} != 0 ]]; then
     mapfile -t dirs < <(seeds_for "$t")
     log=$build/fuzz-replay-$t.log
     if "$bin" -runs=0 -timeout="${FUZZ_TIMEOUT:-30}" -artifact_prefix="$findings/$t-" "${dirs[@]}" >"$log" 2>&1; then
-      grep -E '^#|Done' "$log" || true
+      echo "== replay $t: $(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#') inputs, no finding (log: $log)"
     else
-      echo "== replay $t: FAILED, see $log" >&2
-      tail -40 "$log" >&2
+      echo "== replay $t: FAILED, the report follows (log: $log)" >&2
+      show_report "$log"
       report "$t"
       status=1
     fi
@@ -89,29 +105,49 @@ run_one() {
   mapfile -t dirs < <(seeds_for "$t")
   if "$bin" -max_total_time="$seconds" -timeout="${FUZZ_TIMEOUT:-30}" -dict=fuzz/archive.dict -print_final_stats=1 \
        -artifact_prefix="$findings/$t-" "$work/$t" "${dirs[@]}" >"$log" 2>&1; then
-    echo "== $t: $(grep -E '^#[0-9]+' "$log" | tail -1)"
+    local runs added
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    added=$(sed -n 's/^stat::new_units_added: *//p' "$log")
+    echo "== $t: no finding: ${runs:-?} inputs in $seconds s, ${added:-?} added to $work/$t"
   else
-    echo "== $t: FAILED, see $log" >&2
-    tail -40 "$log" >&2
-    report "$t"
+    # In one piece: the other targets may be ending too.
+    local text
+    text=$({
+      echo "== $t: FINDING, the report follows (libFuzzer's log: $log)"
+      show_report "$log"
+      report "$t"
+    } 2>&1)
+    echo "$text" >&2
     return 1
   fi
 }
 
-# At most FUZZ_JOBS targets at once; each one's summary line when it ends.
+# At most FUZZ_JOBS targets at once; each one's line when it ends.
 if [[ $seconds -gt 0 ]]; then
-  running=0
+  set -- $targets
+  jobs=${FUZZ_JOBS:-1}
+  echo "== fuzzing $*: $seconds s each, $jobs at once, about $(( (($# + jobs - 1) / jobs) * seconds )) s in all"
+  echo "   looking for inputs that crash, hang over ${FUZZ_TIMEOUT:-30} s or bring a sanitizer report"
+  echo "   (libFuzzer's own output goes to $build/fuzz-<target>.log)"
+  running=0 failed=0
   for t in $targets; do
-    if [[ $running -ge ${FUZZ_JOBS:-1} ]]; then
-      wait -n || status=1
+    if [[ $running -ge $jobs ]]; then
+      wait -n || failed=$((failed + 1))
       running=$((running - 1))
     fi
     run_one "$t" &
     running=$((running + 1))
   done
   while [[ $running -gt 0 ]]; do
-    wait -n || status=1
+    wait -n || failed=$((failed + 1))
     running=$((running - 1))
   done
+  [[ -z ${SUITE_DIR:-} ]] || echo "$(($# - failed)) $failed 0" >"$SUITE_DIR/counts"
+  if [[ $failed -eq 0 ]]; then
+    echo "== fuzzing: no finding in any of the $# targets"
+  else
+    echo "== fuzzing: $failed of $# targets found an input that breaks them; see above" >&2
+    status=1
+  fi
 fi
 exit $status

@@ -9,6 +9,9 @@
 # Wine runs in its own prefix under WINDOWS_BUILD, its windows on a virtual
 # display of its own (Xvfb). Every Wine command has a time limit and writes to
 # files, never to a pipe: a wineserver that keeps a pipe open would hang the run.
+# The last line counts the unit tests and the checks that passed, failed and
+# were skipped; in a suite (SUITE_DIR, see tools/suite.sh) the counts and the
+# unit tests' skip reasons go there too.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 shots=""
@@ -28,10 +31,10 @@ export WINEPREFIX=$PWD/$win/wineprefix WINEDEBUG=-all WINEARCH=win64
 # in the debugger.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export LC_ALL=C.UTF-8
-failures=0
+failures=0 passes=0 skips=0
 
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
+pass() { echo "ok: $*"; passes=$((passes + 1)); }
 
 # wine_run LOG ARGS...: runs one Windows program, its output in LOG.out/.err;
 # answers its exit status.
@@ -163,17 +166,30 @@ tests=$(find "$win/tests" -name '*_test.exe' | sort)
 if [[ -z $tests ]]; then
   echo "no unit tests in $win/tests (GoogleTest sources missing?)"
 fi
+# count WORD FILE: GoogleTest's count of its tests that PASSED, SKIPPED or
+# FAILED ("[  PASSED  ] 12 tests.", "[  SKIPPED ] 1 test, listed below:").
+count() { sed -n "s/^\[  $1 *\] \([0-9]*\) tests\{0,1\}[.,].*/\1/p" "$2" | head -1; }
 for t in $tests; do
   name=$(basename "$t" .exe)
   wine_run "$check/unit/$name" "$t" --gtest_brief=1
   status=$?
   summary=$(grep -E '^\[  (PASSED|SKIPPED) ' "$check/unit/$name.out" | tr -s ' ' | tr '\n' ' ')
+  out=$check/unit/$name.out
+  passed=$(count PASSED "$out") skipped=$(count SKIPPED "$out") failed=$(count FAILED "$out")
   if [[ $status == 0 ]]; then
-    pass "$name: $summary"
+    echo "ok: $name: $summary"
   else
     fail "$name: exit $status, see $check/unit/$name.out"
     grep -E '^\[  FAILED  \]' "$check/unit/$name.out" | head -10
+    # The program's failure counted above, its tests here.
+    failures=$((failures + ${failed:-1} - 1))
   fi
+  passes=$((passes + ${passed:-0})) skips=$((skips + ${skipped:-0}))
+  # Brief output names no skipped test, but each skip's place and reason.
+  [[ -z ${SUITE_DIR:-} ]] || tr -d '\r' <"$out" | awk -v name="$name" '/: Skipped$/ {
+      where = $0; sub(/: Skipped$/, "", where); sub(/.*\//, "", where)
+      getline reason; print name " at " where "\t" reason
+    }' >>"$SUITE_DIR/skipped"
 done
 echo "unit tests under Wine: $((SECONDS - start)) s"
 
@@ -259,5 +275,7 @@ listed=$(cmake -E tar tf "$zip" 2>/dev/null | sed -n 's|^tessaly/\(.\)|\1|p' | s
 screenshot "$check/tessaly-main-win32.png" && pass "the main window drawn: $check/tessaly-main-win32.png" ||
   fail "the main window could not be drawn (see $win/screenshot.err)"
 
-echo "command-line and window checks under Wine: $((SECONDS - start)) s, $failures failed"
+echo "command-line and window checks under Wine: $((SECONDS - start)) s"
+[[ -z ${SUITE_DIR:-} ]] || echo "$passes $failures $skips" >"$SUITE_DIR/counts"
+echo "under Wine: $passes passed, $failures failed, $skips skipped (unit tests and checks)"
 ((failures == 0))
