@@ -5,7 +5,6 @@
 
 #include "app/plan.h"
 #include "io/file_state.h"
-#include "io/overlap.h"
 #include "io/path_text.h"
 #include "jws/jws_data.h"
 #include "jww/jww_data.h"
@@ -249,10 +248,7 @@ Result<std::unique_ptr<PendingFiles>> Converter::WriteFiles(FormatPipeline& form
   }
   auto files = std::make_unique<PendingFiles>();
   try {
-    files->out = std::make_unique<AtomicFile>(targets.target);
-    std::unique_ptr<ByteSink> filtered = hooks_.filter ? hooks_.filter(*files->out, files->out->Target()) : nullptr;
-    WritingBehind behind(filtered ? *filtered : *files->out);
-    format.Write(behind);
+    files->out = WriteBeside(targets.target, [&format](ByteSink& out) { format.Write(out); }, hooks_.filter);
   } catch (const WriteError& e) {
     return WriteFailure(e, FileRole::kTarget, targets.target);
   }

@@ -1,13 +1,14 @@
 // The driver's side of the core's ports: the file a document is read from,
 // opened here and handed to the document as a source that reads ahead beside
-// the parse, and the file it is written to, replaced only once every byte is
-// on disk. The documents themselves never open a file.
+// the parse, and the file it is written to, beside its target and put in place
+// only once every byte is on disk. The documents themselves never open a file.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "app/failure.h"
 #include "archive/ports.h"
@@ -59,20 +60,26 @@ Failure LoadFile(Doc& doc, const std::filesystem::path& path, FillHint* fill = n
   return f;
 }
 
-// Writes a sink's worth of bytes into a file: `write(ByteSink&)` writes them,
-// a thread of its own hands them to the file, and the file replaces `path`
-// only once it is complete and on disk. Throws WriteError; `path` is then as
-// it was.
+// Writes a file beside `path` that is to replace it: `write(ByteSink&)` makes
+// the bytes, a thread of its own hands them to the file (behind `filter`, when
+// set). The answer is the file, complete but not yet in place: its Commit puts
+// it there, and without one it goes. Throws WriteError; `path` is as it was.
+template <typename WriteFn>
+std::unique_ptr<AtomicFile> WriteBeside(const std::filesystem::path& path, WriteFn&& write,
+                                        const SinkFilter& filter = {}) {
+  auto out = std::make_unique<AtomicFile>(path);
+  std::unique_ptr<ByteSink> filtered = filter ? filter(*out, out->Target()) : nullptr;
+  WritingBehind behind(filtered ? *filtered : *out);
+  write(static_cast<ByteSink&>(behind));
+  return out;
+}
+
+// The same, put in place at once: `path` is replaced only once the file is
+// complete and on disk.
 template <typename WriteFn>
 void WriteFileAtomically(const std::filesystem::path& path, WriteFn&& write,
                          const SinkFilter& filter = {}) {
-  AtomicFile out(path);
-  {
-    std::unique_ptr<ByteSink> filtered = filter ? filter(out, out.Target()) : nullptr;
-    WritingBehind behind(filtered ? *filtered : out);
-    write(static_cast<ByteSink&>(behind));
-  }
-  out.Commit();
+  WriteBeside(path, std::forward<WriteFn>(write), filter)->Commit();
 }
 
 // Saves a document in `version` (as its format writes that version).
