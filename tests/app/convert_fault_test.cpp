@@ -27,8 +27,8 @@
 #include "app/recorder.h"
 #include "app/settings.h"
 #include "cli/cli.h"
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
+#include "support/documents.h"
 #include "support/drawing_builder.h"
 #include "support/scoped_system.h"
 #include "support/temp_dir.h"
@@ -148,11 +148,11 @@ void MakeSource(Env& e) {
     MemoryImages imagesStore;
     TBoundImages images(imagesStore);
     TJwwData doc(images);
-    draw::SampleDrawing(doc, 700, 40);
+    draw::Sample(doc, 700, 40);
     draw::EmbedImage(doc, "pic.bmp", ImageData());
-    draw::SaveDrawing(doc, e.source);
+    test::SaveBuilt(doc, e.source);
   } else {
-    test::figure::MakeFigure(e.source, 40);
+    test::draw::MakeFigure(e.source, 40);
   }
 }
 

@@ -8,7 +8,6 @@
 #include "app/convert.h"
 #include "app/recorder.h"
 #include "dissolve/dissolve.h"
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
@@ -18,8 +17,7 @@ namespace tessaly {
 namespace {
 namespace fs = std::filesystem;
 namespace draw = test::draw;
-namespace figure = test::figure;
-using figure::MakeFigure;
+using test::draw::MakeFigure;
 using test::ReadFile;
 using test::Recorder;
 using test::Snapshot;
@@ -130,7 +128,7 @@ TEST(ConvertFigures, EveryOutputLoadsAgainWithoutDimensions) {
       EXPECT_EQ(rec.results[0].dimensions, 5);
       TJwsData out;
       ASSERT_TRUE(test::Loads(out, dir / "out" / "a.jws"));
-      EXPECT_EQ(draw::DimensionEntries(out), 0);
+      EXPECT_EQ(test::EntriesOf(out, kDimension), 0);
       EXPECT_EQ(out.Version(), TJwsData::WrittenVersion(version));
       EXPECT_EQ(ReadFile(dir / "out" / "a.jws"), ConvertedBytes(dir / "a.jws", referencePoints));
     }
@@ -149,8 +147,8 @@ TEST(ConvertFigures, AFailedFigureLeavesNothingForTheNextFile) {
   {
     TBoundImages images;
     TJwwData doc(images);
-    draw::SampleDrawing(doc, 420, 1);
-    draw::SaveDrawing(doc, dir / "plan.jww");
+    draw::Sample(doc, 420, 1);
+    test::SaveBuilt(doc, dir / "plan.jww");
   }
   Converter converter;
   Recorder rec;

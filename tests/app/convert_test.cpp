@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "app/recorder.h"
-#include "jws/sample_figure.h"
 #include "io/files.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
@@ -94,7 +93,7 @@ const FormatCase kFormats[] = {
      [](const fs::path& p, int n) { MakeDrawing(p, n); }, DimensionsIn},
     // A drawing is not a figure.
     {"Jws", "a.jws", "a._JWS", "not a JWS figure", "JwwData. is a drawing's signature",
-     [](const fs::path& p, int n) { test::figure::MakeFigure(p, n); },
+     [](const fs::path& p, int n) { test::draw::MakeFigure(p, n); },
      DimensionsIn},
 };
 
@@ -521,10 +520,10 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
     MemoryImages imagesStore;
     TBoundImages images(imagesStore);
     TJwwData doc(images);
-    draw::SampleDrawing(doc, 700, 2);
+    draw::Sample(doc, 700, 2);
     draw::EmbedImage(doc, "pic.bmp", "BM first image");
     draw::EmbedImage(doc, "Photo.JPG.GZ", std::string("\x1f\x8b\0\0gz", 6));
-    draw::SaveDrawing(doc, dir / "a.jww");
+    test::SaveBuilt(doc, dir / "a.jww");
   }
   ScopedEnv tmp("TMPDIR", (dir / "tmp").string());
   Converter converter;
@@ -548,7 +547,7 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   TBoundImages images(imagesStore);
   TJwwData doc(images);
   ASSERT_TRUE(test::Loads(doc, dir / "out" / "a.jww"));
-  EXPECT_EQ(draw::DimensionEntries(doc), 0);
+  EXPECT_EQ(test::EntriesOf(doc, kDimension), 0);
   ASSERT_EQ(images.Entries.size(), 2u);
   EXPECT_EQ(test::Stored(imagesStore, "pic.bmp"), "BM first image");
   EXPECT_EQ(test::Stored(imagesStore, "Photo.JPG.GZ"), std::string("\x1f\x8b\0\0gz", 6));

@@ -1,4 +1,6 @@
-// Saving: the target is replaced whole or not at all.
+// Saving a document: the target is replaced whole or not at all.
+#include "app/document_files.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -6,8 +8,8 @@
 
 #include "io/files.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
 #include "support/documents.h"
+#include "support/drawing_builder.h"
 #include "support/failing_sink.h"
 #include "support/temp_dir.h"
 
@@ -21,8 +23,8 @@ class Save : public ::testing::Test {
  protected:
   Save() : images(store), doc(images) {
     fs::create_directory(dir / "out");
-    built = BuildSampleDrawing(600);
-    EXPECT_TRUE(test::Loaded(doc.Load(built.bytes.span())));
+    draw::Sample(doc, 600, 3);
+    bytes = WrittenBuilt(doc, 600);
   }
   fs::path Out(const char* name) { return dir / "out" / name; }
   Files Folder() { return Snapshot(dir / "out"); }
@@ -31,21 +33,21 @@ class Save : public ::testing::Test {
   MemoryImages store;
   TBoundImages images;
   TJwwData doc;
-  BuiltDrawing built;
+  std::string bytes;  // what the document writes
 };
 
 TEST_F(Save, WritesANewFileAndReplacesAnOldOne) {
   ASSERT_TRUE(test::Saves(doc, Out("new.jww"), 600));
-  EXPECT_EQ(Folder(), (Files{{"new.jww", built.bytes.bytes()}}));
+  EXPECT_EQ(Folder(), (Files{{"new.jww", bytes}}));
   WriteFile(Out("old.jww"), "old contents");
   ASSERT_TRUE(test::Saves(doc, Out("old.jww"), 600));
-  EXPECT_EQ(Folder(), (Files{{"new.jww", built.bytes.bytes()}, {"old.jww", built.bytes.bytes()}}));
+  EXPECT_EQ(Folder(), (Files{{"new.jww", bytes}, {"old.jww", bytes}}));
 }
 
 TEST_F(Save, AFailureHalfWayLeavesTheOldTargetAndNoTemporaryFile) {
   WriteFile(Out("t.jww"), "old contents");
   for (std::uint64_t after :
-       {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{built.bytes.size() - 1}}) {
+       {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{bytes.size() - 1}}) {
     const std::string error = SaveFailingAfter(doc, Out("t.jww"), 600, after);
     EXPECT_NE(error.find("injected"), std::string::npos) << after << ": " << error;
     EXPECT_EQ(Folder(), (Files{{"t.jww", "old contents"}})) << after;
@@ -55,7 +57,7 @@ TEST_F(Save, AFailureHalfWayLeavesTheOldTargetAndNoTemporaryFile) {
   }
   // With the failure gone, the same save succeeds.
   ASSERT_TRUE(test::Saves(doc, Out("t.jww"), 600));
-  EXPECT_EQ(ReadFile(Out("t.jww")), built.bytes.bytes());
+  EXPECT_EQ(ReadFile(Out("t.jww")), bytes);
 }
 
 TEST_F(Save, AReadOnlyTargetIsRefusedEvenForRoot) {
@@ -87,7 +89,7 @@ TEST_F(Save, ALinkIsReplacedAtTheFileItPointsTo) {
   ASSERT_TRUE(test::Saves(doc, Out("link.jww"), 600));
   EXPECT_TRUE(fs::is_symlink(Out("link.jww")));
   EXPECT_EQ(fs::read_symlink(Out("link.jww")), "../real/t.jww");
-  EXPECT_EQ(ReadFile(dir / "real" / "t.jww"), built.bytes.bytes());
+  EXPECT_EQ(ReadFile(dir / "real" / "t.jww"), bytes);
   // No temporary file is left in either folder.
   EXPECT_EQ(Snapshot(dir / "real").size(), 1u);
   EXPECT_EQ(Folder().size(), 1u);
@@ -95,12 +97,12 @@ TEST_F(Save, ALinkIsReplacedAtTheFileItPointsTo) {
   fs::create_symlink("../real/new.jww", Out("dangling.jww"));
   ASSERT_TRUE(test::Saves(doc, Out("dangling.jww"), 600));
   EXPECT_TRUE(fs::is_symlink(Out("dangling.jww")));
-  EXPECT_EQ(ReadFile(dir / "real" / "new.jww"), built.bytes.bytes());
+  EXPECT_EQ(ReadFile(dir / "real" / "new.jww"), bytes);
   // A chain of links ends at the file; a loop of links fails.
   fs::create_symlink("link.jww", Out("chain.jww"));
   WriteFile(dir / "real" / "t.jww", "old");
   ASSERT_TRUE(test::Saves(doc, Out("chain.jww"), 600));
-  EXPECT_EQ(ReadFile(dir / "real" / "t.jww"), built.bytes.bytes());
+  EXPECT_EQ(ReadFile(dir / "real" / "t.jww"), bytes);
   fs::create_symlink("loop2.jww", Out("loop1.jww"));
   fs::create_symlink("loop1.jww", Out("loop2.jww"));
   EXPECT_FALSE(test::Saves(doc, Out("loop1.jww"), 600));

@@ -8,7 +8,7 @@
 #include "io/files.h"
 #include "io/overlap.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 #include "entities/records.h"
 #include "support/byte_builder.h"
 #include "support/failing_sink.h"

@@ -12,7 +12,6 @@
 
 #include "app/convert.h"
 #include "app/plan.h"
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/documents.h"
@@ -56,7 +55,7 @@ class Cli : public testing::Test {
 
   static void Figure(const fs::path& p, int dimensions, std::int32_t version = 600) {
     if (!p.parent_path().empty()) fs::create_directories(p.parent_path());
-    test::figure::MakeFigure(p, dimensions, version);
+    test::draw::MakeFigure(p, dimensions, version);
   }
 
   static std::int64_t Count(const fs::path& p, std::int32_t kind) { return test::EntriesIn(p, kind); }
@@ -323,7 +322,7 @@ TEST_F(Cli, WalksAFolderOfDrawingsAndFigures) {
   // A figure with nothing to dissolve comes out as a plain save writes it.
   TJwsData plain;
   ASSERT_TRUE(test::Loads(plain, "src/sub/c.JWS"));
-  EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::figure::FigureBytes(plain, plain.Version()));
+  EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::WrittenBuilt(plain, plain.Version()));
 }
 
 TEST_F(Cli, NoReferencePointsInFigures) {

@@ -9,17 +9,16 @@
 #include "dissolve/dissolve.h"
 #include "jws/figure_bytes.h"
 #include "jws/jws_data.h"
-#include "jws/sample_figure.h"
 #include "support/drawing_builder.h"
+#include "support/entity_lists.h"
 #include "support/temp_dir.h"
 #include "support/documents.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
-namespace figure = test::figure;
 using draw::Dimension;
-using draw::Same;
+using test::Same;
 using test::Bytes;
 using test::FigureSpec;
 
@@ -75,8 +74,8 @@ std::string DissolvedFigure(const FigureSpec& out, bool sxf, bool text, bool ref
   test::LineBody(b, out, 1.0);
   const std::uint32_t moji = newClass("CDataMoji");
   test::TextFixed(b, out);
-  test::Str(b, out.font);
-  test::Str(b, out.text);
+  b.jstr(out.font);
+  b.jstr(out.text);
   newClass("CDataBlock");
   test::Common(b, out, 1, 1, 0, 0);
   b.f64(3).f64(4).f64(1).f64(1).f64(0);
@@ -90,8 +89,8 @@ std::string DissolvedFigure(const FigureSpec& out, bool sxf, bool text, bool ref
     b.f64(0).f64(1).f64(30).f64(1);        // start, end
     b.i32(3);                              // text kind
     b.f64(2.5).f64(2.5).f64(0.5).f64(90);  // size, spacing, angle
-    test::Str(b, out.dimFont);
-    test::Str(b, out.dimText);
+    b.jstr(out.dimFont);
+    b.jstr(out.dimText);
   }
   if (sxf) {
     classRef(line);  // auxiliary lines
@@ -120,8 +119,8 @@ std::string DissolvedFigure(const FigureSpec& out, bool sxf, bool text, bool ref
   test::LineBody(b, out, 20.0);
   b.classRef(moji);
   test::TextFixed(b, out);
-  test::Str(b, out.font);
-  test::Str(b, out.text);
+  b.jstr(out.font);
+  b.jstr(out.text);
   return b.bytes();
 }
 
@@ -327,7 +326,7 @@ TEST(JwsDissolve, EveryCaseInTheMainListAndInADefinition) {
   for (bool referencePoints : {false, true}) {
     SCOPED_TRACE(referencePoints ? "reference points" : "no reference points");
     TJwsData doc;
-    figure::NewFigure(doc, 600);
+    draw::New(doc, 600);
     const Expectation main = FillList(doc, 0, referencePoints);
     draw::AddInsertion(doc, 3, 0, 0);
     TEntJwwBlockDef& def = draw::AddBlockDef(doc, 3, "def");
@@ -339,7 +338,7 @@ TEST(JwsDissolve, EveryCaseInTheMainListAndInADefinition) {
                                    TEntJwwIndex{kBlock, 0});
 
     const DissolveResult r = DissolveDimensions(doc, referencePoints);
-    const std::string written = figure::FigureBytes(doc, 600);
+    const std::string written = test::WrittenBuilt(doc, 600);
     draw::ExpandParts(doc);
     const auto n = static_cast<std::int64_t>(DimCases().size());
     EXPECT_EQ(r.dimensions, 2 * n);
@@ -351,10 +350,10 @@ TEST(JwsDissolve, EveryCaseInTheMainListAndInADefinition) {
     EXPECT_EQ(doc.Blocks[0].blockNumber, 3);
 
     // The parts as copies in their arrays write what the parts wrote.
-    const std::string bytes = figure::FigureBytes(doc, 600);
+    const std::string bytes = test::WrittenBuilt(doc, 600);
     EXPECT_EQ(bytes, written);
     TJwsData again = Loaded(bytes);
-    EXPECT_EQ(draw::DimensionEntries(again), 0);
+    EXPECT_EQ(test::EntriesOf(again, kDimension), 0);
     EXPECT_TRUE(again.Dimensions.empty());
     const TEntityList* lists[][2] = {{&doc, &again}, {&doc.BlockDefs[0], &again.BlockDefs[0]}};
     for (const auto& [before, after] : lists) {
@@ -369,19 +368,19 @@ TEST(JwsDissolve, EveryCaseInTheMainListAndInADefinition) {
       for (std::size_t i = 0; i < before->Points.size(); ++i)
         EXPECT_TRUE(Same(after->Points[i], before->Points[i])) << i;
     }
-    EXPECT_EQ(figure::FigureBytes(again, 600), bytes);
+    EXPECT_EQ(test::WrittenBuilt(again, 600), bytes);
   }
 }
 
 TEST(JwsDissolve, ALongValueGivesATextOfTheWholeString) {
   TJwsData doc;
-  figure::NewFigure(doc, 700);
+  draw::New(doc, 700);
   TEntJwwSunpo d = Dimension(1, JString(std::string(299, 'a') + "\x95\x5C"), 1);
   d.text.fontName = JString(std::string(256, 'f'));
   doc.Add(d);
   DissolveDimensions(doc, false);
 
-  TJwsData again = Loaded(figure::FigureBytes(doc, 700));
+  TJwsData again = Loaded(test::WrittenBuilt(doc, 700));
   ASSERT_EQ(again.TextCount(), 1);
   EXPECT_EQ(again.Texts[0].text.bytes, std::string(299, 'a') + "\x95\x5C");
   EXPECT_EQ(again.Texts[0].fontName.bytes, std::string(256, 'f'));
@@ -389,7 +388,7 @@ TEST(JwsDissolve, ALongValueGivesATextOfTheWholeString) {
 
 TEST(JwsDissolve, DefinitionsOnlyLeaveTheMainListAsItWas) {
   TJwsData doc;
-  figure::NewFigure(doc, 420);
+  draw::New(doc, 420);
   doc.Add(draw::Line(0, 0, 5, 5));
   draw::AddInsertion(doc, 7, 1, 1);
   TEntJwwBlockDef& inner = draw::AddBlockDef(doc, 7, "outer");
@@ -401,7 +400,7 @@ TEST(JwsDissolve, DefinitionsOnlyLeaveTheMainListAsItWas) {
   const std::vector<TEntJwwIndex> mainIndex = doc.EntityIndex;
 
   const DissolveResult r = DissolveDimensions(doc, true);
-  const std::string written = figure::FigureBytes(doc, 420);
+  const std::string written = test::WrittenBuilt(doc, 420);
   draw::ExpandParts(doc);
   EXPECT_EQ(r.dimensions, 3);
   EXPECT_EQ(doc.EntityIndex, mainIndex);
@@ -447,14 +446,14 @@ TEST(JwsDissolve, DefinitionsOnlyLeaveTheMainListAsItWas) {
   ASSERT_EQ(again.BlockDefs[0].BlockCount(), 1);
   EXPECT_EQ(again.Blocks[0].blockNumber, again.BlockDefs[0].number);
   EXPECT_EQ(again.BlockDefs[0].Blocks[0].blockNumber, again.BlockDefs[1].number);
-  EXPECT_EQ(draw::DimensionEntries(again), 0);
+  EXPECT_EQ(test::EntriesOf(again, kDimension), 0);
 }
 
 TEST(JwsDissolve, ReferencePointsExactlyWithTheOption) {
   for (bool option : {false, true}) {
     SCOPED_TRACE(option ? "on" : "off");
     TJwsData doc;
-    figure::NewFigure(doc, 600);
+    draw::New(doc, 600);
     TEntJwwSunpo d = Dimension(4, JString("1"), 1);
     d.point1.isTemporary = 0;
     d.point2.isTemporary = 1;
@@ -463,7 +462,7 @@ TEST(JwsDissolve, ReferencePointsExactlyWithTheOption) {
     doc.Add(d);
     DissolveDimensions(doc, option);
     // Through the file, so that what is written is what is checked.
-    TJwsData again = Loaded(figure::FigureBytes(doc, 600));
+    TJwsData again = Loaded(test::WrittenBuilt(doc, 600));
     ASSERT_EQ(again.PointCount(), option ? 4 : 2);
     EXPECT_EQ(again.Points[0].isTemporary, 0);
     EXPECT_EQ(again.Points[0].x, d.point1.x);
@@ -480,12 +479,12 @@ TEST(JwsDissolve, ReferencePointsExactlyWithTheOption) {
 
 TEST(JwsDissolve, ASecondDissolveChangesNothing) {
   TJwsData doc;
-  figure::SampleFigure(doc, 700, 5);
+  draw::Sample(doc, 700, 5);
   EXPECT_EQ(DissolveDimensions(doc, true).dimensions, 6);
-  const std::string once = figure::FigureBytes(doc, 700);
+  const std::string once = test::WrittenBuilt(doc, 700);
   const DissolveResult r = DissolveDimensions(doc, true);
   EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
-  EXPECT_EQ(figure::FigureBytes(doc, 700), once);
+  EXPECT_EQ(test::WrittenBuilt(doc, 700), once);
 }
 
 // The real figures hold no dimension: dissolving them must leave exactly what

@@ -8,6 +8,7 @@
 
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
+#include "support/entity_lists.h"
 #include "support/temp_dir.h"
 #include "support/documents.h"
 #include "text/text_helpers.h"
@@ -17,7 +18,7 @@ namespace {
 namespace draw = test::draw;
 
 using draw::Dimension;
-using draw::Same;
+using test::Same;
 
 JString Wide(std::u16string_view s) {
   JString j;
@@ -255,7 +256,7 @@ TEST(Dissolve, ReferencePointsOnlyWithTheOption) {
 TEST(Dissolve, WorksInEveryBlockDefinitionOnItsOwnList) {
   TBoundImages images;
   TJwwData doc(images);
-  draw::NewDrawing(doc, 600);
+  draw::New(doc, 600);
   doc.Add(draw::Line(0, 0, 1, 0));
   draw::AddInsertion(doc, 1, 0, 0);
   TEntJwwBlockDef& d1 = draw::AddBlockDef(doc, 1, "one");
@@ -299,7 +300,7 @@ TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
   MemoryImages imagesStore;
   TBoundImages images(imagesStore);
   TJwwData doc(images);
-  draw::NewDrawing(doc, 700);
+  draw::New(doc, 700);
   for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) draw::EmbedImage(doc, name, name);
   // Only the dimensions' values refer to b and c.
   doc.Texts[1].text = doc.Texts[2].text = JString("plain");
@@ -308,7 +309,7 @@ TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
   (draw::AddBlockDef(doc, 1, "d")).Add(Dimension(2, JString("^@BM%temp%C.BMP,1,1"), 0));
   DissolveDimensions(doc, false);
   TJwwData again(images);
-  const std::string bytes = draw::WriteToBytes(doc, 700);
+  const std::string bytes = test::WrittenBuilt(doc, 700);
   ASSERT_TRUE(test::Loaded(again.Load(
       std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))));
   ASSERT_EQ(images.Entries.size(), 3u);
@@ -319,12 +320,12 @@ TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
 TEST(Dissolve, ASecondDissolveChangesNothing) {
   TBoundImages images;
   TJwwData doc(images);
-  draw::SampleDrawing(doc, 600, 5);
+  draw::Sample(doc, 600, 5);
   DissolveDimensions(doc, true);
-  const std::string once = draw::WriteToBytes(doc, 600);
+  const std::string once = test::WrittenBuilt(doc, 600);
   const DissolveResult r = DissolveDimensions(doc, true);
   EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
-  EXPECT_EQ(draw::WriteToBytes(doc, 600), once);
+  EXPECT_EQ(test::WrittenBuilt(doc, 600), once);
 }
 
 TEST(Dissolve, ManyDimensionsKeepTheIndexInStep) {
@@ -351,25 +352,25 @@ TEST(Dissolve, WrittenAndReadAgainHoldsNoDimension) {
   for (std::int32_t version : {230, 351, 420, 600, 700}) {
     TBoundImages images;
     TJwwData doc(images);
-    draw::SampleDrawing(doc, version, 4);
-    const std::string before = draw::WriteToBytes(doc, version);
+    draw::Sample(doc, version, 4);
+    const std::string before = test::WrittenBuilt(doc, version);
     ASSERT_TRUE(test::Loaded(doc.Load(
         std::span(reinterpret_cast<const std::uint8_t*>(before.data()), before.size())))) << version << ": ";
     const DissolveResult r = DissolveDimensions(doc, true);
     EXPECT_EQ(r.dimensions, 5) << version;
-    const std::string after = draw::WriteToBytes(doc, version);
+    const std::string after = test::WrittenBuilt(doc, version);
     // The parts as copies in their arrays write the same bytes.
     draw::ExpandParts(doc);
-    EXPECT_EQ(draw::WriteToBytes(doc, version), after) << version;
+    EXPECT_EQ(test::WrittenBuilt(doc, version), after) << version;
     const std::int32_t lines = doc.LineCount(), texts = doc.TextCount(), points = doc.PointCount();
     TJwwData again(images);
     ASSERT_TRUE(test::Loaded(again.Load(
         std::span(reinterpret_cast<const std::uint8_t*>(after.data()), after.size())))) << version << ": ";
-    EXPECT_EQ(draw::DimensionEntries(again), 0) << version;
+    EXPECT_EQ(test::EntriesOf(again, kDimension), 0) << version;
     EXPECT_EQ(again.LineCount(), lines) << version;
     EXPECT_EQ(again.TextCount(), texts) << version;
     EXPECT_EQ(again.PointCount(), points) << version;
-    EXPECT_EQ(draw::WriteToBytes(again, version), after) << version;
+    EXPECT_EQ(test::WrittenBuilt(again, version), after) << version;
   }
 }
 
@@ -387,13 +388,13 @@ TEST_P(DissolveCorpus, WithoutDimensionsWritesWhatAPlainSaveWrites) {
   TBoundImages images(imagesStore);
   TJwwData doc(images);
   ASSERT_TRUE(test::Loads(doc, path));
-  const std::string plain = draw::WriteToBytes(doc, doc.Version());
+  const std::string plain = test::WrittenBuilt(doc, doc.Version());
   for (bool option : {false, true}) {
     ASSERT_TRUE(test::Loads(doc, path));
     ASSERT_FALSE(HasDimensions(doc));
     const DissolveResult r = DissolveDimensions(doc, option);
     EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
-    EXPECT_EQ(draw::WriteToBytes(doc, doc.Version()), plain);
+    EXPECT_EQ(test::WrittenBuilt(doc, doc.Version()), plain);
   }
 }
 

@@ -3,45 +3,21 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <span>
 #include <string>
+#include <string_view>
 
+#include "jws/jws_data.h"
 #include "support/byte_builder.h"
-#include "text/jstring.h"
+#include "support/documents.h"
 
 namespace tessaly::test {
 
-// A string in the form it has: Shift-JIS bytes, or the Unicode form.
-inline Bytes& Str(Bytes& b, const JString& s) {
-  return s.wide ? b.wstrBytes(s.bytes) : b.str(s.bytes);
-}
-
-inline std::span<const std::uint8_t> AsBytes(const std::string& s) {
-  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
-// Equal bytes, or where the first difference is.
-inline ::testing::AssertionResult SameBytes(const std::string& actual,
-                                            const std::string& expected) {
-  const std::size_t n = std::min(actual.size(), expected.size());
-  std::size_t i = 0;
-  while (i < n && actual[i] == expected[i]) ++i;
-  if (i == n && actual.size() == expected.size()) return ::testing::AssertionSuccess();
-  auto hex = [](const std::string& s, std::size_t at) {
-    std::string out;
-    char buf[4];
-    for (std::size_t k = at; k < s.size() && k < at + 16; ++k) {
-      std::snprintf(buf, sizeof buf, "%02X ", static_cast<unsigned char>(s[k]));
-      out += buf;
-    }
-    return out;
-  };
-  return ::testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
-                                       << ", first difference at byte offset " << i << ": "
-                                       << hex(actual, i) << "instead of " << hex(expected, i);
+// The figure these bytes load as; a failure to load fails the test.
+inline TJwsData LoadedFigure(std::string_view bytes) {
+  TJwsData doc;
+  EXPECT_TRUE(LoadsBytes(doc, bytes));
+  return doc;
 }
 
 // The header: offsets 0, 7, 200, 204, 220, 348, 372 and 452.
@@ -115,14 +91,14 @@ inline std::string BuildFigure(const FigureSpec& s) {
   LineBody(b, s, 1.0);              // object 2
   b.newClass(schema, "CDataMoji");  // class 3
   TextFixed(b, s);                  // object 4
-  Str(b, s.font);
-  Str(b, s.text);
+  b.jstr(s.font);
+  b.jstr(s.text);
   b.newClass(schema, "CDataSunpou");  // class 5
   Common(b, s, 1, 3, 7, 0);           // object 6
   LineBody(b, s, 5.0);
   TextFixed(b, s);
-  Str(b, s.dimFont);
-  Str(b, s.dimText);
+  b.jstr(s.dimFont);
+  b.jstr(s.dimText);
   if (s.layout >= 420) {
     b.u16(1);  // SXF mode
     LineBody(b, s, 6.0);
@@ -147,8 +123,8 @@ inline std::string BuildFigure(const FigureSpec& s) {
   LineBody(b, s, 20.0);
   b.classRef(3);  // text, object 12
   TextFixed(b, s);
-  Str(b, s.font);
-  Str(b, s.text);
+  b.jstr(s.font);
+  b.jstr(s.text);
   b.raw(s.trailing);
   return b.bytes();
 }

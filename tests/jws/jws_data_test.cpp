@@ -18,18 +18,10 @@ namespace {
 using test::BuildFigure;
 using test::Bytes;
 using test::FigureSpec;
-
-std::string Written(const TJwsData& doc, std::int32_t version) {
-  StringSink sink;
-  doc.Write(sink, version);
-  return sink.bytes;
-}
-
-TJwsData Loaded(const std::string& bytes) {
-  TJwsData doc;
-  EXPECT_TRUE(test::Loaded(doc.Load(test::AsBytes(bytes))));
-  return doc;
-}
+using test::Written;
+using test::LoadedFigure;
+using test::Sjis;
+using test::Wide;
 
 double DoubleAt(const std::string& b, std::size_t offset) {
   double d;
@@ -47,7 +39,7 @@ TEST(JwsHeader, ReadsEveryFieldInFileOrderAndWritesFillerAsDots) {
   FigureSpec in;
   in.filler = 0x00;  // whatever the filler holds, it is not read
   const std::string bytes = BuildFigure(in);
-  TJwsData doc = Loaded(bytes);
+  TJwsData doc = LoadedFigure(bytes);
 
   EXPECT_EQ(doc.Header.Signature, "JwsData");
   EXPECT_EQ(doc.Version(), 600);
@@ -71,7 +63,7 @@ TEST(JwsHeader, EmptyFigureIsTheHeaderAndTwoZeroCounts) {
   test::FigureHeader(b, 700, 0x2E);
   ASSERT_EQ(b.size(), TJwsData::kHeaderSize);
   b.u16(0).u16(0);
-  TJwsData doc = Loaded(b.bytes());
+  TJwsData doc = LoadedFigure(b.bytes());
   EXPECT_EQ(doc.EntityCount(), 0);
   EXPECT_EQ(doc.BlockDefCount(), 0);
   EXPECT_EQ(doc.UsedBlockDefCount, 0);
@@ -105,7 +97,7 @@ TEST_P(JwsVersions, ReadCompletelyAndWrittenByTheVersionRules) {
   FigureSpec in;
   in.version = in.schema = in.layout = c.read;
   in.blockNumber = 10;  // the one definition is used: written as 0
-  TJwsData doc = Loaded(BuildFigure(in));
+  TJwsData doc = LoadedFigure(BuildFigure(in));
   EXPECT_EQ(doc.EntityCount(), 4);
   ASSERT_EQ(doc.BlockDefCount(), 1);
   EXPECT_EQ(doc.BlockDefs[0].EntityCount(), 2);
@@ -139,7 +131,7 @@ TEST(JwsVersions, Version300WrittenAs351WithoutSxfPartSpeltOut) {
   // a zero pen width after the pen colour.
   FigureSpec in;
   in.version = in.schema = in.layout = 300;
-  TJwsData doc = Loaded(BuildFigure(in));
+  TJwsData doc = LoadedFigure(BuildFigure(in));
   const std::string out = Written(doc, 300);
   const std::size_t line = 452 + 2 + 2 + 2 + 2 + 8;  // count, new-class record of "CDataSen"
   Bytes expected;
@@ -166,7 +158,7 @@ TEST(JwsStrings, TextOf300BytesKeptWholeInTextAndDimension) {
   in.font = JString(std::string(260, 'f'));
   const std::string bytes = BuildFigure(in);
   ASSERT_NE(bytes.find(std::string("\xFF\x2C\x01", 3) + std::string(300, 'x')), std::string::npos);
-  TJwsData doc = Loaded(bytes);
+  TJwsData doc = LoadedFigure(bytes);
   EXPECT_EQ(doc.Texts[0].text.bytes, std::string(300, 'x'));
   EXPECT_EQ(doc.Texts[0].fontName.bytes.size(), 260u);
   EXPECT_EQ(doc.Dimensions[0].text.text, in.dimText);
@@ -179,7 +171,7 @@ TEST(JwsStrings, ControlCharactersDroppedOnReadingTwoByteCharactersKept) {
   in.text = JString(
       "A\x0D\x0A\x95\x5C"
       "B");
-  TJwsData doc = Loaded(BuildFigure(in));
+  TJwsData doc = LoadedFigure(BuildFigure(in));
   EXPECT_EQ(doc.Texts[0].text.bytes,
             "A\x95\x5C"
             "B");
@@ -195,15 +187,6 @@ struct RewriteCase {
   JString other;  // a font name or a dimension's text as written
 };
 
-JString W(std::u16string_view s) {
-  JString j("", true);
-  for (char16_t c : s) j.appendUnit(static_cast<std::uint16_t>(c));
-  return j;
-}
-JString S(std::string_view s) {
-  return JString(std::string(s));
-}
-
 void PrintTo(const RewriteCase& c, std::ostream* os) {
   *os << c.name;
 }
@@ -212,7 +195,7 @@ class JwsRewrite : public testing::TestWithParam<RewriteCase> {};
 
 TEST_P(JwsRewrite, TextEntitiesOnly) {
   const RewriteCase& c = GetParam();
-  TJwsData doc = Loaded(BuildFigure(FigureSpec{}));
+  TJwsData doc = LoadedFigure(BuildFigure(FigureSpec{}));
   doc.Texts[0].text = c.input;
   doc.Texts[0].fontName = c.input;
   doc.BlockDefs[0].Texts[0].text = c.input;
@@ -229,36 +212,36 @@ TEST_P(JwsRewrite, TextEntitiesOnly) {
 INSTANTIATE_TEST_SUITE_P(
     All, JwsRewrite,
     testing::Values(
-        RewriteCase{"FileName", S("^@BM%temp%a.bmp"), S("^@BMa.bmp"), S("^@BM%temp%a.bmp")},
-        RewriteCase{"WithPlacement", S("^@BM%temp%a.bmp,10,20"), S("^@BMa.bmp,10,20"),
-                    S("^@BM%temp%a.bmp,10,20")},
-        RewriteCase{"MarkerAlone", S("^@BM%temp%"), S("^@BM"), S("^@BM%temp%")},
-        RewriteCase{"NoTemp", S("^@BMa.bmp"), S("^@BMa.bmp"), S("^@BMa.bmp")},
-        RewriteCase{"MarkerLater", S("x^@BM%temp%a.bmp"), S("x^@BM%temp%a.bmp"),
-                    S("x^@BM%temp%a.bmp")},
-        RewriteCase{"UpperCaseTemp", S("^@BM%TEMP%a.bmp"), S("^@BM%TEMP%a.bmp"),
-                    S("^@BM%TEMP%a.bmp")},
-        RewriteCase{"NineBytes", S("^@BM%temp"), S("^@BM%temp"), S("^@BM%temp")},
-        RewriteCase{"ControlsRemoved", S("\x01^@BM%te\x1Fmp%a.bmp"), S("^@BMa.bmp"),
-                    S("^@BM%temp%a.bmp")},
-        RewriteCase{"CaretMRemoved", S("^m^@BM%temp%a.bmp"), S("^@BMa.bmp"), S("^@BM%temp%a.bmp")},
-        RewriteCase{"TwoByteName", S("^@BM%temp%\x95\x5C.bmp"), S("^@BM\x95\x5C.bmp"),
-                    S("^@BM%temp%\x95\x5C.bmp")},
-        RewriteCase{"Utf16", W(u"^@BM%temp%\u8868.bmp"), W(u"^@BM\u8868.bmp"),
-                    W(u"^@BM%temp%\u8868.bmp")},
-        RewriteCase{"Utf16ControlRemoved", W(u"\u0001^@BM%temp%a"), W(u"^@BMa"), W(u"^@BM%temp%a")},
-        RewriteCase{"Utf16NoTemp", W(u"^@BMa.bmp"), W(u"^@BMa.bmp"), W(u"^@BMa.bmp")},
-        RewriteCase{"Utf16FullWidthCaret", W(u"\uFF3E@BM%temp%a"), W(u"\uFF3E@BM%temp%a"),
-                    W(u"\uFF3E@BM%temp%a")}),
+        RewriteCase{"FileName", Sjis("^@BM%temp%a.bmp"), Sjis("^@BMa.bmp"), Sjis("^@BM%temp%a.bmp")},
+        RewriteCase{"WithPlacement", Sjis("^@BM%temp%a.bmp,10,20"), Sjis("^@BMa.bmp,10,20"),
+                    Sjis("^@BM%temp%a.bmp,10,20")},
+        RewriteCase{"MarkerAlone", Sjis("^@BM%temp%"), Sjis("^@BM"), Sjis("^@BM%temp%")},
+        RewriteCase{"NoTemp", Sjis("^@BMa.bmp"), Sjis("^@BMa.bmp"), Sjis("^@BMa.bmp")},
+        RewriteCase{"MarkerLater", Sjis("x^@BM%temp%a.bmp"), Sjis("x^@BM%temp%a.bmp"),
+                    Sjis("x^@BM%temp%a.bmp")},
+        RewriteCase{"UpperCaseTemp", Sjis("^@BM%TEMP%a.bmp"), Sjis("^@BM%TEMP%a.bmp"),
+                    Sjis("^@BM%TEMP%a.bmp")},
+        RewriteCase{"NineBytes", Sjis("^@BM%temp"), Sjis("^@BM%temp"), Sjis("^@BM%temp")},
+        RewriteCase{"ControlsRemoved", Sjis("\x01^@BM%te\x1Fmp%a.bmp"), Sjis("^@BMa.bmp"),
+                    Sjis("^@BM%temp%a.bmp")},
+        RewriteCase{"CaretMRemoved", Sjis("^m^@BM%temp%a.bmp"), Sjis("^@BMa.bmp"), Sjis("^@BM%temp%a.bmp")},
+        RewriteCase{"TwoByteName", Sjis("^@BM%temp%\x95\x5C.bmp"), Sjis("^@BM\x95\x5C.bmp"),
+                    Sjis("^@BM%temp%\x95\x5C.bmp")},
+        RewriteCase{"Utf16", Wide(u"^@BM%temp%\u8868.bmp"), Wide(u"^@BM\u8868.bmp"),
+                    Wide(u"^@BM%temp%\u8868.bmp")},
+        RewriteCase{"Utf16ControlRemoved", Wide(u"\u0001^@BM%temp%a"), Wide(u"^@BMa"), Wide(u"^@BM%temp%a")},
+        RewriteCase{"Utf16NoTemp", Wide(u"^@BMa.bmp"), Wide(u"^@BMa.bmp"), Wide(u"^@BMa.bmp")},
+        RewriteCase{"Utf16FullWidthCaret", Wide(u"\uFF3E@BM%temp%a"), Wide(u"\uFF3E@BM%temp%a"),
+                    Wide(u"\uFF3E@BM%temp%a")}),
     [](const testing::TestParamInfo<RewriteCase>& i) { return std::string(i.param.name); });
 
 TEST(JwsRewrite, SpeltOutInTheFileAfterReading) {
   FigureSpec in;
-  in.text = S("^@BM%temp%a.bmp,1,2");
-  in.font = in.dimFont = in.dimText = S("^@BM%temp%x");
-  TJwsData doc = Loaded(BuildFigure(in));
+  in.text = Sjis("^@BM%temp%a.bmp,1,2");
+  in.font = in.dimFont = in.dimText = Sjis("^@BM%temp%x");
+  TJwsData doc = LoadedFigure(BuildFigure(in));
   FigureSpec out = in;
-  out.text = S("^@BMa.bmp,1,2");
+  out.text = Sjis("^@BMa.bmp,1,2");
   EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
 }
 
@@ -266,7 +249,7 @@ TEST(JwsLoad, BytesAfterTheDefinitionsAreIgnored) {
   FigureSpec in;
   in.version = in.schema = in.layout = 700;
   in.trailing = std::string("\x01\x00\x00\x00garbage", 11);
-  TJwsData doc = Loaded(BuildFigure(in));
+  TJwsData doc = LoadedFigure(BuildFigure(in));
   in.trailing.clear();
   EXPECT_TRUE(test::SameBytes(Written(doc, 700), BuildFigure(in)));
 }
@@ -276,7 +259,7 @@ TEST(JwsLoad, ClassNameOfTheDefinitionTagUpTo200Bytes) {
   // 200-byte buffer.
   FigureSpec in;
   in.defClassName = std::string(200, 'N');
-  TJwsData doc = Loaded(BuildFigure(in));
+  TJwsData doc = LoadedFigure(BuildFigure(in));
   EXPECT_EQ(doc.BlockDefCount(), 1);
 
   in.defClassName = std::string(201, 'N');
@@ -378,7 +361,7 @@ TEST(JwsFiles, LoadAndSaveThroughFiles) {
 TEST(JwsFiles, FailedSaveLeavesTheTargetAndNoTemporaryFile) {
   test::TempDir dir;
   const std::string bytes = BuildFigure(FigureSpec{});
-  TJwsData doc = Loaded(bytes);
+  TJwsData doc = LoadedFigure(bytes);
   test::WriteFile(dir / "old.jws", "previous contents");
   const auto before = test::Snapshot(dir.path());
 
@@ -408,7 +391,7 @@ TEST(JwsWrite, UnusedDefinitionsAreAllWrittenWithAMatchingCount) {
     b.i32(second).i32(0).i32(2).str("B").count(0);
     return b.bytes();
   };
-  TJwsData doc = Loaded(figure(40, 50));
+  TJwsData doc = LoadedFigure(figure(40, 50));
   EXPECT_EQ(doc.UsedBlockDefCount, 0);
   EXPECT_TRUE(test::SameBytes(Written(doc, 600), figure(0, 1)));
 }

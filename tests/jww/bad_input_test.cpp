@@ -9,7 +9,7 @@
 #include <new>
 
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 #include "support/documents.h"
 #include "support/temp_dir.h"
 
@@ -70,7 +70,6 @@ class BadInput : public ::testing::Test {
     EXPECT_LT(largest, std::size_t{1} << 20) << last.message;
   }
 
-  TempDir dir;
   MemoryImages store;
   TBoundImages images;
   TJwwData doc;
@@ -85,7 +84,6 @@ class BadInput : public ::testing::Test {
 // where another test already covers that layout.
 void CheckPrefixes(const std::string& file, const std::string& name, std::size_t samples = 400,
                    std::size_t headerStride = 1) {
-  TempDir dir;
   MemoryImages imagesStore;
   TBoundImages images(imagesStore);
   TJwwData doc(images);
@@ -116,7 +114,7 @@ void CheckPrefixes(const std::string& file, const std::string& name, std::size_t
       return;
     }
   }
-  EXPECT_TRUE(test::Loaded(doc.Load({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()})));
+  EXPECT_TRUE(LoadsBytes(doc, file));
 }
 
 class CorpusPrefixes : public ::testing::TestWithParam<int> {};

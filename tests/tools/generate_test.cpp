@@ -18,22 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::TempDir;
 
-std::string Bytes(TJwwData& doc, std::int32_t version) {
-  StringSink sink;
-  doc.Write(sink, version);
-  return sink.bytes;
-}
-
-std::string Bytes(const TJwsData& fig) {
-  StringSink sink;
-  fig.Write(sink, fig.Version());
-  return sink.bytes;
-}
-
-std::span<const std::uint8_t> Span(const std::string& s) {
-  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
-}
-
 int SxfCount(const TEntityList& l) {
   return static_cast<int>(std::count_if(l.Dimensions.begin(), l.Dimensions.end(),
                                         [](const TEntJwwSunpo& d) { return d.sxfMode != 0; }));
@@ -85,16 +69,16 @@ void ExpectSameLists(const TEntityLists& built, const TEntityLists& read) {
 
 // Written, read and written again: the same bytes, and the same document.
 void ExpectStable(TJwwData& built, TBoundImages& readImages) {
-  const std::string first = Bytes(built, built.Version());
+  const std::string first = test::Written(built, built.Version());
   TJwwData read(readImages);
-  ASSERT_TRUE(test::Loaded(read.Load(Span(first))));
+  ASSERT_TRUE(test::LoadsBytes(read, first));
   EXPECT_EQ(read.Version(), built.Version());
   EXPECT_EQ(read.Header.memo, built.Header.memo);
   EXPECT_EQ(read.Layers[1].name, built.Layers[1].name);
   EXPECT_EQ(read.Layers[200].name, built.Layers[200].name);
   EXPECT_EQ(read.ColorsEx[20].name, built.ColorsEx[20].name);
   ExpectSameLists(built, read);
-  EXPECT_TRUE(Bytes(read, read.Version()) == first) << "a second write differs";
+  EXPECT_TRUE(test::Written(read, read.Version()) == first) << "a second write differs";
 }
 
 struct VersionCase {
@@ -216,11 +200,11 @@ TEST(Figure, ReadsBackAsBuiltAndWritesTheSameBytes) {
   TJwsData fig;
   gen::BuildFigure(fig, gen::Style{600});
   EXPECT_GT(fig.DimensionCount, 0);
-  const std::string first = Bytes(fig);
+  const std::string first = test::Written(fig, fig.Version());
   TJwsData read;
-  ASSERT_TRUE(test::Loaded(read.Load(Span(first))));
+  ASSERT_TRUE(test::LoadsBytes(read, first));
   ExpectSameLists(fig, read);
-  EXPECT_TRUE(Bytes(read) == first);
+  EXPECT_TRUE(test::Written(read, read.Version()) == first);
 }
 
 TEST(Large, CountsComeOutExactly) {
@@ -257,7 +241,7 @@ TEST(Large, ReadsBackAsBuiltAndAFailedSaveLeavesNothing) {
   TempDir dir;
   const fs::path target = dir / "t.jww";
   test::WriteFile(target, "old");
-  const std::uint64_t size = Bytes(doc, 600).size();
+  const std::uint64_t size = test::Written(doc, 600).size();
   for (std::uint64_t limit : {std::uint64_t{0}, size / 3, size - 1}) {
     const std::string error = test::SaveFailingAfter(doc, target, 600, limit);
     EXPECT_NE(error.find("injected"), std::string::npos) << limit << ": " << error;
@@ -272,12 +256,12 @@ TEST(Large, SameOptionsSameBytesOtherSeedOtherBytes) {
   TBoundImages images;
   TJwwData doc(images);
   gen::BuildLarge(doc, o);
-  const std::string a = Bytes(doc, 600);
+  const std::string a = test::Written(doc, 600);
   gen::BuildLarge(doc, o);
-  EXPECT_TRUE(Bytes(doc, 600) == a);
+  EXPECT_TRUE(test::Written(doc, 600) == a);
   o.seed = 2;
   gen::BuildLarge(doc, o);
-  EXPECT_FALSE(Bytes(doc, 600) == a);
+  EXPECT_FALSE(test::Written(doc, 600) == a);
 }
 
 TEST(Large, OldVersionsAndUtf16Strings) {
