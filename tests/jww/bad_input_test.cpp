@@ -120,21 +120,11 @@ void CheckPrefixes(const std::string& file, const std::string& name, std::size_t
 class CorpusPrefixes : public ::testing::TestWithParam<int> {};
 
 TEST_P(CorpusPrefixes, FailCleanly) {
-  const auto path = CorpusFiles("jww").at(static_cast<std::size_t>(GetParam()));
+  const auto& path = RealDrawings().at(static_cast<std::size_t>(GetParam()));
   CheckPrefixes(ReadFile(path), path.filename().string());
 }
 
-std::vector<int> CorpusIndices() {
-  std::vector<int> out;
-  for (std::size_t i = 0; i < CorpusFiles("jww").size(); ++i) out.push_back(static_cast<int>(i));
-  return out;
-}
-
-std::string PrefixName(const ::testing::TestParamInfo<int>& p) {
-  return "f" + std::to_string(p.param + 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Jww, CorpusPrefixes, ::testing::ValuesIn(CorpusIndices()), PrefixName);
+INSTANTIATE_TEST_SUITE_P(Jww, CorpusPrefixes, ::testing::ValuesIn(RealDrawingIndices()), RealDrawingName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusPrefixes);
 
 TEST(BuiltPrefixes, FailCleanlyAtEveryVersion) {

@@ -1,9 +1,11 @@
 #include "jww/drawing_bytes.h"
 
+#include <cctype>
 #include <cstring>
 #include <stdexcept>
 
 #include "support/entity_lists.h"
+#include "support/temp_dir.h"
 
 namespace tessaly::test {
 namespace {
@@ -280,6 +282,30 @@ BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
     out.bytes.raw(out.imageData);                                    // data
   }
   return out;
+}
+
+const std::vector<std::filesystem::path>& RealDrawings() {
+  static const std::vector<std::filesystem::path> files = [] {
+    std::vector<std::filesystem::path> all = CorpusFiles("jww");
+    for (auto& f : CorpusFiles("jww-dims")) all.push_back(std::move(f));
+    return all;
+  }();
+  return files;
+}
+
+std::vector<int> RealDrawingIndices() {
+  std::vector<int> out;
+  for (std::size_t i = 0; i < RealDrawings().size(); ++i) out.push_back(static_cast<int>(i));
+  return out;
+}
+
+std::string RealDrawingName(const testing::TestParamInfo<int>& info) {
+  const std::filesystem::path& path = RealDrawings().at(static_cast<std::size_t>(info.param));
+  const std::string file = path.filename().string();
+  std::string ascii = path.parent_path().filename() == "jww" ? "f" : "dims";
+  for (char c : file.substr(0, file.find('-', 4)))
+    ascii += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return ascii;
 }
 
 }  // namespace tessaly::test

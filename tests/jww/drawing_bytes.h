@@ -3,7 +3,10 @@
 // own, and a whole drawing with every kind of record built at any version.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,5 +62,14 @@ struct BuiltDrawing {
   std::string imageData;
 };
 BuiltDrawing BuildSampleDrawing(std::int32_t version, bool wideHeader = false);
+
+// The real drawings beside the checkout: those without dimensions, then those
+// the CAD application saved with dimensions (none when the corpus is absent).
+const std::vector<std::filesystem::path>& RealDrawings();
+// Their indices, for a parameterised test.
+std::vector<int> RealDrawingIndices();
+// An ASCII test name for one, from the number and version its name begins
+// with: "f001_v600", or "dims001_v700" for one with dimensions.
+std::string RealDrawingName(const testing::TestParamInfo<int>& info);
 
 }  // namespace tessaly::test
