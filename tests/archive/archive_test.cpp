@@ -297,27 +297,5 @@ TEST(CommonPart, Version350Has13BytesAndNoPenWidth) {
   }
 }
 
-// The signature is checked once, as the load begins: only the first eight
-// bytes decide; what a path names that is not a file is said by the driver.
-TEST(Signature, TheLoadLooksAtTheFirstEightBytes) {
-  TempDir dir;
-  WriteFile(dir / "short", "JwwDa");
-  WriteFile(dir / "exact", "JwwData.");
-  WriteFile(dir / "more", std::string("JwwData.") + '\0' + "anything");
-  WriteFile(dir / "other", "JwsData.xxxx");
-  std::filesystem::create_directory(dir / "folder.jww");
-  const std::pair<const char*, FailureCode> cases[] = {
-      {"short", FailureCode::kNotThisFormat}, {"exact", FailureCode::kTruncated},
-      {"more", FailureCode::kTruncated},      {"other", FailureCode::kNotThisFormat},
-      {"missing", FailureCode::kNoSuchFile},  {"folder.jww", FailureCode::kIsFolder},
-  };
-  for (const auto& [name, code] : cases) {
-    TBoundImages images;
-    TJwwData doc(images);
-    const Failure f = LoadFile(doc, dir / name);
-    EXPECT_EQ(f.code, code) << name << ": " << f.text;
-  }
-}
-
 }  // namespace
 }  // namespace tessaly::test

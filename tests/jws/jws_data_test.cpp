@@ -7,8 +7,6 @@
 
 #include "jws/figure_bytes.h"
 #include "archive/writer.h"
-#include "io/files.h"
-#include "support/failing_sink.h"
 #include "support/temp_dir.h"
 #include "support/documents.h"
 
@@ -315,34 +313,6 @@ TEST(JwsLoad, NotAFigure) {
   EXPECT_NE(docResult.message.find("(header)"), std::string::npos) << docResult.message;
 }
 
-// The signature is read once, as the load begins: seven bytes decide.
-TEST(JwsFiles, SignatureCheck) {
-  test::TempDir dir;
-  struct {
-    const char* name;
-    std::string bytes;
-    bool figure;
-  } cases[] = {
-      {"exact.jws", "JwsData", true},
-      {"more.jws", "JwsData!and anything", true},
-      {"dot.jws", "JwsData.", true},
-      {"short.jws", "JwsDat", false},
-      {"drawing.jww", "JwwData." + std::string(40, '\0'), false},
-      {"lower.jws", "jwsData", false},
-      {"empty.jws", "", false},
-  };
-  for (const auto& c : cases) {
-    test::WriteFile(dir / c.name, c.bytes);
-    TJwsData doc;
-    const Failure f = LoadFile(doc, dir / c.name);
-    EXPECT_EQ(f.code != FailureCode::kNotThisFormat, c.figure) << c.name << ": " << f.text;
-  }
-  std::filesystem::create_directory(dir / "folder.jws");
-  TJwsData doc;
-  EXPECT_EQ(LoadFile(doc, dir / "folder.jws").code, FailureCode::kIsFolder);
-  EXPECT_EQ(LoadFile(doc, dir / "missing.jws").code, FailureCode::kNoSuchFile);
-}
-
 TEST(JwsFiles, LoadAndSaveThroughFiles) {
   test::TempDir dir;
   FigureSpec in;
@@ -354,24 +324,6 @@ TEST(JwsFiles, LoadAndSaveThroughFiles) {
   EXPECT_EQ(test::ReadFile(dir / "b.jws"), Written(doc, 300));
   EXPECT_EQ(Int32At(test::ReadFile(dir / "b.jws"), 200), 351);
   EXPECT_EQ(doc.Version(), 300);  // the member keeps the version read
-
-  EXPECT_EQ(test::LoadError(doc, dir / "missing.jws"), "no such file");
-}
-
-TEST(JwsFiles, FailedSaveLeavesTheTargetAndNoTemporaryFile) {
-  test::TempDir dir;
-  const std::string bytes = BuildFigure(FigureSpec{});
-  TJwsData doc = LoadedFigure(bytes);
-  test::WriteFile(dir / "old.jws", "previous contents");
-  const auto before = test::Snapshot(dir.path());
-
-  EXPECT_FALSE(test::SaveFailingAfter(doc, dir / "old.jws", 600, 100).empty());
-  EXPECT_EQ(test::Snapshot(dir.path()), before);
-
-  std::filesystem::create_directory(dir / "folder.jws");
-  EXPECT_FALSE(test::Saves(doc, dir / "folder.jws", 600));
-  EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.jws"));
-  EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.jws"));
 }
 
 TEST(JwsWrite, UnusedDefinitionsAreAllWrittenWithAMatchingCount) {
