@@ -14,6 +14,7 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/documents.h"
+#include "support/formats.h"
 
 namespace tessaly {
 namespace {
@@ -30,13 +31,10 @@ std::string ImageBytes(int i) {
 
 // Drawing i: dimensions, and an image that every drawing names "pic.bmp".
 void MakeDrawing(const fs::path& path, int i) {
-  TempDir work;
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
-  draw::Sample(doc, 700, 2 + i % 3);
-  draw::EmbedImage(doc, "pic.bmp", ImageBytes(i));
-  test::SaveBuilt(doc, path);
+  test::Drawing::Kit k;
+  draw::Sample(k.doc, 700, 2 + i % 3);
+  draw::EmbedImage(k.doc, "pic.bmp", ImageBytes(i));
+  test::SaveBuilt(k.doc, path);
 }
 
 // Four processes at once over overlapping sets of drawings, into folders of

@@ -11,6 +11,7 @@
 #include "jww/jww_data.h"
 #include "jww/drawing_bytes.h"
 #include "support/documents.h"
+#include "support/formats.h"
 #include "support/temp_dir.h"
 
 // The largest single allocation since the last reset, to show that untrusted
@@ -48,9 +49,8 @@ void operator delete[](void* p, std::size_t) noexcept {
 namespace tessaly::test {
 namespace {
 
-class BadInput : public ::testing::Test {
+class BadInput : public ::testing::Test, protected Drawing::Kit {
  protected:
-  BadInput() : images(store), doc(images) {}
 
   // Loads a copy of exactly these bytes, so that a read past the end is a read
   // past the allocation (seen by the address sanitizer).
@@ -70,9 +70,6 @@ class BadInput : public ::testing::Test {
     EXPECT_LT(largest, std::size_t{1} << 20) << last.message;
   }
 
-  MemoryImages store;
-  TBoundImages images;
-  TJwwData doc;
   LoadResult last;  // of the last Load
   std::size_t largest = 0;
 };
@@ -84,9 +81,8 @@ class BadInput : public ::testing::Test {
 // where another test already covers that layout.
 void CheckPrefixes(const std::string& file, const std::string& name, std::size_t samples = 400,
                    std::size_t headerStride = 1) {
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
+  Drawing::Kit k;
+  TJwwData& doc = k.doc;
   const std::size_t headerEnd = WalkJwwHeader(file).end;
   const std::size_t rest = file.size() - std::min(file.size(), headerEnd + 64);
   // An odd stride, so that the samples do not all fall on the same field of records of even size.

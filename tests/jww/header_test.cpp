@@ -8,25 +8,16 @@
 #include "jww/drawing_bytes.h"
 #include "support/byte_builder.h"
 #include "support/documents.h"
+#include "support/formats.h"
 
 namespace tessaly::test {
 namespace {
 
-class HeaderTest : public ::testing::Test {
+class HeaderTest : public ::testing::Test, protected Drawing::Kit {
  protected:
-  HeaderTest() : images(store), doc(images) {}
-
   void Load(const Bytes& b) { ASSERT_TRUE(test::Loaded(doc.Load(b.span()))); }
   void Load(const std::string& b) { Load(Bytes().raw(b)); }
-  std::string Write(std::int32_t v) {
-    StringSink sink;
-    doc.Write(sink, v);
-    return sink.bytes;
-  }
-
-  MemoryImages store;
-  TBoundImages images;
-  TJwwData doc;
+  std::string Write(std::int32_t v) { return Written(doc, v); }
 };
 
 constexpr std::int32_t kVersions[] = {220, 223, 225, 230, 231, 300, 351, 420, 600, 700, 701};
