@@ -21,12 +21,8 @@ TEntJwwBlock Insert(std::int32_t number, std::int32_t group = 0) {
   return b;
 }
 
-TEntJwwBlockDef& Def(TEntityLists& l, std::int32_t number, std::string name = "") {
-  TEntJwwBlockDef d;
-  d.number = number;
-  d.name = Sjis(name.empty() ? "d" + std::to_string(number) : name);
-  l.BlockDefs.push_back(d);
-  return l.BlockDefs.back();
+TEntJwwBlockDef& Def(TEntityLists& l, std::int32_t number, const std::string& name = "") {
+  return draw::AddBlockDef(l, number, name.empty() ? "d" + std::to_string(number) : name);
 }
 
 std::vector<bool> Used(const TEntityLists& l) {
