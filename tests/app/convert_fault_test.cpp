@@ -30,6 +30,7 @@
 #include "jww/jww_data.h"
 #include "support/documents.h"
 #include "support/drawing_builder.h"
+#include "support/formats.h"
 #include "support/scoped_system.h"
 #include "support/temp_dir.h"
 
@@ -144,13 +145,10 @@ std::string ImageData() {
 
 void MakeSource(Env& e) {
   if (e.format == kJww) {
-    TempDir work;
-    MemoryImages imagesStore;
-    TBoundImages images(imagesStore);
-    TJwwData doc(images);
-    draw::Sample(doc, 700, 40);
-    draw::EmbedImage(doc, "pic.bmp", ImageData());
-    test::SaveBuilt(doc, e.source);
+    test::Drawing::Kit k;
+    draw::Sample(k.doc, 700, 40);
+    draw::EmbedImage(k.doc, "pic.bmp", ImageData());
+    test::SaveBuilt(k.doc, e.source);
   } else {
     test::draw::MakeFigure(e.source, 40);
   }
