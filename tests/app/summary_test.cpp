@@ -22,7 +22,7 @@ std::string Info(const std::filesystem::path& file, bool expectOk) {
 
 TEST(Summary, DescribesAFigure) {
   test::TempDir dir;
-  test::FigureSpec figure;
+  test::FigureContents figure;
   figure.blockNumber = 5;
   test::WriteFile(dir / "a.jws", test::BuildFigure(figure));
   const std::string name = (dir / "a.jws").string();
@@ -36,7 +36,7 @@ TEST(Summary, DescribesAFigure) {
 
 TEST(Summary, FailuresNameTheFile) {
   test::TempDir dir;
-  std::string cut = test::BuildFigure(test::FigureSpec{});
+  std::string cut = test::BuildFigure(test::FigureContents{});
   cut.resize(600);
   test::WriteFile(dir / "cut.jws", cut);
   test::WriteFile(dir / "other.jws", "neither a drawing nor a figure");

@@ -12,18 +12,18 @@
 namespace tessaly {
 namespace {
 using test::Bytes;
-using test::FigureSpec;
+using test::FigureContents;
 using test::Wide;
 
 // The dimension of BuildFigure as its parts come out of the dissolve, in the
 // file: the dimension's layer 7 on every part, the flag bits OR-ed into those
 // the parts hold.
-void DissolvedLine(Bytes& b, const FigureSpec& s, double x) {
+void DissolvedLine(Bytes& b, const FigureContents& s, double x) {
   test::Common(b, s, 1, 2, 7, 0x0010 | 0x2000);
   b.f64(x).f64(2.5).f64(x + 10).f64(-4.25);
 }
 
-void DissolvedPoint(Bytes& b, const FigureSpec& s, std::uint8_t penStyle, double x,
+void DissolvedPoint(Bytes& b, const FigureContents& s, std::uint8_t penStyle, double x,
                     std::int32_t isTemporary) {
   test::Common(b, s, penStyle, 1, 7, 0x0040);
   b.f64(x).f64(x * 2).i32(isTemporary);
@@ -33,7 +33,7 @@ void DissolvedPoint(Bytes& b, const FigureSpec& s, std::uint8_t penStyle, double
 // What BuildFigure(in) is written as after the dissolve: `out` holds the
 // written version and layout, and the dimension's text as the text entity
 // made from it is written.
-std::string DissolvedFigure(const FigureSpec& out, bool sxf, bool text, bool referencePoints) {
+std::string DissolvedFigure(const FigureContents& out, bool sxf, bool text, bool referencePoints) {
   Bytes b;
   test::FigureHeader(b, out.version, 0x2E);
   const auto schema = static_cast<std::uint16_t>(out.schema);
@@ -122,7 +122,7 @@ TEST_P(JwsDissolveGolden, FigureReadDissolvedAndWrittenSpeltOut) {
   const GoldenCase& c = GetParam();
   for (bool referencePoints : {false, true}) {
     SCOPED_TRACE(referencePoints ? "reference points" : "no reference points");
-    FigureSpec in;
+    FigureContents in;
     in.version = in.schema = in.layout = c.version;
     in.dimText = c.dimText;
     in.dimFont = JString(std::string(270, 'F'));  // a font name longer than 255 bytes
@@ -134,7 +134,7 @@ TEST_P(JwsDissolveGolden, FigureReadDissolvedAndWrittenSpeltOut) {
     EXPECT_EQ(doc.DimensionCount, 0);
 
     const std::int32_t written = TJwsData::WrittenVersion(c.version);
-    FigureSpec out = in;
+    FigureContents out = in;
     out.version = out.schema = out.layout = written;
     out.penWidth = c.version >= 351 ? 3 : 0;
     out.dimText = c.written;

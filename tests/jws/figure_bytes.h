@@ -36,7 +36,7 @@ inline void FigureHeader(Bytes& b, std::int32_t version, std::uint8_t filler) {
 // the definition carry `blockNumber` (a used definition is written as 0).
 // `layout` decides the entity bodies (pen width from 351, the SXF part of
 // dimensions from 420), `version` the header, `schema` the new-class records.
-struct FigureSpec {
+struct FigureContents {
   std::int32_t version = 600;
   std::int32_t schema = 600;
   std::int32_t layout = 600;
@@ -51,7 +51,7 @@ struct FigureSpec {
   std::string trailing;  // bytes after the definition list
 };
 
-inline void Common(Bytes& b, const FigureSpec& s, std::uint8_t penStyle, std::uint16_t penColor,
+inline void Common(Bytes& b, const FigureContents& s, std::uint8_t penStyle, std::uint16_t penColor,
                    std::uint16_t layer, std::uint16_t flags) {
   b.common({.group = 7,
             .penStyle = penStyle,
@@ -63,25 +63,25 @@ inline void Common(Bytes& b, const FigureSpec& s, std::uint8_t penStyle, std::ui
            s.layout);
 }
 
-inline void LineBody(Bytes& b, const FigureSpec& s, double x) {
+inline void LineBody(Bytes& b, const FigureContents& s, double x) {
   Common(b, s, 1, 2, 3, 0x0010);
   b.f64(x).f64(2.5).f64(x + 10).f64(-4.25);  // start, end
 }
 
-inline void PointBody(Bytes& b, const FigureSpec& s, std::uint8_t penStyle, double x) {
+inline void PointBody(Bytes& b, const FigureContents& s, std::uint8_t penStyle, double x) {
   Common(b, s, penStyle, 1, 4, 0);
   b.f64(x).f64(x * 2).i32(0);                         // x, y, isTemporary
   if (penStyle == 100) b.i32(12).f64(45.0).f64(1.5);  // code, rotation, scale
 }
 
-inline void TextFixed(Bytes& b, const FigureSpec& s) {
+inline void TextFixed(Bytes& b, const FigureContents& s) {
   Common(b, s, 1, 5, 6, 0x0001);
   b.f64(0).f64(1).f64(30).f64(1);        // start, end
   b.i32(3);                              // text kind
   b.f64(2.5).f64(2.5).f64(0.5).f64(90);  // size, spacing, angle
 }
 
-inline std::string BuildFigure(const FigureSpec& s) {
+inline std::string BuildFigure(const FigureContents& s) {
   Bytes b;
   FigureHeader(b, s.version, s.filler);
   const auto schema = static_cast<std::uint16_t>(s.schema);

@@ -15,7 +15,7 @@ namespace {
 
 using test::BuildFigure;
 using test::Bytes;
-using test::FigureSpec;
+using test::FigureContents;
 using test::Written;
 using test::LoadedFigure;
 using test::Sjis;
@@ -34,7 +34,7 @@ std::int32_t Int32At(const std::string& b, std::size_t offset) {
 }
 
 TEST(JwsHeader, ReadsEveryFieldInFileOrderAndWritesFillerAsDots) {
-  FigureSpec in;
+  FigureContents in;
   in.filler = 0x00;  // whatever the filler holds, it is not read
   const std::string bytes = BuildFigure(in);
   TJwsData doc = LoadedFigure(bytes);
@@ -51,7 +51,7 @@ TEST(JwsHeader, ReadsEveryFieldInFileOrderAndWritesFillerAsDots) {
   EXPECT_EQ(doc.Header.HeaderReals2[0], DoubleAt(bytes, 372));
   EXPECT_EQ(doc.Header.HeaderReals2[9], 3.5);
 
-  FigureSpec out = in;
+  FigureContents out = in;
   out.filler = 0x2E;
   EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
 }
@@ -92,7 +92,7 @@ class JwsVersions : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(JwsVersions, ReadCompletelyAndWrittenByTheVersionRules) {
   const VersionCase c = GetParam();
-  FigureSpec in;
+  FigureContents in;
   in.version = in.schema = in.layout = c.read;
   in.blockNumber = 10;  // the one definition is used: written as 0
   TJwsData doc = LoadedFigure(BuildFigure(in));
@@ -104,7 +104,7 @@ TEST_P(JwsVersions, ReadCompletelyAndWrittenByTheVersionRules) {
   EXPECT_TRUE(doc.BlockDefs[0].used);
 
   EXPECT_EQ(TJwsData::WrittenVersion(c.read), c.written);
-  FigureSpec out;
+  FigureContents out;
   out.version = out.schema = out.layout = c.written;
   out.penWidth = c.read >= 351 ? 3 : 0;
   const std::string written = Written(doc, c.read);
@@ -127,7 +127,7 @@ INSTANTIATE_TEST_SUITE_P(All, JwsVersions,
 TEST(JwsVersions, Version300WrittenAs351WithoutSxfPartSpeltOut) {
   // The line of a version-300 figure is 45 bytes; written as 351 it is 47, with
   // a zero pen width after the pen colour.
-  FigureSpec in;
+  FigureContents in;
   in.version = in.schema = in.layout = 300;
   TJwsData doc = LoadedFigure(BuildFigure(in));
   const std::string out = Written(doc, 300);
@@ -150,7 +150,7 @@ TEST(JwsVersions, Version300WrittenAs351WithoutSxfPartSpeltOut) {
 }
 
 TEST(JwsStrings, TextOf300BytesKeptWholeInTextAndDimension) {
-  FigureSpec in;
+  FigureContents in;
   in.text = JString(std::string(300, 'x'));
   in.dimText = JString(std::string(298, 'y') + "\x95\x5C");  // ends with a whole two-byte character
   in.font = JString(std::string(260, 'f'));
@@ -165,7 +165,7 @@ TEST(JwsStrings, TextOf300BytesKeptWholeInTextAndDimension) {
 }
 
 TEST(JwsStrings, ControlCharactersDroppedOnReadingTwoByteCharactersKept) {
-  FigureSpec in;
+  FigureContents in;
   in.text = JString(
       "A\x0D\x0A\x95\x5C"
       "B");
@@ -193,7 +193,7 @@ class JwsRewrite : public testing::TestWithParam<RewriteCase> {};
 
 TEST_P(JwsRewrite, TextEntitiesOnly) {
   const RewriteCase& c = GetParam();
-  TJwsData doc = LoadedFigure(BuildFigure(FigureSpec{}));
+  TJwsData doc = LoadedFigure(BuildFigure(FigureContents{}));
   doc.Texts[0].text = c.input;
   doc.Texts[0].fontName = c.input;
   doc.BlockDefs[0].Texts[0].text = c.input;
@@ -201,7 +201,7 @@ TEST_P(JwsRewrite, TextEntitiesOnly) {
   doc.Dimensions[0].text.text = c.input;
   doc.Dimensions[0].text.fontName = c.input;
 
-  FigureSpec out;
+  FigureContents out;
   out.text = c.text;
   out.font = out.dimFont = out.dimText = c.other;
   EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
@@ -234,17 +234,17 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<RewriteCase>& i) { return std::string(i.param.name); });
 
 TEST(JwsRewrite, SpeltOutInTheFileAfterReading) {
-  FigureSpec in;
+  FigureContents in;
   in.text = Sjis("^@BM%temp%a.bmp,1,2");
   in.font = in.dimFont = in.dimText = Sjis("^@BM%temp%x");
   TJwsData doc = LoadedFigure(BuildFigure(in));
-  FigureSpec out = in;
+  FigureContents out = in;
   out.text = Sjis("^@BMa.bmp,1,2");
   EXPECT_TRUE(test::SameBytes(Written(doc, 600), BuildFigure(out)));
 }
 
 TEST(JwsLoad, BytesAfterTheDefinitionsAreIgnored) {
-  FigureSpec in;
+  FigureContents in;
   in.version = in.schema = in.layout = 700;
   in.trailing = std::string("\x01\x00\x00\x00garbage", 11);
   TJwsData doc = LoadedFigure(BuildFigure(in));
@@ -255,7 +255,7 @@ TEST(JwsLoad, BytesAfterTheDefinitionsAreIgnored) {
 TEST(JwsLoad, ClassNameOfTheDefinitionTagUpTo200Bytes) {
   // A definition's tag is not checked, but its name must fit the reader's
   // 200-byte buffer.
-  FigureSpec in;
+  FigureContents in;
   in.defClassName = std::string(200, 'N');
   TJwsData doc = LoadedFigure(BuildFigure(in));
   EXPECT_EQ(doc.BlockDefCount(), 1);
@@ -278,7 +278,7 @@ TEST(JwsLoad, UnknownEntityClassFails) {
 }
 
 TEST(JwsLoad, FailedLoadKeepsWhatWasReadAndFindsTheDefinitionsInUse) {
-  std::string bytes = BuildFigure(FigureSpec{});
+  std::string bytes = BuildFigure(FigureContents{});
   bytes.resize(bytes.size() - 5);  // inside the definition's text
   TJwsData doc;
   const LoadResult docResult = doc.Load(test::AsBytes(bytes));
@@ -315,7 +315,7 @@ TEST(JwsLoad, NotAFigure) {
 
 TEST(JwsFiles, LoadAndSaveThroughFiles) {
   test::TempDir dir;
-  FigureSpec in;
+  FigureContents in;
   in.version = in.schema = in.layout = 300;
   test::WriteFile(dir / "a.jws", BuildFigure(in));
   TJwsData doc;
@@ -330,7 +330,7 @@ TEST(JwsWrite, UnusedDefinitionsAreAllWrittenWithAMatchingCount) {
   // Two definitions that no insertion reaches, numbered 40 and 50: both are
   // written, under a count of 2 (the used count is 0), numbered 0 and 1.
   auto figure = [](std::int32_t first, std::int32_t second) {
-    const FigureSpec s;
+    const FigureContents s;
     Bytes b;
     test::FigureHeader(b, 600, 0x2E);
     b.count(0);                      // main list
