@@ -39,7 +39,8 @@ TYPED_TEST(ConvertCorpus, IntoAnotherFolderAsAPlainSaveWritesThem) {
   ASSERT_EQ(rec.results.size(), files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(files[i].filename().string());
-    EXPECT_EQ(rec.results[i].outcome, FileOutcome::kNothingToDissolve) << rec.results[i].failure.text;
+    EXPECT_EQ(rec.results[i].outcome, FileOutcome::kNothingToDissolve)
+        << rec.results[i].failure.text;
     EXPECT_TRUE(rec.results[i].written);
     typename TypeParam::Kit k;
     ASSERT_TRUE(test::Loads(k.doc, files[i]));
@@ -129,13 +130,15 @@ std::int64_t ExpectKept(const TEntityList& in, const TEntityList& out, const Wri
   for (std::size_t i = 0; i < kept.size(); ++i) {
     const auto was = AsWritten(in, kept[i], rules), is = AsWritten(out, listed[i], rules);
     if (was.first != is.first) {
-      ADD_FAILURE() << where << ", entity " << i << ":\n  " << is.second << "\ninstead of\n  " << was.second;
+      ADD_FAILURE() << where << ", entity " << i << ":\n  " << is.second << "\ninstead of\n  "
+                    << was.second;
       break;
     }
   }
   for (std::size_t i = kept.size(); i < listed.size(); ++i) {
     const std::int32_t k = listed[i].kind;
-    EXPECT_TRUE(k == kLine || k == kText || k == kPoint) << where << ", entity " << i << " of kind " << k;
+    EXPECT_TRUE(k == kLine || k == kText || k == kPoint)
+        << where << ", entity " << i << " of kind " << k;
   }
   return static_cast<std::int64_t>(listed.size() - kept.size());
 }
@@ -201,7 +204,8 @@ TEST_P(ConvertDims, KeepsEveryOtherEntityAndConvertsAgainToTheSameBytes) {
     EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].failure.text;
     EXPECT_EQ(rec.results[0].dimensions, dimensions);
     EXPECT_TRUE(test::SameBytes(ReadFile(once), converted));
-    EXPECT_EQ(rec.results[1].outcome, FileOutcome::kNothingToDissolve) << rec.results[1].failure.text;
+    EXPECT_EQ(rec.results[1].outcome, FileOutcome::kNothingToDissolve)
+        << rec.results[1].failure.text;
     EXPECT_TRUE(rec.results[1].written);
     EXPECT_TRUE(test::SameBytes(ReadFile(dir / "two" / path.filename()), converted));
   }

@@ -79,7 +79,8 @@ TYPED_TEST(DocumentFiles, AFailureHalfWayLeavesTheOldTargetAndNoTemporaryFile) {
   const auto& doc = this->k.doc;
   const Files old{{this->Name("t"), "old contents"}};
   WriteFile(this->Out("t"), "old contents");
-  for (std::uint64_t after : {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{this->bytes.size() - 1}}) {
+  for (std::uint64_t after :
+       {std::uint64_t{0}, std::uint64_t{100}, std::uint64_t{this->bytes.size() - 1}}) {
     const std::string error = SaveFailingAfter(doc, this->Out("t"), 600, after);
     EXPECT_NE(error.find("injected"), std::string::npos) << after << ": " << error;
     EXPECT_EQ(this->Folder(), old) << after;

@@ -41,9 +41,9 @@ std::string Describe(const TEntJwwSen& e) {
 }
 
 std::string Describe(const TEntJwwEnko& e) {
-  return "arc " + Describe(e.common) + " " + G(e.centerX) + " " + G(e.centerY) + " " +
-         G(e.radius) + " " + G(e.startAngle) + " " + G(e.arcAngle) + " " + G(e.tiltAngle) + " " +
-         G(e.flatness) + " " + std::to_string(e.fullCircle);
+  return "arc " + Describe(e.common) + " " + G(e.centerX) + " " + G(e.centerY) + " " + G(e.radius) +
+         " " + G(e.startAngle) + " " + G(e.arcAngle) + " " + G(e.tiltAngle) + " " + G(e.flatness) +
+         " " + std::to_string(e.fullCircle);
 }
 
 std::string Describe(const TEntJwwTen& e) {
@@ -54,9 +54,8 @@ std::string Describe(const TEntJwwTen& e) {
 
 std::string Describe(const TEntJwwMoji& e) {
   return "text " + Describe(e.common) + " " + G(e.startX) + " " + G(e.startY) + " " + G(e.endX) +
-         " " + G(e.endY) + " k" + std::to_string(e.textKind) + " " + G(e.sizeX) + " " +
-         G(e.sizeY) + " " + G(e.spacing) + " " + G(e.angle) + " font" + S(e.fontName) + " text" +
-         S(e.text);
+         " " + G(e.endY) + " k" + std::to_string(e.textKind) + " " + G(e.sizeX) + " " + G(e.sizeY) +
+         " " + G(e.spacing) + " " + G(e.angle) + " font" + S(e.fontName) + " text" + S(e.text);
 }
 
 std::string Describe(const TEntJwwSunpo& e) {

@@ -68,7 +68,8 @@ struct FormatNames {
 template <typename F>
 std::string FileName(std::string_view stem) {
   std::string name(stem);
-  for (char c : F::Format::kExtension) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char c : F::Format::kExtension)
+    name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return name;
 }
 
