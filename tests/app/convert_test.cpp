@@ -368,8 +368,8 @@ struct FormatCase {
 
 template <typename F>
 FormatCase CaseOf() {
-  return {F::kName,   test::FileName<F>("a"), test::BackupName<F>("a"), test::NotA<F>(),
-          F::kBadSignature, &F::Make,          &ConvertedBytes<F>};
+  return {F::kName, test::FileName<F>("a"), test::BackupName<F>("a"), test::NotA<F>(),
+          F::kBadSignature, &F::Make, &ConvertedBytes<F>};
 }
 
 const FormatCase* FormatCases() {

@@ -21,7 +21,6 @@ namespace tessaly::test {
 
 struct Drawing {
   using Format = JwwFormat;
-  using Document = TJwwData;
   static constexpr const char* kName = "Drawing";
   static constexpr const char* kCorpus = "jww";  // the real files' folder in the corpus
   static constexpr const char* kBadSignature = "JwwDat is not the signature";
@@ -40,7 +39,6 @@ struct Drawing {
 
 struct Figure {
   using Format = JwsFormat;
-  using Document = TJwsData;
   static constexpr const char* kName = "Figure";
   static constexpr const char* kCorpus = "jws";
   // A drawing is not a figure.
