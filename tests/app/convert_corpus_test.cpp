@@ -44,7 +44,7 @@ TYPED_TEST(ConvertCorpus, IntoAnotherFolderAsAPlainSaveWritesThem) {
     EXPECT_TRUE(rec.results[i].written);
     typename TypeParam::Kit k;
     ASSERT_TRUE(test::Loads(k.doc, files[i]));
-    EXPECT_TRUE(test::SameBytes(ReadFile(dir / files[i].filename().string()),
+    EXPECT_TRUE(test::SameBytes(ReadFile(dir.path() / files[i].filename()),
                                 test::Written(k.doc, k.doc.Version())));
   }
 }
@@ -55,7 +55,7 @@ TYPED_TEST(ConvertCorpus, InTheirOwnFolderAreLeftAlone) {
   TempDir dir;
   std::vector<fs::path> copies;
   for (const auto& f : files) {
-    copies.push_back(dir / f.filename().string());
+    copies.push_back(dir.path() / f.filename());
     fs::copy_file(f, copies.back());
   }
   const auto before = Snapshot(dir.path());
