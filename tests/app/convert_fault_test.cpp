@@ -27,9 +27,10 @@
 #include "app/recorder.h"
 #include "app/settings.h"
 #include "cli/cli.h"
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
+#include "support/documents.h"
 #include "support/drawing_builder.h"
+#include "support/formats.h"
 #include "support/scoped_system.h"
 #include "support/temp_dir.h"
 
@@ -144,15 +145,12 @@ std::string ImageData() {
 
 void MakeSource(Env& e) {
   if (e.format == kJww) {
-    TempDir work;
-    MemoryImages imagesStore;
-    TBoundImages images(imagesStore);
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, 700, 40);
-    draw::EmbedImage(doc, "pic.bmp", ImageData());
-    draw::SaveDrawing(doc, e.source);
+    test::Drawing::Kit k;
+    draw::Sample(k.doc, 700, 40);
+    draw::EmbedImage(k.doc, "pic.bmp", ImageData());
+    test::SaveBuilt(k.doc, e.source);
   } else {
-    test::figure::MakeFigure(e.source, 40);
+    test::draw::MakeFigure(e.source, 40);
   }
 }
 

@@ -1,3 +1,7 @@
+// The conversion run: what it tells its front end, what it writes where, the
+// backups, and failures that leave every file as it was. What holds for
+// drawings and figures alike runs for both (ConvertFormat, ConvertFailure);
+// the rest of the run is shown with drawings.
 #include "app/convert.h"
 
 #include <fcntl.h>
@@ -6,46 +10,54 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <optional>
 
 #include "app/recorder.h"
-#include "jws/sample_figure.h"
 #include "io/files.h"
-#include "jww/jww_data.h"
+#include "support/documents.h"
 #include "support/drawing_builder.h"
 #include "support/failing_sink.h"
+#include "support/formats.h"
 #include "support/scoped_system.h"
 #include "support/temp_dir.h"
-#include "support/documents.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
 namespace fs = std::filesystem;
+using test::ConvertedBytes;
+using test::DimensionsIn;
+using test::FailingSink;
 using test::Immutable;
-using test::Recorder;
 using test::ReadFile;
+using test::Recorder;
 using test::ScopedEnv;
 using test::SmallFileSystem;
 using test::Snapshot;
 using test::TempDir;
 using test::WriteFile;
-using test::FailingSink;
 using test::draw::MakeDrawing;
 using test::draw::SameFiles;
 
-using test::DimensionsIn;
+template <typename F>
+class ConvertFormat : public testing::Test {};
+TYPED_TEST_SUITE(ConvertFormat, test::Formats, test::FormatNames);
 
-TEST(ConvertFiles, StatusTextsLogAndResultsForAMixedList) {
+TYPED_TEST(ConvertFormat, StatusTextsLogAndResultsForAMixedList) {
+  using F = TypeParam;
   TempDir dir;
   fs::create_directories(dir / "src");
   fs::create_directories(dir / "out");
-  MakeDrawing(dir / "src" / "a.jww", 3);
-  WriteFile(dir / "src" / "b.txt", "not a drawing");
-  MakeDrawing(dir / "src" / "c.JwW", 1);
+  // Extensions are told apart whatever their case.
+  std::string ext(F::Format::kExtension);
+  ext[2] = static_cast<char>(std::tolower(static_cast<unsigned char>(ext[2])));
+  const fs::path a = dir / "src" / "a.jww", b = dir / "src" / "b.txt", c = dir / "src" / ("c" + ext);
+  MakeDrawing(a, 3);
+  WriteFile(b, "neither a drawing nor a figure");
+  F::Make(c, 2);
   const auto sources = Snapshot(dir / "src");
-  const fs::path a = dir / "src" / "a.jww", b = dir / "src" / "b.txt", c = dir / "src" / "c.JwW";
 
   Converter converter;
   Recorder rec;
@@ -65,57 +77,29 @@ TEST(ConvertFiles, StatusTextsLogAndResultsForAMixedList) {
   EXPECT_TRUE(rec.results[0].backup.empty());
   EXPECT_EQ(rec.results[1].outcome, FileOutcome::kSkipped);
   EXPECT_EQ(rec.results[1].failure.text, "not a JWW or JWS file");
-  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
-  EXPECT_EQ(rec.results[2].dimensions, 2);
+  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted) << rec.results[2].failure.text;
+  EXPECT_EQ(rec.results[2].dimensions, 3);
+  EXPECT_EQ(rec.results[2].target, dir / "out" / c.filename());
   EXPECT_EQ(s.converted, 2u);
   EXPECT_EQ(s.skipped, 1u);
-  EXPECT_EQ(s.dimensions, 6);
+  EXPECT_EQ(s.dimensions, 4 + 3);
   EXPECT_FALSE(s.stopped);
 
   EXPECT_EQ(DimensionsIn(dir / "out" / "a.jww"), 0);
-  EXPECT_EQ(DimensionsIn(dir / "out" / "c.JwW"), 0);
-  EXPECT_FALSE(fs::exists(dir / "out" / "b.txt"));
+  EXPECT_EQ(DimensionsIn(dir / "out" / c.filename()), 0);
+  EXPECT_EQ(ReadFile(dir / "out" / c.filename()), ConvertedBytes<F>(c, true));
+  std::vector<std::string> made;
+  for (const auto& [name, bytes] : Snapshot(dir / "out")) made.push_back(name);
+  EXPECT_EQ(made, (std::vector<std::string>{"a.jww", c.filename().string()}));
   EXPECT_TRUE(SameFiles(sources, Snapshot(dir / "src")));
 }
 
-// The two formats, for the cases that hold for both.
-struct FormatCase {
-  const char* tag;     // in test names
-  const char* source;  // src/<source> is converted into out/
-  const char* backup;  // out/<backup> is its backup
-  const char* notA;    // the reason given when the signature check fails
-  const char* badSignature;
-  void (*make)(const fs::path&, int dimensions);
-  std::int64_t (*dimensionsIn)(const fs::path&);  // -1 when it does not load
-};
-
-const FormatCase kFormats[] = {
-    {"Jww", "a.jww", "a._JWW", "not a JWW drawing", "JwwDat is not the signature",
-     [](const fs::path& p, int n) { MakeDrawing(p, n); }, DimensionsIn},
-    // A drawing is not a figure.
-    {"Jws", "a.jws", "a._JWS", "not a JWS figure", "JwwData. is a drawing's signature",
-     [](const fs::path& p, int n) { test::figure::MakeFigure(p, n); },
-     DimensionsIn},
-};
-
-// What converting the bytes of `copy` as a file named `name` writes, by a run
-// into a folder of its own.
-std::string ConvertedBytes(const fs::path& copy, const std::string& name, bool referencePoints) {
-  TempDir in, out;
-  fs::copy_file(copy, in / name);
-  Converter converter;
-  Recorder rec;
-  converter.ConvertFiles(ItemsFor({in / name}, out.path()), referencePoints, rec);
-  return ReadFile(out / name);
-}
-
-class ConvertInPlace : public testing::TestWithParam<int> {};
-
-TEST_P(ConvertInPlace, BacksUpFirstAndASecondRunLeavesItAlone) {
-  const FormatCase& f = kFormats[GetParam()];
+TYPED_TEST(ConvertFormat, InPlaceBacksUpFirstAndASecondRunLeavesItAlone) {
+  using F = TypeParam;
   TempDir dir;
-  const fs::path source = dir / f.source;
-  f.make(source, 2);
+  const std::string name = test::FileName<F>("a");
+  const fs::path source = dir / name;
+  F::Make(source, 2);
   const std::string original = ReadFile(source);
   const struct timespec t[2] = {{1'200'000'000, 5}, {1'200'000'000, 5}};
   ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), t, 0), 0);
@@ -133,19 +117,19 @@ TEST_P(ConvertInPlace, BacksUpFirstAndASecondRunLeavesItAlone) {
   EXPECT_EQ(rec.events, expected);
   ASSERT_EQ(rec.results.size(), 1u);
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
-  const fs::path backup = dir / f.backup;
+  const fs::path backup = dir / test::BackupName<F>("a");
   EXPECT_EQ(rec.results[0].backup, backup);
   EXPECT_EQ(ReadFile(backup), original);
   struct stat st {};
   ASSERT_EQ(::stat(backup.c_str(), &st), 0);
   EXPECT_EQ(st.st_mtim.tv_sec, 1'200'000'000);
-  EXPECT_EQ(f.dimensionsIn(source), 0);
-  EXPECT_EQ(ReadFile(source), ConvertedBytes(backup, f.source, false));
+  EXPECT_EQ(DimensionsIn(source), 0);
+  EXPECT_EQ(ReadFile(source), ConvertedBytes<F>(backup, false));
 
   // The converted file holds no dimension: the backup of the original stays.
   const auto after = Snapshot(dir.path());
   Recorder again;
-  converter.ConvertFiles(ItemsFor({source, dir / "." / f.source}, {}), true, again);
+  converter.ConvertFiles(ItemsFor({source, dir / "." / name}, {}), true, again);
   ASSERT_EQ(again.results.size(), 2u);
   for (const auto& r : again.results) {
     EXPECT_EQ(r.outcome, FileOutcome::kNothingToDissolve);
@@ -159,10 +143,95 @@ TEST_P(ConvertInPlace, BacksUpFirstAndASecondRunLeavesItAlone) {
       0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, ConvertInPlace, testing::Range(0, 2),
-                         [](const testing::TestParamInfo<int>& p) {
-                           return std::string(kFormats[p.param].tag);
-                         });
+TYPED_TEST(ConvertFormat, ABackupIsMadeOfAnExistingTargetInAnotherFolder) {
+  using F = TypeParam;
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  const std::string name = test::FileName<F>("a");
+  F::Make(dir / name, 1);
+  WriteFile(dir / "out" / name, "the previous file");
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({dir / name}, dir / "out"), true, rec);
+  ASSERT_EQ(rec.results.size(), 1u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(ReadFile(dir / "out" / test::BackupName<F>("a")), "the previous file");
+  EXPECT_EQ(ReadFile(dir / "out" / name), ConvertedBytes<F>(dir / name, true));
+}
+
+TYPED_TEST(ConvertFormat, ConvertingAConvertedFileChangesNothing) {
+  using F = TypeParam;
+  for (const auto& [version, referencePoints] : {std::pair{600, false}, std::pair{700, true}}) {
+    SCOPED_TRACE(version);
+    TempDir dir;
+    fs::create_directories(dir / "one");
+    fs::create_directories(dir / "two");
+    const std::string name = test::FileName<F>("a");
+    F::Make(dir / name, 5, version);
+    Converter converter;
+    Recorder rec;
+    converter.ConvertFiles(ItemsFor({dir / name}, dir / "one"), referencePoints, rec);
+    converter.ConvertFiles(ItemsFor({dir / "one" / name}, dir / "two"), referencePoints, rec);
+    ASSERT_EQ(rec.results.size(), 2u);
+    EXPECT_EQ(rec.results[0].dimensions, 6);
+    EXPECT_EQ(rec.results[1].outcome, FileOutcome::kNothingToDissolve);
+    EXPECT_TRUE(rec.results[1].written);
+    EXPECT_EQ(ReadFile(dir / "two" / name), ReadFile(dir / "one" / name));
+  }
+}
+
+// Every version, with and without reference points: the output loads again,
+// holds no dimension, carries the version the format's rules give, and is the
+// file dissolved with the option of the run.
+TYPED_TEST(ConvertFormat, EveryOutputLoadsAgainWithoutDimensions) {
+  using F = TypeParam;
+  const std::string name = test::FileName<F>("a");
+  for (std::int32_t version : F::kVersions) {
+    for (bool referencePoints : {false, true}) {
+      SCOPED_TRACE(std::to_string(version) + (referencePoints ? " with" : " without"));
+      TempDir dir;
+      fs::create_directories(dir / "out");
+      F::Make(dir / name, 4, version);
+      Converter converter;
+      Recorder rec;
+      converter.ConvertFiles(ItemsFor({dir / name}, dir / "out"), referencePoints, rec);
+      ASSERT_EQ(rec.results.size(), 1u);
+      ASSERT_EQ(rec.results[0].outcome, FileOutcome::kConverted) << rec.results[0].failure.text;
+      EXPECT_EQ(rec.results[0].dimensions, 5);
+      typename F::Kit out;
+      ASSERT_TRUE(test::Loads(out.doc, dir / "out" / name));
+      EXPECT_EQ(test::EntriesOf(out.doc, kDimension), 0);
+      EXPECT_EQ(out.doc.Version(), F::Format::WrittenVersion(version));
+      EXPECT_EQ(ReadFile(dir / "out" / name), ConvertedBytes<F>(dir / name, referencePoints));
+    }
+  }
+}
+
+// The documents are cleared after every file: what a file that failed half
+// way left behind never reaches the next file.
+TYPED_TEST(ConvertFormat, AFailedFileLeavesNothingForTheNextFile) {
+  using F = TypeParam;
+  TempDir dir;
+  fs::create_directories(dir / "out");
+  const fs::path bad = dir / test::FileName<F>("bad"), good = dir / test::FileName<F>("good");
+  F::Make(bad, 3);
+  const std::string bytes = ReadFile(bad);
+  WriteFile(bad, bytes.substr(0, bytes.size() - 20));
+  F::Make(good, 1, 420);
+  MakeDrawing(dir / "plan.jww", 1, 420);
+  Converter converter;
+  Recorder rec;
+  converter.ConvertFiles(ItemsFor({bad, good, dir / "plan.jww", good}, dir / "out"), true, rec);
+  ASSERT_EQ(rec.results.size(), 4u);
+  EXPECT_EQ(rec.results[0].outcome, FileOutcome::kFailed);
+  EXPECT_EQ(rec.results[1].outcome, FileOutcome::kConverted);
+  EXPECT_EQ(rec.results[2].outcome, FileOutcome::kConverted);
+  // The second time the good file is backed up over itself as a target in out/.
+  EXPECT_EQ(rec.results[3].outcome, FileOutcome::kConverted);
+  EXPECT_FALSE(fs::exists(dir / "out" / bad.filename()));
+  EXPECT_EQ(ReadFile(dir / "out" / good.filename()), ConvertedBytes<F>(good, true));
+  EXPECT_EQ(ReadFile(dir / "out" / test::BackupName<F>("good")), ConvertedBytes<F>(good, true));
+}
 
 TEST(ConvertFiles, TheTargetIsTheSourceByIdentityNotByName) {
   TempDir dir;
@@ -177,21 +246,6 @@ TEST(ConvertFiles, TheTargetIsTheSourceByIdentityNotByName) {
   EXPECT_EQ(rec.results[0].outcome, FileOutcome::kNothingToDissolve);
   EXPECT_FALSE(rec.results[0].written);
   EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
-}
-
-TEST(ConvertFiles, ConvertingAConvertedFileChangesNothing) {
-  TempDir dir;
-  fs::create_directories(dir / "one");
-  fs::create_directories(dir / "two");
-  MakeDrawing(dir / "a.jww", 5);
-  Converter converter;
-  Recorder rec;
-  converter.ConvertFiles(ItemsFor({dir / "a.jww"}, dir / "one"), false, rec);
-  converter.ConvertFiles(ItemsFor({dir / "one" / "a.jww"}, dir / "two"), false, rec);
-  ASSERT_EQ(rec.results.size(), 2u);
-  EXPECT_EQ(rec.results[1].outcome, FileOutcome::kNothingToDissolve);
-  EXPECT_TRUE(rec.results[1].written);
-  EXPECT_EQ(ReadFile(dir / "two" / "a.jww"), ReadFile(dir / "one" / "a.jww"));
 }
 
 TEST(ConvertFiles, AStopRequestTakesEffectBeforeTheNextFile) {
@@ -301,6 +355,28 @@ TEST(ConvertFiles, NoRunStartsInsideARun) {
   EXPECT_FALSE(converter.Running());
 }
 
+// The two formats, for the table of failures.
+struct FormatCase {
+  const char* tag;          // in test names
+  std::string source;       // src/<source> is converted into out/
+  std::string backup;       // out/<backup> is its backup
+  std::string notA;         // the reason given when the signature check fails
+  const char* badSignature;
+  void (*make)(const fs::path&, int dimensions, std::int32_t version);
+  std::string (*converted)(const fs::path&, bool referencePoints);
+};
+
+template <typename F>
+FormatCase CaseOf() {
+  return {F::kName, test::FileName<F>("a"), test::BackupName<F>("a"), test::NotA<F>(),
+          F::kBadSignature, &F::Make, &ConvertedBytes<F>};
+}
+
+const FormatCase* FormatCases() {
+  static const FormatCase kFormats[] = {CaseOf<test::Drawing>(), CaseOf<test::Figure>()};
+  return kFormats;
+}
+
 std::uint64_t Pages(std::uint64_t bytes) { return (bytes + 4095) / 4096; }
 
 enum class Full { kNo, kDuringOutput, kDuringBackup };
@@ -389,11 +465,6 @@ const std::vector<FailureCase>& FailureCases() {
   return cases;
 }
 
-// The bytes a conversion of `source` writes.
-std::uint64_t OutputSize(const fs::path& source) {
-  return ConvertedBytes(source, source.filename().string(), true).size();
-}
-
 // Case c of format f is parameter c * 2 + f.
 class ConvertFailure : public testing::TestWithParam<int> {};
 
@@ -401,13 +472,13 @@ class ConvertFailure : public testing::TestWithParam<int> {};
 // backup included, and no file (temporary, backup or folder) is left.
 TEST_P(ConvertFailure, IsReportedAndLeavesEveryFileAsItWas) {
   const FailureCase& c = FailureCases()[static_cast<std::size_t>(GetParam() / 2)];
-  const FormatCase& f = kFormats[GetParam() % 2];
+  const FormatCase& f = FormatCases()[GetParam() % 2];
   SCOPED_TRACE(std::string(c.name) + " " + f.tag);
   TempDir dir;
   fs::create_directories(dir / "src");
   fs::create_directories(dir / "out");
-  f.make(dir / "src" / f.source, 40);
-  const std::uint64_t output = OutputSize(dir / "src" / f.source);
+  f.make(dir / "src" / f.source, 40, 600);
+  const std::uint64_t output = f.converted(dir / "src" / f.source, true).size();
   // The injected failures fall inside the output and the backup.
   ASSERT_GT(output, 1500u);
   std::optional<SmallFileSystem> small;
@@ -455,7 +526,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConvertFailure,
                          [](const testing::TestParamInfo<int>& p) {
                            return std::string(
                                       FailureCases()[static_cast<std::size_t>(p.param / 2)].name) +
-                                  kFormats[p.param % 2].tag;
+                                  FormatCases()[p.param % 2].tag;
                          });
 
 TEST(ConvertFailure, TheReasonNamesTheFileThatCausedIt) {
@@ -468,8 +539,8 @@ TEST(ConvertFailure, TheReasonNamesTheFileThatCausedIt) {
   Recorder rec;
   converter.ConvertFiles(ItemsFor({dir / "plan.jww"}, dir / "out"), true, rec);
   ASSERT_EQ(rec.results.size(), 1u);
-  EXPECT_EQ(rec.results[0].failure.text, "the target " + (dir / "out" / "plan.jww").string() +
-                                       " is read-only");
+  EXPECT_EQ(rec.results[0].failure.text,
+            "the target " + (dir / "out" / "plan.jww").string() + " is read-only");
 }
 
 TEST(ConvertFailure, UnreadableSource) {
@@ -518,13 +589,11 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   fs::create_directories(dir / "out");
   fs::create_directories(dir / "build");
   {
-    MemoryImages imagesStore;
-    TBoundImages images(imagesStore);
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, 700, 2);
-    draw::EmbedImage(doc, "pic.bmp", "BM first image");
-    draw::EmbedImage(doc, "Photo.JPG.GZ", std::string("\x1f\x8b\0\0gz", 6));
-    draw::SaveDrawing(doc, dir / "a.jww");
+    test::Drawing::Kit k;
+    draw::Sample(k.doc, 700, 2);
+    draw::EmbedImage(k.doc, "pic.bmp", "BM first image");
+    draw::EmbedImage(k.doc, "Photo.JPG.GZ", std::string("\x1f\x8b\0\0gz", 6));
+    test::SaveBuilt(k.doc, dir / "a.jww");
   }
   ScopedEnv tmp("TMPDIR", (dir / "tmp").string());
   Converter converter;
@@ -543,15 +612,12 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   EXPECT_TRUE(left.empty());
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // the working folder is gone after the run
 
-  TempDir check;
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
-  ASSERT_TRUE(test::Loads(doc, dir / "out" / "a.jww"));
-  EXPECT_EQ(draw::DimensionEntries(doc), 0);
-  ASSERT_EQ(images.Entries.size(), 2u);
-  EXPECT_EQ(test::Stored(imagesStore, "pic.bmp"), "BM first image");
-  EXPECT_EQ(test::Stored(imagesStore, "Photo.JPG.GZ"), std::string("\x1f\x8b\0\0gz", 6));
+  test::Drawing::Kit out;
+  ASSERT_TRUE(test::Loads(out.doc, dir / "out" / "a.jww"));
+  EXPECT_EQ(test::EntriesOf(out.doc, kDimension), 0);
+  ASSERT_EQ(out.images.Entries.size(), 2u);
+  EXPECT_EQ(test::Stored(out.store, "pic.bmp"), "BM first image");
+  EXPECT_EQ(test::Stored(out.store, "Photo.JPG.GZ"), std::string("\x1f\x8b\0\0gz", 6));
 }
 
 TEST(ConvertNames, ExtensionsTargetsAndBackups) {

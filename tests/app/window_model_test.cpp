@@ -9,7 +9,6 @@
 
 #include "app/window_form.h"
 #include "io/path_text.h"
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/documents.h"
@@ -122,7 +121,7 @@ TEST_F(WindowModelTest, ConvertAsksFirstAndConvertsTheDrawingsAndFiguresOfTheLis
   EXPECT_TRUE(view.asked.empty());
 
   MakeDrawing(dir / "src" / "a.jww", 2);
-  test::figure::MakeFigure(dir / "src" / "c.JWS", 1);
+  test::draw::MakeFigure(dir / "src" / "c.JWS", 1);
   view.filesToAdd = {Src("a.jww"), Src("b.txt"), Src("c.JWS")};
   model.Button2Click();  // the add dialog's files are taken as they are
   ASSERT_EQ(view.lines, view.filesToAdd);
@@ -182,7 +181,7 @@ TEST_F(WindowModelTest, EscOrCloseDuringARunStopsBeforeTheNextFile) {
 
 TEST_F(WindowModelTest, TheListTakesExistingDrawingsAndFiguresAndLosesTheSelectedLines) {
   MakeDrawing(dir / "src" / "A.JwW", 0);
-  test::figure::MakeFigure(dir / "src" / "f.jws", 0);
+  test::draw::MakeFigure(dir / "src" / "f.jws", 0);
   WriteFile(dir / "src" / "readme.txt", "x");
   fs::create_directories(dir / "src" / "folder.jww");
   const Lines offered = {Src("A.JwW"),      "",           Src("readme.txt"), Src("missing.jww"),

@@ -8,7 +8,7 @@
 #include "io/files.h"
 #include "io/overlap.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 #include "entities/records.h"
 #include "support/byte_builder.h"
 #include "support/failing_sink.h"
@@ -294,28 +294,6 @@ TEST(CommonPart, Version350Has13BytesAndNoPenWidth) {
     // A block insertion keeps style and colour as they are at every version.
     EXPECT_EQ(Written([&, v = version](ArchiveWriter& w) { WriteCommon(w, c, kBlock, v); }),
               golden.bytes());
-  }
-}
-
-// The signature is checked once, as the load begins: only the first eight
-// bytes decide; what a path names that is not a file is said by the driver.
-TEST(Signature, TheLoadLooksAtTheFirstEightBytes) {
-  TempDir dir;
-  WriteFile(dir / "short", "JwwDa");
-  WriteFile(dir / "exact", "JwwData.");
-  WriteFile(dir / "more", std::string("JwwData.") + '\0' + "anything");
-  WriteFile(dir / "other", "JwsData.xxxx");
-  std::filesystem::create_directory(dir / "folder.jww");
-  const std::pair<const char*, FailureCode> cases[] = {
-      {"short", FailureCode::kNotThisFormat}, {"exact", FailureCode::kTruncated},
-      {"more", FailureCode::kTruncated},      {"other", FailureCode::kNotThisFormat},
-      {"missing", FailureCode::kNoSuchFile},  {"folder.jww", FailureCode::kIsFolder},
-  };
-  for (const auto& [name, code] : cases) {
-    TBoundImages images;
-    TJwwData doc(images);
-    const Failure f = LoadFile(doc, dir / name);
-    EXPECT_EQ(f.code, code) << name << ": " << f.text;
   }
 }
 

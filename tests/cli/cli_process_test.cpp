@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/process.h"
@@ -38,9 +37,9 @@ TEST(CliProcess, TwoConversionsAtOnceKeepTheirImagesApart) {
       MemoryImages imagesStore;
       TBoundImages images(imagesStore);
       TJwwData doc(images);
-      draw::SampleDrawing(doc, 700, 3);
+      draw::Sample(doc, 700, 3);
       draw::EmbedImage(doc, "pic.bmp", ImageBytes(who, i));
-      draw::SaveDrawing(doc, dir / std::string(1, who) / ("d" + std::to_string(i) + ".jww"));
+      test::SaveBuilt(doc, dir / std::string(1, who) / ("d" + std::to_string(i) + ".jww"));
     }
   }
   const pid_t a = Start({TESSALY_CLI_PATH, "-o", (dir / "outA").string(), (dir / "A").string()},
@@ -60,7 +59,7 @@ TEST(CliProcess, TwoConversionsAtOnceKeepTheirImagesApart) {
       TBoundImages images(imagesStore);
       TJwwData doc(images);
       ASSERT_TRUE(test::Loads(doc, out));
-      EXPECT_EQ(draw::DimensionEntries(doc), 0);
+      EXPECT_EQ(test::EntriesOf(doc, kDimension), 0);
       ASSERT_EQ(images.Entries.size(), 1u) << out;
       EXPECT_TRUE(test::Stored(imagesStore, "pic.bmp") == ImageBytes(who, i)) << out;
     }
@@ -93,8 +92,8 @@ TEST(CliProcess, ConvertsAFolderOfDrawingsAndFigures) {
   fs::create_directories(dir / "in" / "sub");
   fs::create_directories(dir / "out");
   draw::MakeDrawing(dir / "in" / "plan.jww", 2, 700);
-  test::figure::MakeFigure(dir / "in" / "part.jws", 3, 700);
-  test::figure::MakeFigure(dir / "in" / "sub" / "Part.JWS", 1, 300);
+  test::draw::MakeFigure(dir / "in" / "part.jws", 3, 700);
+  test::draw::MakeFigure(dir / "in" / "sub" / "Part.JWS", 1, 300);
   EXPECT_EQ(Wait(Start({TESSALY_CLI_PATH, "-o", (dir / "out").string(), (dir / "in").string()},
                        dir.path(), dir / "log")),
             0)
@@ -108,12 +107,12 @@ TEST(CliProcess, ConvertsAFolderOfDrawingsAndFigures) {
     TBoundImages images(imagesStore);
     TJwwData doc(images);
     ASSERT_TRUE(test::Loads(doc, dir / "out" / "plan.jww"));
-    EXPECT_EQ(draw::DimensionEntries(doc), 0);
+    EXPECT_EQ(test::EntriesOf(doc, kDimension), 0);
   }
   for (const fs::path& p : {dir / "out" / "part.jws", dir / "out" / "sub" / "Part.JWS"}) {
     TJwsData doc;
     ASSERT_TRUE(test::Loads(doc, p));
-    EXPECT_EQ(draw::DimensionEntries(doc), 0) << p;
+    EXPECT_EQ(test::EntriesOf(doc, kDimension), 0) << p;
     EXPECT_GT(doc.TextCount(), 1) << p;
   }
 }

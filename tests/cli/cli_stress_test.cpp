@@ -14,6 +14,7 @@
 #include "support/process.h"
 #include "support/temp_dir.h"
 #include "support/documents.h"
+#include "support/formats.h"
 
 namespace tessaly {
 namespace {
@@ -30,13 +31,10 @@ std::string ImageBytes(int i) {
 
 // Drawing i: dimensions, and an image that every drawing names "pic.bmp".
 void MakeDrawing(const fs::path& path, int i) {
-  TempDir work;
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
-  draw::SampleDrawing(doc, 700, 2 + i % 3);
-  draw::EmbedImage(doc, "pic.bmp", ImageBytes(i));
-  draw::SaveDrawing(doc, path);
+  test::Drawing::Kit k;
+  draw::Sample(k.doc, 700, 2 + i % 3);
+  draw::EmbedImage(k.doc, "pic.bmp", ImageBytes(i));
+  test::SaveBuilt(k.doc, path);
 }
 
 // Four processes at once over overlapping sets of drawings, into folders of
@@ -87,7 +85,7 @@ TEST(CliStress, FourConversionsOfOverlappingSetsAtOnce) {
     TBoundImages images(imagesStore);
     TJwwData doc(images);
     ASSERT_TRUE(test::Loads(doc, dir / "alone" / name(i)));
-    EXPECT_EQ(draw::DimensionEntries(doc), 0);
+    EXPECT_EQ(test::EntriesOf(doc, kDimension), 0);
     EXPECT_TRUE(test::Stored(imagesStore, "pic.bmp") == ImageBytes(i)) << name(i);
   }
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // every working folder is gone
@@ -164,10 +162,10 @@ TEST(CliStress, MemoryLimitsEndWithAReasonNeverACrash) {
   {
     TBoundImages images;
     TJwwData doc(images);
-    draw::NewDrawing(doc, 600);
+    draw::New(doc, 600);
     for (int i = 0; i < 150000; ++i) doc.Add(draw::Line(i, 0, i, 1));
     for (int i = 0; i < 20000; ++i) doc.Add(draw::Dimension(i, JString("1,000")));
-    draw::SaveDrawing(doc, dir / "big.jww");
+    test::SaveBuilt(doc, dir / "big.jww");
   }
   bool failedForMemory = false, worked = false;
   for (int mb = 8; mb <= 160; mb += 8) {

@@ -12,10 +12,10 @@
 
 #include "app/convert.h"
 #include "app/plan.h"
-#include "jws/sample_figure.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/documents.h"
+#include "support/formats.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -56,7 +56,7 @@ class Cli : public testing::Test {
 
   static void Figure(const fs::path& p, int dimensions, std::int32_t version = 600) {
     if (!p.parent_path().empty()) fs::create_directories(p.parent_path());
-    test::figure::MakeFigure(p, dimensions, version);
+    test::draw::MakeFigure(p, dimensions, version);
   }
 
   static std::int64_t Count(const fs::path& p, std::int32_t kind) { return test::EntriesIn(p, kind); }
@@ -245,30 +245,34 @@ TEST_F(Cli, ANewTargetIsOneFileHoweverItsFolderIsWritten) {
                   .empty());
 }
 
-TEST_F(Cli, SameBackupInOneFolder) {
+// Drawings and figures alike.
+template <typename F>
+class CliFormat : public Cli {};
+TYPED_TEST_SUITE(CliFormat, test::Formats, test::FormatNames);
+
+TYPED_TEST(CliFormat, SameBackupInOneFolder) {
   TESSALY_POSIX_ONLY("names differing in case name one file here");
-  Drawing("plan.jww", 1);
-  Drawing("plan.JWW", 1);
+  using F = TypeParam;
+  const std::string lower = test::FileName<F>("plan"), upper = "plan" + std::string(F::Format::kExtension);
+  F::Make(lower, 1);
+  F::Make(upper, 1);
   const auto before = Snapshot(".");
-  const Result r = Run({"plan.jww", "plan.JWW"});
+  const auto r = this->Run({lower, upper});
   EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("plan.jww and plan.JWW would both be backed up to plan._JWW"),
+  EXPECT_NE(r.err.find(lower + " and " + upper + " would both be backed up to " + test::BackupName<F>("plan")),
             std::string::npos)
       << r.err;
   EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
 }
 
-TEST_F(Cli, SameFigureBackupInOneFolder) {
-  TESSALY_POSIX_ONLY("names differing in case name one file here");
-  Figure("plan.jws", 1);
-  Figure("plan.JWS", 1);
-  const auto before = Snapshot(".");
-  const Result r = Run({"plan.jws", "plan.JWS"});
-  EXPECT_EQ(r.status, 2);
-  EXPECT_NE(r.err.find("plan.jws and plan.JWS would both be backed up to plan._JWS"),
-            std::string::npos)
-      << r.err;
-  EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
+TYPED_TEST(CliFormat, NoReferencePoints) {
+  const std::string name = test::FileName<TypeParam>("a");
+  TypeParam::Make(name, 4);  // two SXF dimensions, and one in the block definition
+  fs::create_directory("on");
+  fs::create_directory("off");
+  ASSERT_EQ(this->Run({"-o", "on", name}).status, 0);
+  ASSERT_EQ(this->Run({"--no-reference-points", "-o", "off", name}).status, 0);
+  EXPECT_EQ(this->Count("on/" + name, kPoint) - this->Count("off/" + name, kPoint), 3 * 2);
 }
 
 // A drawing and a figure of one name back up to different files.
@@ -323,16 +327,7 @@ TEST_F(Cli, WalksAFolderOfDrawingsAndFigures) {
   // A figure with nothing to dissolve comes out as a plain save writes it.
   TJwsData plain;
   ASSERT_TRUE(test::Loads(plain, "src/sub/c.JWS"));
-  EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::figure::FigureBytes(plain, plain.Version()));
-}
-
-TEST_F(Cli, NoReferencePointsInFigures) {
-  Figure("a.jws", 4);  // two SXF dimensions, and one in the block definition
-  fs::create_directory("on");
-  fs::create_directory("off");
-  ASSERT_EQ(Run({"-o", "on", "a.jws"}).status, 0);
-  ASSERT_EQ(Run({"--no-reference-points", "-o", "off", "a.jws"}).status, 0);
-  EXPECT_EQ(Count("on/a.jws", kPoint) - Count("off/a.jws", kPoint), 3 * 2);
+  EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::WrittenBuilt(plain, plain.Version()));
 }
 
 TEST_F(Cli, AFailureDoesNotStopTheOthers) {
@@ -407,15 +402,6 @@ TEST_F(Cli, QuietPrintsFailuresOnly) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "bad.jww: failed: not a JWW drawing\n");
-}
-
-TEST_F(Cli, NoReferencePoints) {
-  Drawing("a.jww", 4);  // two SXF dimensions, and one in the block definition
-  fs::create_directory("on");
-  fs::create_directory("off");
-  ASSERT_EQ(Run({"-o", "on", "a.jww"}).status, 0);
-  ASSERT_EQ(Run({"--no-reference-points", "-o", "off", "a.jww"}).status, 0);
-  EXPECT_EQ(Count("on/a.jww", kPoint) - Count("off/a.jww", kPoint), 3 * 2);
 }
 
 TEST_F(Cli, ProgressOnATerminal) {

@@ -1,30 +1,29 @@
+// The dissolve: of one list (the parts each dimension yields, in order, with
+// the dimension's layers and the flag bits), and of whole documents, drawings
+// and figures alike, written and read again.
 #include "dissolve/dissolve.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
 
+#include "jws/jws_data.h"
 #include "jww/jww_data.h"
-#include "support/drawing_builder.h"
-#include "support/temp_dir.h"
 #include "support/documents.h"
-#include "text/text_helpers.h"
+#include "support/drawing_builder.h"
+#include "support/entity_lists.h"
+#include "support/formats.h"
+#include "support/temp_dir.h"
 
 namespace tessaly {
 namespace {
 namespace draw = test::draw;
-
 using draw::Dimension;
-using draw::Same;
-
-JString Wide(std::u16string_view s) {
-  JString j;
-  j.wide = true;
-  for (char16_t c : s) j.appendUnit(static_cast<std::uint16_t>(c));
-  return j;
-}
+using test::Same;
+using test::Wide;
 
 // The part of a dimension as its new entity must be: layer and layer group of the
 // dimension, the flag bits added, everything else as stored.
@@ -230,103 +229,6 @@ TEST(Dissolve, TheDimensionLineNeedsNoLength) {
   EXPECT_EQ(list.EntityIndex, (std::vector<TEntJwwIndex>{{kEmpty, 0}, {kLine, 0}}));
 }
 
-TEST(Dissolve, ReferencePointsOnlyWithTheOption) {
-  for (bool option : {false, true}) {
-    TEntityList list;
-    TEntJwwSunpo d = Dimension(0, JString("1"), 1);
-    d.point2.isTemporary = 0;
-    d.point1.isTemporary = 1;
-    list.Add(d);
-    DissolveList(list, option);
-    draw::ExpandParts(list);
-    ASSERT_EQ(list.PointCount(), option ? 4 : 2);
-    // point1 and point2 keep what they hold; the reference points are temporary.
-    EXPECT_EQ(list.Points[0].isTemporary, 1);
-    EXPECT_EQ(list.Points[1].isTemporary, 0);
-    if (option) {
-      EXPECT_EQ(list.Points[2].isTemporary, 1);
-      EXPECT_EQ(list.Points[3].isTemporary, 1);
-      EXPECT_EQ(list.Points[2].x, d.point3.x);
-      EXPECT_EQ(list.Points[3].x, d.point4.x);
-    }
-  }
-}
-
-TEST(Dissolve, WorksInEveryBlockDefinitionOnItsOwnList) {
-  TBoundImages images;
-  TJwwData doc(images);
-  draw::NewDrawing(doc, 600);
-  doc.Add(draw::Line(0, 0, 1, 0));
-  draw::AddInsertion(doc, 1, 0, 0);
-  TEntJwwBlockDef& d1 = draw::AddBlockDef(doc, 1, "one");
-  d1.Add(Dimension(1, JString("1"), 1));
-  draw::AddInsertion(d1, 2, 0, 0);
-  TEntJwwBlockDef& d2 = draw::AddBlockDef(doc, 2, "two");
-  d2.Add(draw::Point(1, 1));
-  d2.Add(Dimension(2, JString(""), 0));
-  d2.Add(Dimension(3, JString("3"), 0));
-
-  const DissolveResult r = DissolveDimensions(doc, true);
-  draw::ExpandParts(doc);
-
-  EXPECT_EQ(r.dimensions, 3);
-  EXPECT_EQ(doc.EntityIndex,
-            (std::vector<TEntJwwIndex>{{kLine, 0}, {kBlock, 0}}));  // main list untouched
-  EXPECT_EQ(doc.LineCount(), 1);
-  EXPECT_EQ(doc.BlockDefs[0].EntityIndex, (std::vector<TEntJwwIndex>{{kEmpty, 0},
-                                                                     {kBlock, 0},
-                                                                     {kLine, 0},
-                                                                     {kText, 0},
-                                                                     {kLine, 1},
-                                                                     {kLine, 2},
-                                                                     {kPoint, 0},
-                                                                     {kPoint, 1},
-                                                                     {kPoint, 2},
-                                                                     {kPoint, 3}}));
-  EXPECT_EQ(doc.BlockDefs[0].Blocks[0].blockNumber, 2);
-  EXPECT_EQ(doc.BlockDefs[1].EntityIndex,
-            (std::vector<TEntJwwIndex>{
-                {kPoint, 0}, {kEmpty, 0}, {kEmpty, 1}, {kLine, 0}, {kLine, 1}, {kText, 0}}));
-  EXPECT_EQ(doc.BlockDefs[1].DimensionCount, 0);
-  EXPECT_EQ(doc.BlockDefs[1].Dimensions.size(), 2u);
-  EXPECT_FALSE(HasDimensions(doc));
-}
-
-// A text made from a dimension's value refers to an image as any text does,
-// in the main list and in a definition.
-TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
-  test::TempDir work;
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
-  draw::NewDrawing(doc, 700);
-  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) draw::EmbedImage(doc, name, name);
-  // Only the dimensions' values refer to b and c.
-  doc.Texts[1].text = doc.Texts[2].text = JString("plain");
-  doc.Add(Dimension(1, JString("^@BM%temp%b.bmp,1,1"), 1));
-  draw::AddInsertion(doc, 1, 0, 0);
-  (draw::AddBlockDef(doc, 1, "d")).Add(Dimension(2, JString("^@BM%temp%C.BMP,1,1"), 0));
-  DissolveDimensions(doc, false);
-  TJwwData again(images);
-  const std::string bytes = draw::WriteToBytes(doc, 700);
-  ASSERT_TRUE(test::Loaded(again.Load(
-      std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))));
-  ASSERT_EQ(images.Entries.size(), 3u);
-  EXPECT_EQ(images.Entries[1].name, JString("b.bmp"));
-  EXPECT_EQ(images.Entries[2].name, JString("c.bmp"));
-}
-
-TEST(Dissolve, ASecondDissolveChangesNothing) {
-  TBoundImages images;
-  TJwwData doc(images);
-  draw::SampleDrawing(doc, 600, 5);
-  DissolveDimensions(doc, true);
-  const std::string once = draw::WriteToBytes(doc, 600);
-  const DissolveResult r = DissolveDimensions(doc, true);
-  EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
-  EXPECT_EQ(draw::WriteToBytes(doc, 600), once);
-}
-
 TEST(Dissolve, ManyDimensionsKeepTheIndexInStep) {
   TEntityList list;
   for (int i = 0; i < 2501; ++i) list.Add(Dimension(i, JString(i % 3 ? "x" : " "), i % 2 ? 1 : 0));
@@ -345,60 +247,6 @@ TEST(Dissolve, ManyDimensionsKeepTheIndexInStep) {
   EXPECT_EQ(next[kPoint], list.PointCount());
 }
 
-// What the writer makes of a dissolved drawing loads again, with no dimension, at
-// every version.
-TEST(Dissolve, WrittenAndReadAgainHoldsNoDimension) {
-  for (std::int32_t version : {230, 351, 420, 600, 700}) {
-    TBoundImages images;
-    TJwwData doc(images);
-    draw::SampleDrawing(doc, version, 4);
-    const std::string before = draw::WriteToBytes(doc, version);
-    ASSERT_TRUE(test::Loaded(doc.Load(
-        std::span(reinterpret_cast<const std::uint8_t*>(before.data()), before.size())))) << version << ": ";
-    const DissolveResult r = DissolveDimensions(doc, true);
-    EXPECT_EQ(r.dimensions, 5) << version;
-    const std::string after = draw::WriteToBytes(doc, version);
-    // The parts as copies in their arrays write the same bytes.
-    draw::ExpandParts(doc);
-    EXPECT_EQ(draw::WriteToBytes(doc, version), after) << version;
-    const std::int32_t lines = doc.LineCount(), texts = doc.TextCount(), points = doc.PointCount();
-    TJwwData again(images);
-    ASSERT_TRUE(test::Loaded(again.Load(
-        std::span(reinterpret_cast<const std::uint8_t*>(after.data()), after.size())))) << version << ": ";
-    EXPECT_EQ(draw::DimensionEntries(again), 0) << version;
-    EXPECT_EQ(again.LineCount(), lines) << version;
-    EXPECT_EQ(again.TextCount(), texts) << version;
-    EXPECT_EQ(again.PointCount(), points) << version;
-    EXPECT_EQ(draw::WriteToBytes(again, version), after) << version;
-  }
-}
-
-// The real drawings hold no dimension: dissolving them must leave exactly what a
-// plain load and save writes.
-class DissolveCorpus : public testing::TestWithParam<int> {};
-
-TEST_P(DissolveCorpus, WithoutDimensionsWritesWhatAPlainSaveWrites) {
-  const auto files = test::CorpusFiles("jww");
-  if (files.empty()) GTEST_SKIP() << "no corpus";
-  if (static_cast<std::size_t>(GetParam()) >= files.size()) GTEST_SKIP() << "fewer files";
-  const auto& path = files[GetParam()];
-  test::TempDir work;
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
-  ASSERT_TRUE(test::Loads(doc, path));
-  const std::string plain = draw::WriteToBytes(doc, doc.Version());
-  for (bool option : {false, true}) {
-    ASSERT_TRUE(test::Loads(doc, path));
-    ASSERT_FALSE(HasDimensions(doc));
-    const DissolveResult r = DissolveDimensions(doc, option);
-    EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
-    EXPECT_EQ(draw::WriteToBytes(doc, doc.Version()), plain);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Jww, DissolveCorpus, testing::Range(0, 25));
-
 TEST(SegmentLength, IsTheEuclideanDistance) {
   EXPECT_EQ(SegmentLength(0, 0, 3, 4), 5.0);
   EXPECT_EQ(SegmentLength(1, 1, 1, 1), 0.0);
@@ -406,6 +254,349 @@ TEST(SegmentLength, IsTheEuclideanDistance) {
   EXPECT_EQ(SegmentLength(-2, 0, 1, 0), 3.0);
   // No overflow in the squares of large coordinates.
   EXPECT_TRUE(std::isfinite(SegmentLength(0, 0, 1e200, 1e200)));
+}
+
+// A text made from a dimension's value refers to an image as any text does,
+// in the main list and in a definition.
+TEST(Dissolve, ATextMadeFromAValueKeepsItsImage) {
+  test::Drawing::Kit k;
+  TJwwData& doc = k.doc;
+  draw::New(doc, 700);
+  for (const char* name : {"a.bmp", "b.bmp", "c.bmp"}) draw::EmbedImage(doc, name, name);
+  // Only the dimensions' values refer to b and c.
+  doc.Texts[1].text = doc.Texts[2].text = JString("plain");
+  doc.Add(Dimension(1, JString("^@BM%temp%b.bmp,1,1"), 1));
+  draw::AddInsertion(doc, 1, 0, 0);
+  (draw::AddBlockDef(doc, 1, "d")).Add(Dimension(2, JString("^@BM%temp%C.BMP,1,1"), 0));
+  DissolveDimensions(doc, false);
+  TJwwData again(k.images);
+  ASSERT_TRUE(test::LoadsBytes(again, test::WrittenBuilt(doc, 700)));
+  ASSERT_EQ(k.images.Entries.size(), 3u);
+  EXPECT_EQ(k.images.Entries[1].name, JString("b.bmp"));
+  EXPECT_EQ(k.images.Entries[2].name, JString("c.bmp"));
+}
+
+// Drawings and figures alike.
+template <typename F>
+class DissolveDocument : public testing::Test {};
+TYPED_TEST_SUITE(DissolveDocument, test::Formats, test::FormatNames);
+
+// One dimension of the table below and what it must yield.
+struct DimCase {
+  const char* name;
+  JString value;
+  std::uint16_t sxfMode;
+  bool text;
+  double aux1Length = 50;  // auxLine1 runs along x from the origin, auxLine2 along y
+  double aux2Length = 50;
+};
+
+// `longest`: the longest text the format keeps.
+std::vector<DimCase> DimCases(std::size_t longest) {
+  return {
+      {"Plain", JString("1200"), 0, true},
+      {"Empty", JString(""), 0, false},
+      {"AsciiSpaces", JString("   "), 1, false},
+      {"FullWidthSpaces", JString("\x81\x40\x81\x40"), 1, false},
+      {"ControlCharacters", JString("\t\r\n\x01\x1f"), 0, false},
+      {"DigitAmongSpaces", JString(" \x81\x40"
+                                   "1 "),
+       1, true},
+      {"KanjiWithTrail40", JString("\x88\x40"), 0, true},
+      {"WideSpaces", Wide(u"\u3000 \t"), 1, false},
+      {"WideDigit", Wide(u"\u3000"
+                         u"1"),
+       2, true},
+      {"Long", JString(std::string(longest, 'L')), 1, true},
+      {"NoAuxLine1", JString("5"), 1, true, 0, 50},
+      {"AuxLine2Of1e8", JString("5"), 1, true, 50, 1e-8},
+      {"AuxLinesJustAbove1e8", JString("5"), 1, true, 1.0000001e-8, 2e-8},
+      // Without SXF mode the auxiliary lines and points are ignored, also when
+      // they have lengths.
+      {"NotSxfWithZeroAux", JString("5"), 0, true, 0, 0},
+  };
+}
+
+TEntJwwSunpo DimensionFor(const DimCase& c, int seed) {
+  TEntJwwSunpo d = Dimension(seed, c.value, c.sxfMode);
+  // From the origin, so that lengths near 1e-8 are exact.
+  d.auxLine1 = draw::Line(0, 0, c.aux1Length, 0, d.auxLine1.common);
+  d.auxLine2 = draw::Line(0, 0, 0, c.aux2Length, d.auxLine2.common);
+  d.line.endX = d.line.startX;  // the dimension line is drawn even without a length
+  d.line.endY = d.line.startY;
+  return d;
+}
+
+// Fills a list with two ordinary entities and one dimension per case, and
+// answers the index entries and records the dissolve must append.
+struct Expectation {
+  std::vector<TEntJwwIndex> index;
+  std::vector<TEntJwwSen> lines;
+  std::vector<TEntJwwMoji> texts;
+  std::vector<TEntJwwTen> points;
+};
+
+Expectation FillList(TEntityList& list, int seedBase, bool referencePoints, std::size_t longest) {
+  list.Add(draw::Line(-1, -1, 1, 1));
+  list.Add(draw::Text(JString("keep"), 0, 0));
+  const std::vector<DimCase> cases = DimCases(longest);
+  std::vector<TEntJwwSunpo> dims;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    dims.push_back(DimensionFor(cases[i], seedBase + static_cast<int>(i)));
+    list.Add(dims.back());
+    if (i == 3) list.Add(draw::Point(9, 9));  // entities between dimensions stay where they are
+  }
+  Expectation e;
+  e.index = list.EntityIndex;
+  for (auto& entry : e.index) {
+    if (entry.kind == kDimension) entry.kind = kEmpty;
+  }
+  auto line = [&](const TEntJwwSen& part, const TEntJwwSunpo& d) {
+    e.lines.push_back(Expected(part, d, 0x2000));
+    e.index.push_back({kLine, static_cast<std::int32_t>(list.Lines.size() + e.lines.size() - 1)});
+  };
+  auto point = [&](const TEntJwwTen& part, const TEntJwwSunpo& d, bool reference) {
+    e.points.push_back(Expected(part, d, 0x0040));
+    if (reference) e.points.back().isTemporary = 1;
+    e.index.push_back(
+        {kPoint, static_cast<std::int32_t>(list.Points.size() + e.points.size() - 1)});
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const DimCase& c = cases[i];
+    const TEntJwwSunpo& d = dims[i];
+    line(d.line, d);
+    if (c.text) {
+      e.texts.push_back(Expected(d.text, d, 0x4010));
+      e.index.push_back(
+          {kText, static_cast<std::int32_t>(list.Texts.size() + e.texts.size() - 1)});
+    }
+    if (c.sxfMode == 0) continue;
+    if (c.aux1Length > 1e-8) line(d.auxLine1, d);
+    if (c.aux2Length > 1e-8) line(d.auxLine2, d);
+    point(d.point1, d, false);
+    point(d.point2, d, false);
+    if (referencePoints) {
+      point(d.point3, d, true);
+      point(d.point4, d, true);
+    }
+  }
+  return e;
+}
+
+void ExpectDissolved(const TEntityList& list, std::size_t lines0, std::size_t texts0,
+                     std::size_t points0, const Expectation& e) {
+  EXPECT_EQ(list.EntityIndex, e.index);
+  ASSERT_EQ(list.Lines.size(), lines0 + e.lines.size());
+  ASSERT_EQ(list.Texts.size(), texts0 + e.texts.size());
+  ASSERT_EQ(list.Points.size(), points0 + e.points.size());
+  for (std::size_t i = 0; i < e.lines.size(); ++i)
+    EXPECT_TRUE(Same(list.Lines[lines0 + i], e.lines[i])) << "line " << i;
+  for (std::size_t i = 0; i < e.texts.size(); ++i)
+    EXPECT_TRUE(Same(list.Texts[texts0 + i], e.texts[i])) << "text " << i;
+  for (std::size_t i = 0; i < e.points.size(); ++i)
+    EXPECT_TRUE(Same(list.Points[points0 + i], e.points[i])) << "point " << i;
+  EXPECT_EQ(list.DimensionCount, 0);
+  // The length the writer announces is the number of entries it writes.
+  EXPECT_EQ(list.CountSum(), std::count_if(list.EntityIndex.begin(), list.EntityIndex.end(),
+                                           [](const TEntJwwIndex& x) { return x.kind != kEmpty; }));
+}
+
+// Every case of the table, in the main list and in a block definition; what is
+// written loads again with the same entities and no dimension.
+TYPED_TEST(DissolveDocument, EveryCaseInTheMainListAndInADefinition) {
+  const std::size_t longest = test::LongestText<TypeParam>();
+  for (bool referencePoints : {false, true}) {
+    SCOPED_TRACE(referencePoints ? "reference points" : "no reference points");
+    typename TypeParam::Kit k, reread;
+    auto& doc = k.doc;
+    draw::New(doc, 600);
+    const Expectation main = FillList(doc, 0, referencePoints, longest);
+    draw::AddInsertion(doc, 3, 0, 0);
+    TEntJwwBlockDef& def = draw::AddBlockDef(doc, 3, "def");
+    const Expectation inDef = FillList(def, 50, referencePoints, longest);
+    const std::int32_t mainEntries = doc.EntityCount();
+    // The insertion joins the main list after its expectation was taken.
+    Expectation mainWithInsertion = main;
+    mainWithInsertion.index.insert(mainWithInsertion.index.begin() + mainEntries - 1,
+                                   TEntJwwIndex{kBlock, 0});
+
+    const DissolveResult r = DissolveDimensions(doc, referencePoints);
+    const std::string written = test::WrittenBuilt(doc, 600);
+    draw::ExpandParts(doc);
+    const auto n = static_cast<std::int64_t>(DimCases(longest).size());
+    EXPECT_EQ(r.dimensions, 2 * n);
+    // Each list held its dimensions, two ordinary entities and a point.
+    EXPECT_EQ(r.lines + r.texts + r.points,
+              static_cast<std::int64_t>(main.index.size() + inDef.index.size()) - 2 * (n + 3));
+    ExpectDissolved(doc, 1, 1, 1, mainWithInsertion);
+    ExpectDissolved(doc.BlockDefs[0], 1, 1, 1, inDef);
+    EXPECT_EQ(doc.Blocks[0].blockNumber, 3);
+
+    // The parts as copies in their arrays write what the parts wrote.
+    const std::string bytes = test::WrittenBuilt(doc, 600);
+    EXPECT_TRUE(test::SameBytes(bytes, written));
+    ASSERT_TRUE(test::LoadsBytes(reread.doc, bytes));
+    auto& again = reread.doc;
+    EXPECT_EQ(test::EntriesOf(again, kDimension), 0);
+    EXPECT_TRUE(again.Dimensions.empty());
+    const TEntityList* lists[][2] = {{&doc, &again}, {&doc.BlockDefs[0], &again.BlockDefs[0]}};
+    for (const auto& [before, after] : lists) {
+      // The empty entries are not written; everything else comes back in order.
+      ASSERT_EQ(after->Lines.size(), before->Lines.size());
+      ASSERT_EQ(after->Texts.size(), before->Texts.size());
+      ASSERT_EQ(after->Points.size(), before->Points.size());
+      for (std::size_t i = 0; i < before->Lines.size(); ++i)
+        EXPECT_TRUE(Same(after->Lines[i], before->Lines[i])) << i;
+      for (std::size_t i = 0; i < before->Texts.size(); ++i)
+        EXPECT_TRUE(Same(after->Texts[i], before->Texts[i])) << i;
+      for (std::size_t i = 0; i < before->Points.size(); ++i)
+        EXPECT_TRUE(Same(after->Points[i], before->Points[i])) << i;
+    }
+    EXPECT_TRUE(test::SameBytes(test::WrittenBuilt(again, 600), bytes));
+  }
+}
+
+// The reference points (point3 and point4) only with the option, and then as
+// temporary points whatever they held; point1 and point2 keep what they hold.
+// In memory, and through the file.
+TYPED_TEST(DissolveDocument, ReferencePointsExactlyWithTheOption) {
+  const std::int32_t held[][4] = {{1, 0, 0, 0}, {0, 1, 0, 5}};
+  for (const auto& temporary : held) {
+    for (bool option : {false, true}) {
+      SCOPED_TRACE(std::string(option ? "on, " : "off, ") + std::to_string(temporary[0]));
+      typename TypeParam::Kit k, reread;
+      draw::New(k.doc, 600);
+      TEntJwwSunpo d = Dimension(4, JString("1"), 1);
+      TEntJwwTen* points[] = {&d.point1, &d.point2, &d.point3, &d.point4};
+      for (int i = 0; i < 4; ++i) points[i]->isTemporary = temporary[i];
+      k.doc.Add(d);
+      DissolveDimensions(k.doc, option);
+      ASSERT_TRUE(test::LoadsBytes(reread.doc, test::WrittenBuilt(k.doc, 600)));
+      draw::ExpandParts(k.doc);
+      for (const TEntityList* list : {static_cast<const TEntityList*>(&k.doc),
+                                      static_cast<const TEntityList*>(&reread.doc)}) {
+        ASSERT_EQ(list->PointCount(), option ? 4 : 2);
+        for (std::size_t i = 0; i < list->Points.size(); ++i) {
+          EXPECT_EQ(list->Points[i].isTemporary, i < 2 ? temporary[i] : 1) << i;
+          EXPECT_EQ(list->Points[i].x, points[i]->x) << i;
+        }
+      }
+    }
+  }
+}
+
+// Dimensions in block definitions only, one of them nested in the other: each
+// definition's own list is dissolved, the main list stays as it was, and the
+// insertions still reach their definitions once written and read again.
+TYPED_TEST(DissolveDocument, WorksInEveryBlockDefinitionOnItsOwnList) {
+  typename TypeParam::Kit k, reread;
+  auto& doc = k.doc;
+  draw::New(doc, 420);
+  doc.Add(draw::Line(0, 0, 5, 5));
+  draw::AddInsertion(doc, 7, 1, 1);
+  TEntJwwBlockDef& outer = draw::AddBlockDef(doc, 7, "outer");
+  outer.Add(Dimension(1, JString("10"), 1));
+  draw::AddInsertion(outer, 8, 2, 2);
+  TEntJwwBlockDef& inner = draw::AddBlockDef(doc, 8, "inner");
+  inner.Add(draw::Point(1, 1));
+  inner.Add(Dimension(2, JString(" "), 0));
+  inner.Add(Dimension(3, JString("30"), 1));
+  const std::vector<TEntJwwIndex> mainIndex = doc.EntityIndex;
+
+  const DissolveResult r = DissolveDimensions(doc, true);
+  EXPECT_FALSE(HasDimensions(doc));
+  const std::string written = test::WrittenBuilt(doc, 420);
+  draw::ExpandParts(doc);
+  EXPECT_EQ(r.dimensions, 3);
+  EXPECT_EQ(doc.EntityIndex, mainIndex);
+  EXPECT_EQ(doc.LineCount(), 1);
+  EXPECT_EQ(doc.TextCount(), 0);
+  EXPECT_EQ(doc.PointCount(), 0);
+  EXPECT_EQ(doc.BlockCount(), 1);
+  EXPECT_EQ(doc.DimensionCount, 0);
+  EXPECT_EQ(doc.BlockDefs[0].EntityIndex,
+            (std::vector<TEntJwwIndex>{{kEmpty, 0}, {kBlock, 0}, {kLine, 0}, {kText, 0}, {kLine, 1},
+                                       {kLine, 2}, {kPoint, 0}, {kPoint, 1}, {kPoint, 2}, {kPoint, 3}}));
+  EXPECT_EQ(doc.BlockDefs[0].Blocks[0].blockNumber, 8);
+  EXPECT_EQ(doc.BlockDefs[1].EntityIndex,
+            (std::vector<TEntJwwIndex>{{kPoint, 0}, {kEmpty, 0}, {kEmpty, 1}, {kLine, 0}, {kLine, 1},
+                                       {kText, 0}, {kLine, 2}, {kLine, 3}, {kPoint, 1}, {kPoint, 2},
+                                       {kPoint, 3}, {kPoint, 4}}));
+  EXPECT_EQ(doc.BlockDefs[1].DimensionCount, 0);
+  EXPECT_EQ(doc.BlockDefs[1].Dimensions.size(), 2u);  // the records stay
+
+  // Written and read again: the main list holds what it held, the definitions
+  // their new entities, and the insertions still reach them.
+  ASSERT_TRUE(test::LoadsBytes(reread.doc, written));
+  const auto& again = reread.doc;
+  EXPECT_EQ(again.EntityCount(), 2);
+  EXPECT_EQ(again.LineCount(), 1);
+  EXPECT_EQ(again.BlockCount(), 1);
+  ASSERT_EQ(again.BlockDefCount(), 2);
+  EXPECT_EQ(again.BlockDefs[0].EntityCount(), 9);
+  EXPECT_EQ(again.BlockDefs[1].EntityCount(), 10);
+  ASSERT_EQ(again.BlockDefs[0].BlockCount(), 1);
+  EXPECT_EQ(again.Blocks[0].blockNumber, again.BlockDefs[0].number);
+  EXPECT_EQ(again.BlockDefs[0].Blocks[0].blockNumber, again.BlockDefs[1].number);
+  EXPECT_EQ(test::EntriesOf(again, kDimension), 0);
+}
+
+TYPED_TEST(DissolveDocument, ASecondDissolveChangesNothing) {
+  for (std::int32_t version : {600, 700}) {
+    SCOPED_TRACE(version);
+    typename TypeParam::Kit k;
+    draw::Sample(k.doc, version, 5);
+    EXPECT_EQ(DissolveDimensions(k.doc, true).dimensions, 6);
+    const std::string once = test::WrittenBuilt(k.doc, version);
+    const DissolveResult r = DissolveDimensions(k.doc, true);
+    EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
+    EXPECT_TRUE(test::SameBytes(test::WrittenBuilt(k.doc, version), once));
+  }
+}
+
+// What the writer makes of a dissolved document loads again, with no
+// dimension, at every version.
+TYPED_TEST(DissolveDocument, WrittenAndReadAgainHoldsNoDimension) {
+  for (std::int32_t version : TypeParam::kVersions) {
+    SCOPED_TRACE(version);
+    typename TypeParam::Kit k, reread;
+    auto& doc = k.doc;
+    draw::Sample(doc, version, 4);
+    ASSERT_TRUE(test::LoadsBytes(doc, test::WrittenBuilt(doc, version)));
+    const DissolveResult r = DissolveDimensions(doc, true);
+    EXPECT_EQ(r.dimensions, 5);
+    const std::string after = test::WrittenBuilt(doc, version);
+    // The parts as copies in their arrays write the same bytes.
+    draw::ExpandParts(doc);
+    EXPECT_TRUE(test::SameBytes(test::WrittenBuilt(doc, version), after));
+    ASSERT_TRUE(test::LoadsBytes(reread.doc, after));
+    auto& again = reread.doc;
+    EXPECT_EQ(test::EntriesOf(again, kDimension), 0);
+    EXPECT_EQ(again.LineCount(), doc.LineCount());
+    EXPECT_EQ(again.TextCount(), doc.TextCount());
+    EXPECT_EQ(again.PointCount(), doc.PointCount());
+    EXPECT_TRUE(test::SameBytes(test::WrittenBuilt(again, version), after));
+  }
+}
+
+// The real files hold no dimension: dissolving them must leave exactly what a
+// plain load and save writes.
+TYPED_TEST(DissolveDocument, WithoutDimensionsWritesWhatAPlainSaveWrites) {
+  const auto files = test::CorpusFiles(TypeParam::kCorpus);
+  if (files.empty()) GTEST_SKIP() << "no corpus";
+  for (const auto& path : files) {
+    SCOPED_TRACE(path.filename().string());
+    typename TypeParam::Kit k;
+    ASSERT_TRUE(test::Loads(k.doc, path));
+    const std::string plain = test::Written(k.doc, k.doc.Version());
+    for (bool option : {false, true}) {
+      ASSERT_TRUE(test::Loads(k.doc, path));
+      ASSERT_FALSE(HasDimensions(k.doc));
+      const DissolveResult r = DissolveDimensions(k.doc, option);
+      EXPECT_EQ(r.dimensions + r.lines + r.texts + r.points, 0);
+      EXPECT_TRUE(test::SameBytes(test::Written(k.doc, k.doc.Version()), plain));
+    }
+  }
 }
 
 }  // namespace

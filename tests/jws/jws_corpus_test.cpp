@@ -16,11 +16,7 @@
 namespace tessaly {
 namespace {
 
-std::string Written(const TJwsData& doc, std::int32_t version) {
-  StringSink sink;
-  doc.Write(sink, version);
-  return sink.bytes;
-}
+using test::Written;
 
 std::string Name(const std::filesystem::path& p) {
   return p.filename().string();

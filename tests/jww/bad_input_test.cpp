@@ -9,8 +9,9 @@
 #include <new>
 
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 #include "support/documents.h"
+#include "support/formats.h"
 #include "support/temp_dir.h"
 
 // The largest single allocation since the last reset, to show that untrusted
@@ -48,9 +49,8 @@ void operator delete[](void* p, std::size_t) noexcept {
 namespace tessaly::test {
 namespace {
 
-class BadInput : public ::testing::Test {
+class BadInput : public ::testing::Test, protected Drawing::Kit {
  protected:
-  BadInput() : images(store), doc(images) {}
 
   // Loads a copy of exactly these bytes, so that a read past the end is a read
   // past the allocation (seen by the address sanitizer).
@@ -70,10 +70,6 @@ class BadInput : public ::testing::Test {
     EXPECT_LT(largest, std::size_t{1} << 20) << last.message;
   }
 
-  TempDir dir;
-  MemoryImages store;
-  TBoundImages images;
-  TJwwData doc;
   LoadResult last;  // of the last Load
   std::size_t largest = 0;
 };
@@ -85,10 +81,8 @@ class BadInput : public ::testing::Test {
 // where another test already covers that layout.
 void CheckPrefixes(const std::string& file, const std::string& name, std::size_t samples = 400,
                    std::size_t headerStride = 1) {
-  TempDir dir;
-  MemoryImages imagesStore;
-  TBoundImages images(imagesStore);
-  TJwwData doc(images);
+  Drawing::Kit k;
+  TJwwData& doc = k.doc;
   const std::size_t headerEnd = WalkJwwHeader(file).end;
   const std::size_t rest = file.size() - std::min(file.size(), headerEnd + 64);
   // An odd stride, so that the samples do not all fall on the same field of records of even size.
@@ -116,27 +110,17 @@ void CheckPrefixes(const std::string& file, const std::string& name, std::size_t
       return;
     }
   }
-  EXPECT_TRUE(test::Loaded(doc.Load({reinterpret_cast<const std::uint8_t*>(file.data()), file.size()})));
+  EXPECT_TRUE(LoadsBytes(doc, file));
 }
 
 class CorpusPrefixes : public ::testing::TestWithParam<int> {};
 
 TEST_P(CorpusPrefixes, FailCleanly) {
-  const auto path = CorpusFiles("jww").at(static_cast<std::size_t>(GetParam()));
+  const auto& path = RealDrawings().at(static_cast<std::size_t>(GetParam()));
   CheckPrefixes(ReadFile(path), path.filename().string());
 }
 
-std::vector<int> CorpusIndices() {
-  std::vector<int> out;
-  for (std::size_t i = 0; i < CorpusFiles("jww").size(); ++i) out.push_back(static_cast<int>(i));
-  return out;
-}
-
-std::string PrefixName(const ::testing::TestParamInfo<int>& p) {
-  return "f" + std::to_string(p.param + 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(Jww, CorpusPrefixes, ::testing::ValuesIn(CorpusIndices()), PrefixName);
+INSTANTIATE_TEST_SUITE_P(Jww, CorpusPrefixes, ::testing::ValuesIn(RealDrawingIndices()), RealDrawingName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusPrefixes);
 
 TEST(BuiltPrefixes, FailCleanlyAtEveryVersion) {

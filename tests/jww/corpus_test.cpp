@@ -1,26 +1,20 @@
-// The real drawings: each loads, and written back at its own version it differs
-// from the original only where the writer normalises the header. The header is
-// compared value by value with a walker of the layout table; everything after
-// it must be identical.
+// The real drawings, with dimensions and without: each loads, and written back
+// at its own version it differs from the original only where the writer
+// normalises the header. The header is compared value by value with a walker of
+// the layout table; everything after it must be identical.
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <map>
 
 #include "archive/writer.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
+#include "support/entity_lists.h"
 #include "support/temp_dir.h"
 #include "support/documents.h"
 
 namespace tessaly::test {
 namespace {
-
-std::vector<int> CorpusIndices() {
-  std::vector<int> out;
-  for (std::size_t i = 0; i < CorpusFiles("jww").size(); ++i) out.push_back(static_cast<int>(i));
-  return out;
-}
 
 // Blank as the writer's test sees it: nothing but spaces, full-width spaces and
 // control characters (walked by character).
@@ -130,10 +124,9 @@ HeaderDiff CompareHeaders(std::string_view in, std::string_view out) {
 class Corpus : public ::testing::TestWithParam<int> {};
 
 TEST_P(Corpus, LoadsAndWritesBackWithOnlyTheHeaderNormalisations) {
-  const std::filesystem::path path = CorpusFiles("jww").at(static_cast<std::size_t>(GetParam()));
+  const std::filesystem::path& path = RealDrawings().at(static_cast<std::size_t>(GetParam()));
   SCOPED_TRACE(path.filename().string());
   const std::string original = ReadFile(path);
-  TempDir dir;
   MemoryImages imagesStore;
   TBoundImages images(imagesStore);
   TJwwData doc(images);
@@ -153,18 +146,16 @@ TEST_P(Corpus, LoadsAndWritesBackWithOnlyTheHeaderNormalisations) {
   }
   const std::size_t endIn = WalkJwwHeader(original).end;
   const std::size_t endOut = WalkJwwHeader(out.bytes).end;
-  EXPECT_EQ(FirstDifference(std::string_view(original).substr(endIn),
-                            std::string_view(out.bytes).substr(endOut)),
-            "identical");
+  EXPECT_TRUE(SameBytes(std::string_view(out.bytes).substr(endOut),
+                        std::string_view(original).substr(endIn)));
 
   // Idempotent: what was written loads, to the same model, and writes itself again.
   TJwwData again(images);
-  ASSERT_TRUE(test::Loaded(again.Load(
-      {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()})));
+  ASSERT_TRUE(LoadsBytes(again, out.bytes));
   EXPECT_EQ(Dump(again), Dump(doc));
   StringSink twice;
   again.Write(twice, v);
-  EXPECT_EQ(FirstDifference(twice.bytes, out.bytes), "identical");
+  EXPECT_TRUE(SameBytes(twice.bytes, out.bytes));
 
   // The UTF-16 drawings keep every string in that form.
   if (path.filename().string().find("-v700u-") != std::string::npos) {
@@ -173,22 +164,13 @@ TEST_P(Corpus, LoadsAndWritesBackWithOnlyTheHeaderNormalisations) {
   }
 }
 
-std::string CorpusName(const ::testing::TestParamInfo<int>& info) {
-  const std::string file =
-      CorpusFiles("jww").at(static_cast<std::size_t>(info.param)).filename().string();
-  // The leading number and version are ASCII ("001-v600-...").
-  std::string ascii;
-  for (char c : file.substr(0, file.find('-', 4)))
-    ascii += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return "f" + ascii;
-}
-
-INSTANTIATE_TEST_SUITE_P(Jww, Corpus, ::testing::ValuesIn(CorpusIndices()), CorpusName);
+INSTANTIATE_TEST_SUITE_P(Jww, Corpus, ::testing::ValuesIn(RealDrawingIndices()), RealDrawingName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(Corpus);
 
 TEST(CorpusPresent, SkipsWithoutTheCorpus) {
   if (CorpusDir().empty()) GTEST_SKIP() << "no corpus beside the checkout";
   EXPECT_FALSE(CorpusFiles("jww").empty());
+  EXPECT_FALSE(CorpusFiles("jww-dims").empty());
 }
 
 }  // namespace

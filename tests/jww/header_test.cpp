@@ -5,30 +5,19 @@
 
 #include "archive/writer.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 #include "support/byte_builder.h"
-#include "support/temp_dir.h"
 #include "support/documents.h"
+#include "support/formats.h"
 
 namespace tessaly::test {
 namespace {
 
-class HeaderTest : public ::testing::Test {
+class HeaderTest : public ::testing::Test, protected Drawing::Kit {
  protected:
-  HeaderTest() : images(store), doc(images) {}
-
   void Load(const Bytes& b) { ASSERT_TRUE(test::Loaded(doc.Load(b.span()))); }
   void Load(const std::string& b) { Load(Bytes().raw(b)); }
-  std::string Write(std::int32_t v) {
-    StringSink sink;
-    doc.Write(sink, v);
-    return sink.bytes;
-  }
-
-  TempDir dir;
-  MemoryImages store;
-  TBoundImages images;
-  TJwwData doc;
+  std::string Write(std::int32_t v) { return Written(doc, v); }
 };
 
 constexpr std::int32_t kVersions[] = {220, 223, 225, 230, 231, 300, 351, 420, 600, 700, 701};
@@ -91,7 +80,7 @@ TEST_F(HeaderTest, EveryVersionReadsItsLayoutAndWritesItBackUnchanged) {
       EXPECT_EQ(doc.TextKinds[9].color, SentinelInt(43, 9));
       EXPECT_EQ(h.textOffsetY[2], SentinelDouble(44, 10));  // the last value of the header
       EXPECT_EQ(h.textAlignOffsets, SentinelInt(44, 2));
-      EXPECT_EQ(FirstDifference(Write(v), file.bytes()), "identical");
+      EXPECT_TRUE(SameBytes(Write(v), file.bytes()));
     }
   }
 }
@@ -142,7 +131,7 @@ TEST_F(HeaderTest, ReservedFieldsAreWrittenAsZeros) {
     dirty.replace(w.Find(7, 0, i).offset, 4, Bytes().u32(0xA5A5A5A5u + i).bytes());
   dirty.replace(w.Find(9).offset, 4, Bytes().i32(-1).bytes());
   Load(dirty);
-  EXPECT_EQ(FirstDifference(Write(600), clean.bytes()), "identical");
+  EXPECT_TRUE(SameBytes(Write(600), clean.bytes()));
 }
 
 TEST_F(HeaderTest, MaximumLineWidthIsBoundedUpTo420) {
@@ -308,7 +297,7 @@ TEST_F(HeaderTest, ATableBelow420IsNotWrittenAndAHigherVersionGetsItFromTheDocum
   EXPECT_EQ(I32At(out, w.Find(42, 3, 0).offset), -1);
   EXPECT_EQ(I32At(out, w.Find(42, 20, 0).offset), static_cast<std::int32_t>(0xC3C3C3C3u));
   // And back at 351 the header is the one read.
-  EXPECT_EQ(FirstDifference(Write(351), EmptyJwwDrawing(351).bytes()), "identical");
+  EXPECT_TRUE(SameBytes(Write(351), EmptyJwwDrawing(351).bytes()));
 }
 
 }  // namespace

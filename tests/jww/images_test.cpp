@@ -10,7 +10,8 @@
 #include "archive/writer.h"
 #include "io/path_text.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
+#include "support/entity_lists.h"
 #include "support/documents.h"
 #include "support/temp_dir.h"
 
@@ -57,12 +58,7 @@ class Images : public ::testing::Test {
     listsEnd = b.size();
     b.u32(static_cast<std::uint32_t>(imgs.size()));  // image count
     for (const auto& i : imgs) {
-      if (i.name.wide) {
-        b.wstrBytes(i.name.bytes);
-      } else {
-        b.str(i.name.bytes);
-      }
-      b.i32(i.size != kDataSize ? i.size : static_cast<std::int32_t>(i.data.size()));
+      b.jstr(i.name).i32(i.size != kDataSize ? i.size : static_cast<std::int32_t>(i.data.size()));
       b.raw(i.data);
     }
     return b;
@@ -338,8 +334,7 @@ TEST_F(Images, Version700WithoutImagesReadsOnlyTheCount) {
   StringSink out;
   doc.Write(out, 600);
   TJwwData back(images);
-  EXPECT_TRUE(test::Loaded(back.Load(
-      {reinterpret_cast<const std::uint8_t*>(out.bytes.data()), out.bytes.size()})));
+  EXPECT_TRUE(LoadsBytes(back, out.bytes));
 }
 
 }  // namespace

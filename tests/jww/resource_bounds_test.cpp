@@ -19,7 +19,7 @@
 
 #include "dissolve/dissolve.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 #include "support/temp_dir.h"
 
 // The bytes allocated through operator new and not yet freed, and their peak
@@ -354,7 +354,6 @@ TEST_P(ResourceBounds, LoadAsExpectedWithinAMultipleOfTheFile) {
   if (const char* out = std::getenv("TESSALY_HOSTILE_OUT")) {
     WriteFile(fs::path(out) / (std::string(row.name) + ".jww"), file.view());
   }
-  TempDir dir;
   // A copy of exactly the file's bytes, so that a read past its end is seen by
   // the address sanitizer.
   std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[file.size()]);

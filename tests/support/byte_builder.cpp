@@ -1,5 +1,7 @@
 #include "support/byte_builder.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -99,6 +101,37 @@ std::string Utf16le(std::u16string_view units) {
   return out;
 }
 
+JString Sjis(std::string_view bytes) {
+  return JString(std::string(bytes), false);
+}
+
+JString Wide(std::u16string_view units) {
+  return JString(Utf16le(units), true);
+}
+
+std::string Hex(std::string_view bytes) {
+  std::string out;
+  char buf[4];
+  for (unsigned char c : bytes) {
+    std::snprintf(buf, sizeof buf, "%02X", c);
+    if (!out.empty()) out += ' ';
+    out += buf;
+  }
+  return out;
+}
+
+testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected) {
+  std::size_t i = 0;
+  while (i < actual.size() && i < expected.size() && actual[i] == expected[i]) ++i;
+  if (i == actual.size() && i == expected.size()) return testing::AssertionSuccess();
+  const std::size_t from = i < 8 ? 0 : i - 8;
+  return testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
+                                     << ", first difference at byte offset " << i << ": ["
+                                     << Hex(actual.substr(std::min(from, actual.size()), 24))
+                                     << "] instead of ["
+                                     << Hex(expected.substr(std::min(from, expected.size()), 24)) << "]";
+}
+
 namespace {
 
 // The sentinel values of one field, handed out in order.
@@ -110,7 +143,7 @@ struct Field {
   double D() { return SentinelDouble(number, doubles++); }
 };
 
-std::string Hex(int v) {
+std::string HexDigit(int v) {
   static const char kDigits[] = "0123456789ABCDEF";
   return std::string(1, kDigits[v & 15]);
 }
@@ -147,9 +180,9 @@ Bytes JwwHeader(std::int32_t v, const JwwHeaderOptions& o) {
   b.f64(f16.D()).f64(f16.D());                // 16 grid spacing
   b.f64(f17.D()).f64(f17.D());                // 17 grid origin
   for (int g = 0; g < 16; ++g) {              // 18 layer names, group-major
-    for (int l = 0; l < 16; ++l) text("L" + Hex(g) + "-" + Hex(l));
+    for (int l = 0; l < 16; ++l) text("L" + HexDigit(g) + "-" + HexDigit(l));
   }
-  for (int g = 0; g < 16; ++g) text("G" + Hex(g));  // 19 layer group names
+  for (int g = 0; g < 16; ++g) text("G" + HexDigit(g));  // 19 layer group names
   Field f20{20}, f21{21}, f22{22}, f23{23}, f24{24}, f25{25}, f26{26}, f27{27}, f28{28}, f29{29};
   b.f64(f20.D()).f64(f20.D()).i32(f20.I()).f64(f20.D());  // 20 shadow settings
   if (v >= 300) b.f64(f21.D()).f64(f21.D());              // 21 sky view

@@ -14,12 +14,16 @@
 // repeated here.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "text/jstring.h"
 
 namespace tessaly::test {
 
@@ -56,6 +60,8 @@ class Bytes {
   Bytes& wstr(std::u16string_view units);
   // The UTF-16 form from UTF-16LE bytes already laid out (two per unit).
   Bytes& wstrBytes(std::string_view utf16le);
+  // A string in the form it has: Shift-JIS bytes, or the Unicode form.
+  Bytes& jstr(const JString& s) { return s.wide ? wstrBytes(s.bytes) : str(s.bytes); }
   // A list length: uint16, or 0xFFFF and a uint32 from 65535 on.
   Bytes& count(std::uint32_t n);
   // A new-class record: 0xFFFF, the schema, a uint16 name length, the name.
@@ -79,6 +85,22 @@ class Bytes {
 
 // UTF-16LE bytes of a UTF-16 text.
 std::string Utf16le(std::u16string_view units);
+
+// Strings as the archive holds them: Shift-JIS bytes, or UTF-16 units.
+JString Sjis(std::string_view bytes);
+JString Wide(std::u16string_view units);
+
+// "00 FF 1A ..." for failure messages.
+std::string Hex(std::string_view bytes);
+
+// Bytes as a document loads them.
+inline std::span<const std::uint8_t> AsBytes(std::string_view s) {
+  return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+// Equal bytes, or their sizes and where they first differ, with the bytes
+// around that place.
+testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
 
 // The values the drawing header built below holds: every field has its own
 // values, so that a reader that is off by a field reads wrong numbers. The n-th

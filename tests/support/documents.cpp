@@ -10,6 +10,12 @@ namespace {
 template <typename Doc>
 std::int64_t Entries(Doc& doc, const std::filesystem::path& path, std::int32_t kind) {
   if (LoadFile(doc, path)) return -1;
+  return EntriesOf(doc, kind);
+}
+
+}  // namespace
+
+std::int64_t EntriesOf(const TEntityLists& doc, std::int32_t kind) {
   std::int64_t n = 0;
   auto count = [&](const TEntityList& l) {
     for (const auto& e : l.EntityIndex) n += e.kind == kind;
@@ -18,8 +24,6 @@ std::int64_t Entries(Doc& doc, const std::filesystem::path& path, std::int32_t k
   for (const auto& d : doc.BlockDefs) count(d);
   return n;
 }
-
-}  // namespace
 
 std::int64_t EntriesIn(const std::filesystem::path& path, std::int32_t kind) {
   if (UpperExtension(path) == ".JWS") {

@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "app/document_files.h"
+#include "archive/writer.h"
 #include "jww/images.h"
+#include "support/byte_builder.h"
 
 namespace tessaly::test {
 
@@ -38,16 +41,7 @@ inline testing::AssertionResult Loaded(const LoadResult& r) {
 // The same of bytes in memory.
 template <typename Doc>
 testing::AssertionResult LoadsBytes(Doc& doc, std::string_view bytes) {
-  const LoadResult r = doc.Load(std::span<const std::uint8_t>(
-      reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
-  if (!r) return testing::AssertionFailure() << r.message;
-  return testing::AssertionSuccess() << "loaded";
-}
-template <typename Doc>
-std::string LoadBytesError(Doc& doc, std::string_view bytes) {
-  return doc
-      .Load(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()))
-      .message;
+  return Loaded(doc.Load(AsBytes(bytes)));
 }
 
 // The data a store keeps under an image's name; "<none>" when it keeps none.
@@ -64,8 +58,33 @@ testing::AssertionResult Saves(const Doc& doc, const std::filesystem::path& path
   return testing::AssertionSuccess() << "saved";
 }
 
-// Loads a drawing (.jww) or a figure (.jws) and answers its entries of `kind`
-// in the main list and the definitions; -1 when it does not load.
+// The bytes a document writes at `version`.
+template <typename Doc>
+std::string Written(const Doc& doc, std::int32_t version) {
+  StringSink sink;
+  doc.Write(sink, version);
+  return sink.bytes;
+}
+
+// A document built in memory has not been through the post-load step that
+// numbers its block definitions; these run it first, as a load would have.
+template <typename Doc>
+std::string WrittenBuilt(Doc& doc, std::int32_t version) {
+  doc.BuildBlockTree();
+  return Written(doc, version);
+}
+// Saves at the document's version; throws std::runtime_error on failure.
+template <typename Doc>
+void SaveBuilt(Doc& doc, const std::filesystem::path& path) {
+  doc.BuildBlockTree();
+  if (Failure f = SaveFile(doc, path, doc.Version()))
+    throw std::runtime_error("cannot save " + path.string() + ": " + f.text);
+}
+
+// The entries of `kind` in the main list and the definitions.
+std::int64_t EntriesOf(const TEntityLists& doc, std::int32_t kind);
+// The same of a drawing (.jww) or a figure (.jws) loaded from a file; -1 when it
+// does not load.
 std::int64_t EntriesIn(const std::filesystem::path& path, std::int32_t kind);
 std::int64_t DimensionsIn(const std::filesystem::path& path);
 

@@ -4,8 +4,7 @@
 #include <stdexcept>
 #include <type_traits>
 
-#include "archive/writer.h"
-#include "support/temp_dir.h"
+#include "support/documents.h"
 
 namespace tessaly::test::draw {
 
@@ -102,18 +101,27 @@ TEntJwwBlockDef& AddBlockDef(TEntityLists& doc, std::int32_t number, const std::
   return d;
 }
 
-void NewDrawing(TJwwData& doc, std::int32_t version) {
+void New(TJwwData& doc, std::int32_t version) {
   doc.Clear();
   doc.Images().Clear();
   doc.Header.signature = std::string(TJwwData::kSignature);
   doc.Header.version = version;
 }
 
+void New(TJwsData& doc, std::int32_t version) {
+  doc.Clear();
+  doc.Header.Signature = std::string(TJwsData::kSignature);
+  doc.Header.Version = version;
+  doc.Header.HeaderReals1 = {-12.5, 40.25};
+  doc.Header.HeaderInts = {1, 2, 3, 4, 5, 6};
+  for (int i = 0; i < 10; ++i) doc.Header.HeaderReals2[static_cast<std::size_t>(i)] = i * 0.5;
+  for (int g = 0; g < 16; ++g) doc.LayerGroups[static_cast<std::size_t>(g)].scale = 10.0 + g;
+}
+
 void EmbedImage(TJwwData& doc, const std::string& name, const std::string& bytes) {
   TBoundImages& images = doc.Images();
   if (!images.Store()) throw std::runtime_error("EmbedImage: no store for images");
-  images.Store()->Put(name, false, std::span<const std::uint8_t>(
-                                       reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+  images.Store()->Put(name, false, AsBytes(bytes));
   TBindImageType img;
   img.name = JString(name);
   img.size = static_cast<std::int32_t>(bytes.size());
@@ -121,21 +129,13 @@ void EmbedImage(TJwwData& doc, const std::string& name, const std::string& bytes
   doc.Add(Text(JString("^@BM%temp%" + name + ",100,80,0,0,1,0"), 0, 0));
 }
 
-std::string WriteToBytes(TJwwData& doc, std::int32_t version) {
-  doc.BuildBlockTree();
-  StringSink sink;
-  doc.Write(sink, version);
-  return sink.bytes;
-}
+namespace {
 
-void SaveDrawing(TJwwData& doc, const std::filesystem::path& path) {
-  doc.BuildBlockTree();
-  if (Failure f = SaveFile(doc, path, doc.Header.version))
-    throw std::runtime_error("cannot save " + path.string() + ": " + f.text);
-}
-
-void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions) {
-  NewDrawing(doc, version);
+// The sample is the same in both formats but for the longest value each keeps.
+template <typename Doc>
+void SampleOf(Doc& doc, std::int32_t version, int dimensions) {
+  New(doc, version);
+  const std::size_t limit = Doc::FormatType::ReadRulesFor(version).textLimit;
   doc.Add(Line(0, 0, 100, 0, Common(1, 0, 0, 0, 2)));
   TEntJwwEnko arc;
   arc.common = Common(2, 0);
@@ -147,7 +147,8 @@ void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions) {
   doc.Add(Text(JString("plan"), 5, 5, Common(4, 1)));
   for (int i = 0; i < dimensions; ++i) {
     const bool sxf = version >= 420 && i % 2 == 1;
-    doc.Add(Dimension(i, JString(std::to_string(1000 + i)), sxf ? 1 : 0));
+    const std::string value = i == 0 ? std::string(limit ? limit : 300, '7') : std::to_string(1000 + i);
+    doc.Add(Dimension(i, JString(value), sxf ? 1 : 0));
   }
   TEntJwwSolid solid;
   solid.common = Common(5, 2);
@@ -160,12 +161,23 @@ void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions) {
   if (dimensions > 0) def.Add(Dimension(99, JString("900"), version >= 420 ? 1 : 0));
 }
 
+}  // namespace
+
+void Sample(TJwwData& doc, std::int32_t version, int dimensions) { SampleOf(doc, version, dimensions); }
+void Sample(TJwsData& doc, std::int32_t version, int dimensions) { SampleOf(doc, version, dimensions); }
+
 void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t version) {
   MemoryImages store;
   TBoundImages images(store);
   TJwwData doc(images);
-  SampleDrawing(doc, version, dimensions);
-  SaveDrawing(doc, path);
+  Sample(doc, version, dimensions);
+  SaveBuilt(doc, path);
+}
+
+void MakeFigure(const std::filesystem::path& path, int dimensions, std::int32_t version) {
+  TJwsData doc;
+  Sample(doc, version, dimensions);
+  SaveBuilt(doc, path);
 }
 
 void ExpandParts(TEntityList& list) {
@@ -173,18 +185,9 @@ void ExpandParts(TEntityList& list) {
   for (auto& e : list.EntityIndex) {
     if (e.kind != kDimensionPart) continue;
     ForEntry(parts, TEntJwwIndex(e), [&](std::int32_t kind, const auto& record) {
-      using Record = std::decay_t<decltype(record)>;
-      std::size_t at = 0;
-      if constexpr (std::is_same_v<Record, TEntJwwSen>) {
-        at = list.Lines.size(), list.Lines.push_back(record);
-      } else if constexpr (std::is_same_v<Record, TEntJwwMoji>) {
-        at = list.Texts.size(), list.Texts.push_back(record);
-      } else if constexpr (std::is_same_v<Record, TEntJwwTen>) {
-        at = list.Points.size(), list.Points.push_back(record);
-      } else {
-        ADD_FAILURE() << "a dimension part of kind " << kind;
-      }
-      e = {kind, static_cast<std::int32_t>(at)};
+      auto& array = list.ArrayOf<std::decay_t<decltype(record)>>();
+      array.push_back(record);
+      e = {kind, static_cast<std::int32_t>(array.size() - 1)};
     });
   }
   list.PartCount = 0;
@@ -193,39 +196,6 @@ void ExpandParts(TEntityList& list) {
 void ExpandParts(TEntityLists& doc) {
   ExpandParts(static_cast<TEntityList&>(doc));
   for (auto& d : doc.BlockDefs) ExpandParts(d);
-}
-
-std::int64_t DimensionEntries(const TEntityLists& doc) {
-  std::int64_t n = 0;
-  auto count = [&n](const TEntityList& l) {
-    for (const auto& e : l.EntityIndex) n += e.kind == kDimension;
-  };
-  count(doc);
-  for (const auto& d : doc.BlockDefs) count(d);
-  return n;
-}
-
-bool Same(const TEntJwwCommon& a, const TEntJwwCommon& b) {
-  return a.group == b.group && a.penStyle == b.penStyle && a.penColor == b.penColor &&
-         a.penWidth == b.penWidth && a.layer == b.layer && a.layerGroup == b.layerGroup &&
-         a.flags == b.flags;
-}
-
-bool Same(const TEntJwwSen& a, const TEntJwwSen& b) {
-  return Same(a.common, b.common) && a.startX == b.startX && a.startY == b.startY &&
-         a.endX == b.endX && a.endY == b.endY;
-}
-
-bool Same(const TEntJwwTen& a, const TEntJwwTen& b) {
-  return Same(a.common, b.common) && a.x == b.x && a.y == b.y && a.isTemporary == b.isTemporary &&
-         a.code == b.code && a.rotation == b.rotation && a.scale == b.scale;
-}
-
-bool Same(const TEntJwwMoji& a, const TEntJwwMoji& b) {
-  return Same(a.common, b.common) && a.startX == b.startX && a.startY == b.startY &&
-         a.endX == b.endX && a.endY == b.endY && a.textKind == b.textKind && a.sizeX == b.sizeX &&
-         a.sizeY == b.sizeY && a.spacing == b.spacing && a.angle == b.angle &&
-         a.fontName == b.fontName && a.text == b.text;
 }
 
 testing::AssertionResult SameFiles(const std::vector<std::pair<std::string, std::string>>& expected,

@@ -1,7 +1,7 @@
-// Drawings built in memory for tests: entities with distinct values in every
-// field, dimensions with all their parts, block definitions and embedded images,
-// added so that the arrays, the index and the counts stay in step as the reader
-// leaves them.
+// Drawings and figures built in memory for tests: entities with distinct values
+// in every field, dimensions with all their parts, block definitions and
+// embedded images, added through the lists' own Add so that the arrays, the
+// index and the counts stay in step as the reader leaves them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/document_files.h"
+#include "jws/jws_data.h"
 #include "jww/jww_data.h"
 
 namespace tessaly::test::draw {
@@ -39,25 +39,25 @@ TEntJwwSunpo Dimension(int seed, const JString& value, std::uint16_t sxfMode = 1
 void AddInsertion(TEntityList& list, std::int32_t number, double x, double y);
 TEntJwwBlockDef& AddBlockDef(TEntityLists& doc, std::int32_t number, const std::string& name);
 
-// Empties the document and sets the version it is written in.
-void NewDrawing(TJwwData& doc, std::int32_t version);
+// Empties the document and sets the version it is written in; a figure gets
+// header values of its own, so that a header written from the wrong fields shows.
+void New(TJwwData& doc, std::int32_t version);
+void New(TJwsData& doc, std::int32_t version);
 
 // An image embedded in a drawing of version 700 or later: its working file, its
 // entry, and a text in the main list that refers to it (so that it is written).
 void EmbedImage(TJwwData& doc, const std::string& name, const std::string& bytes);
 
-// The drawing's bytes as Save writes them (the post-load step is run first).
-std::string WriteToBytes(TJwwData& doc, std::int32_t version);
-// Saves at the document's version; throws std::runtime_error on failure.
-void SaveDrawing(TJwwData& doc, const std::filesystem::path& path);
-
-// A drawing of `version` with a few ordinary entities, `dimensions` dimensions in
-// the main list (half of them SXF from version 420 on) and one block definition,
-// used by the main list, holding a line and, when `dimensions` is not 0, one more
-// dimension.
-void SampleDrawing(TJwwData& doc, std::int32_t version, int dimensions);
-// That drawing saved as a file.
+// A document of `version` with a line, an arc, a point, a text, `dimensions`
+// dimensions in the main list (half of them SXF from version 420 on, the first
+// one with the longest value the format keeps: 255 bytes in a drawing, 300 of a
+// figure's), a solid and one block definition, used by the main list, holding a
+// line and, when `dimensions` is not 0, one more dimension.
+void Sample(TJwwData& doc, std::int32_t version, int dimensions);
+void Sample(TJwsData& doc, std::int32_t version, int dimensions);
+// That document saved as a file.
 void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t version = 600);
+void MakeFigure(const std::filesystem::path& path, int dimensions, std::int32_t version = 600);
 
 // Copies every dimension part a dissolve listed to the end of its kind's array
 // and points its entry there, as the written file gives the list back (the
@@ -65,15 +65,6 @@ void MakeDrawing(const std::filesystem::path& path, int dimensions, std::int32_t
 void ExpandParts(TEntityList& list);
 // The main list and every block definition.
 void ExpandParts(TEntityLists& doc);
-
-// The number of dimension entries left, in the main list and the definitions.
-std::int64_t DimensionEntries(const TEntityLists& doc);
-
-// Field-by-field equality of records.
-bool Same(const TEntJwwCommon& a, const TEntJwwCommon& b);
-bool Same(const TEntJwwSen& a, const TEntJwwSen& b);
-bool Same(const TEntJwwTen& a, const TEntJwwTen& b);
-bool Same(const TEntJwwMoji& a, const TEntJwwMoji& b);
 
 // Compares two snapshots of a folder (see Snapshot), naming the files that
 // are missing, new or changed rather than printing their bytes.

@@ -6,20 +6,13 @@
 #include <vector>
 
 #include "app/display.h"
+#include "support/byte_builder.h"
 
 namespace tessaly {
 namespace {
 
-// UTF-16 strings as the archive keeps them (UTF-16LE bytes).
-JString W(std::u16string_view units) {
-  JString s;
-  s.wide = true;
-  for (char16_t u : units) s.appendUnit(u);
-  return s;
-}
-JString S(std::string_view bytes) {
-  return JString(std::string(bytes), false);
-}
+using test::Sjis;
+using test::Wide;
 
 struct TextCase {
   std::string in;
@@ -124,53 +117,53 @@ TEST(CutShiftJis, KeepsWholeCharactersAndTakesATrailByteAlong) {
 TEST(Utf16Rules, WorkOnCodeUnits) {
   // A control character is a unit below 0x20; the full-width space is U+3000;
   // "^m" is two units; UTF-16 results keep their form.
-  EXPECT_EQ(RemoveSpaces(W(u"a\u3000b c\t")), W(u"abc"));
-  EXPECT_EQ(RemoveSpaces(W(u"\u3000 ")), W(u""));
-  EXPECT_TRUE(IsBlank(W(u"\u3000 \t")));
-  EXPECT_FALSE(IsBlank(W(u"\u3000a")));
-  EXPECT_TRUE(RemoveSpaces(W(u"")).wide);
-  EXPECT_EQ(SanitizeForWrite(W(u"A^mB")), W(u"AB"));
-  EXPECT_EQ(SanitizeForWrite(W(u"\r\n")), W(u" "));
-  EXPECT_EQ(SanitizeForWrite(W(u"")), W(u""));
-  EXPECT_EQ(SanitizeForWrite(W(u"\u8868^")), W(u"\u8868^"));
-  EXPECT_EQ(SanitizeOnRead(W(u"a\rb\u0001\u8868")), W(u"ab\u8868"));
+  EXPECT_EQ(RemoveSpaces(Wide(u"a\u3000b c\t")), Wide(u"abc"));
+  EXPECT_EQ(RemoveSpaces(Wide(u"\u3000 ")), Wide(u""));
+  EXPECT_TRUE(IsBlank(Wide(u"\u3000 \t")));
+  EXPECT_FALSE(IsBlank(Wide(u"\u3000a")));
+  EXPECT_TRUE(RemoveSpaces(Wide(u"")).wide);
+  EXPECT_EQ(SanitizeForWrite(Wide(u"A^mB")), Wide(u"AB"));
+  EXPECT_EQ(SanitizeForWrite(Wide(u"\r\n")), Wide(u" "));
+  EXPECT_EQ(SanitizeForWrite(Wide(u"")), Wide(u""));
+  EXPECT_EQ(SanitizeForWrite(Wide(u"\u8868^")), Wide(u"\u8868^"));
+  EXPECT_EQ(SanitizeOnRead(Wide(u"a\rb\u0001\u8868")), Wide(u"ab\u8868"));
   // The unit 0x0D20 is not a control character, though its low byte is.
-  EXPECT_EQ(SanitizeOnRead(W(u"\u0D20")), W(u"\u0D20"));
+  EXPECT_EQ(SanitizeOnRead(Wide(u"\u0D20")), Wide(u"\u0D20"));
   // The Shift-JIS overloads give the Shift-JIS rules.
-  EXPECT_EQ(SanitizeOnRead(S("A\x82")), S("A"));
-  EXPECT_EQ(SanitizeForWrite(S("A^mB")), S("AB"));
-  EXPECT_EQ(RemoveSpaces(S("a\x81\x40")), S("a"));
+  EXPECT_EQ(SanitizeOnRead(Sjis("A\x82")), Sjis("A"));
+  EXPECT_EQ(SanitizeForWrite(Sjis("A^mB")), Sjis("AB"));
+  EXPECT_EQ(RemoveSpaces(Sjis("a\x81\x40")), Sjis("a"));
 }
 
 TEST(CleaningShortcuts, AgreeWithTheCleaningRules) {
   // The reader cleans in place and the writer skips cleaning a clean string: both
   // must give what the plain rules give.
   const JString cases[] = {
-      S(""),
-      S("abc"),
-      S("A^mB"),
-      S("^"),
-      S("a^"),
-      S("\r\n"),
-      S("\x82"),
-      S("ab\x82"),
-      S("\x81^m"),
-      S("\x82\x0D"
+      Sjis(""),
+      Sjis("abc"),
+      Sjis("A^mB"),
+      Sjis("^"),
+      Sjis("a^"),
+      Sjis("\r\n"),
+      Sjis("\x82"),
+      Sjis("ab\x82"),
+      Sjis("\x81^m"),
+      Sjis("\x82\x0D"
         "A"),
-      S("^^mm"),
-      S("\t"),
-      S("\xE0\x40\xFD"),
-      S(" "),
-      S("\x81\x40"),
-      W(u""),
-      W(u"abc"),
-      W(u"A^mB"),
-      W(u"\r\n"),
-      W(u"\u8868^"),
-      W(u"^"),
-      W(u"a\u0001b"),
-      W(u"\u0D20"),
-      W(u"^m"),
+      Sjis("^^mm"),
+      Sjis("\t"),
+      Sjis("\xE0\x40\xFD"),
+      Sjis(" "),
+      Sjis("\x81\x40"),
+      Wide(u""),
+      Wide(u"abc"),
+      Wide(u"A^mB"),
+      Wide(u"\r\n"),
+      Wide(u"\u8868^"),
+      Wide(u"^"),
+      Wide(u"a\u0001b"),
+      Wide(u"\u0D20"),
+      Wide(u"^m"),
   };
   for (const JString& c : cases) {
     JString inPlace = c;
@@ -181,42 +174,42 @@ TEST(CleaningShortcuts, AgreeWithTheCleaningRules) {
 }
 
 TEST(JStringAscii, KeepsTheFormItIsAskedFor) {
-  EXPECT_EQ(JString::Ascii("Color_20", false), S("Color_20"));
-  EXPECT_EQ(JString::Ascii("Color_20", true), W(u"Color_20"));
-  EXPECT_EQ(W(u"ab").units(), 2u);
-  EXPECT_EQ(W(u"\u8868").unit(0), 0x8868);
+  EXPECT_EQ(JString::Ascii("Color_20", false), Sjis("Color_20"));
+  EXPECT_EQ(JString::Ascii("Color_20", true), Wide(u"Color_20"));
+  EXPECT_EQ(Wide(u"ab").units(), 2u);
+  EXPECT_EQ(Wide(u"\u8868").unit(0), 0x8868);
 }
 
 TEST(DecodeForMatch, AsciiMatchesAcrossFormsAndNothingElseDoes) {
   using V = std::vector<std::uint32_t>;
-  EXPECT_EQ(DecodeForMatch(S("a.Bmp"), true), (V{'A', '.', 'B', 'M', 'P'}));
-  EXPECT_EQ(DecodeForMatch(S("a.Bmp"), false), (V{'a', '.', 'B', 'm', 'p'}));
-  EXPECT_EQ(DecodeForMatch(W(u"a.Bmp"), true), DecodeForMatch(S("a.bmp"), true));
+  EXPECT_EQ(DecodeForMatch(Sjis("a.Bmp"), true), (V{'A', '.', 'B', 'M', 'P'}));
+  EXPECT_EQ(DecodeForMatch(Sjis("a.Bmp"), false), (V{'a', '.', 'B', 'm', 'p'}));
+  EXPECT_EQ(DecodeForMatch(Wide(u"a.Bmp"), true), DecodeForMatch(Sjis("a.bmp"), true));
   // A two-byte character whose trail byte is 'a' stays whole and is not upper-cased.
-  EXPECT_NE(DecodeForMatch(S("\x83\x61"), true), DecodeForMatch(S("\x83\x41"), true));
-  EXPECT_EQ(DecodeForMatch(S("\x83\x61"), true).size(), 1u);
+  EXPECT_NE(DecodeForMatch(Sjis("\x83\x61"), true), DecodeForMatch(Sjis("\x83\x41"), true));
+  EXPECT_EQ(DecodeForMatch(Sjis("\x83\x61"), true).size(), 1u);
   // A Shift-JIS character matches no UTF-16 unit, not even the one it stands for.
-  const V sjis = DecodeForMatch(S("\x95\x5C"), true);  // "hyou" in Shift-JIS
-  const V wide = DecodeForMatch(W(u"\u8868"), true);   // the same character in UTF-16
+  const V sjis = DecodeForMatch(Sjis("\x95\x5C"), true);  // "hyou" in Shift-JIS
+  const V wide = DecodeForMatch(Wide(u"\u8868"), true);   // the same character in UTF-16
   ASSERT_EQ(sjis.size(), 1u);
   ASSERT_EQ(wide.size(), 1u);
   EXPECT_NE(sjis[0], wide[0]);
   // A lone byte 0x80-0xFF and a trailing lead byte match no unit either.
-  for (const V& v : {DecodeForMatch(S("\xA1"), true), DecodeForMatch(S("\x82"), true)}) {
+  for (const V& v : {DecodeForMatch(Sjis("\xA1"), true), DecodeForMatch(Sjis("\x82"), true)}) {
     ASSERT_EQ(v.size(), 1u);
     EXPECT_GT(v[0], 0xFFFFu);
   }
   // Non-ASCII UTF-16 units are not upper-cased (full-width a stays).
-  EXPECT_EQ(DecodeForMatch(W(u"\uFF41"), true), V{0xFF41});
+  EXPECT_EQ(DecodeForMatch(Wide(u"\uFF41"), true), V{0xFF41});
 }
 
 TEST(Utf16ToUtf8, EncodesAndRejectsLoneSurrogates) {
   std::string out;
-  ASSERT_TRUE(Utf16ToUtf8(W(u"a\u00E9\u8868"), out));
+  ASSERT_TRUE(Utf16ToUtf8(Wide(u"a\u00E9\u8868"), out));
   EXPECT_EQ(out, "a\xC3\xA9\xE8\xA1\xA8");
-  ASSERT_TRUE(Utf16ToUtf8(W(u"\U0001F600"), out));
+  ASSERT_TRUE(Utf16ToUtf8(Wide(u"\U0001F600"), out));
   EXPECT_EQ(out, "\xF0\x9F\x98\x80");
-  ASSERT_TRUE(Utf16ToUtf8(W(u""), out));
+  ASSERT_TRUE(Utf16ToUtf8(Wide(u""), out));
   EXPECT_EQ(out, "");
   JString lone;
   lone.wide = true;
@@ -230,16 +223,16 @@ TEST(Utf16ToUtf8, EncodesAndRejectsLoneSurrogates) {
 
 TEST(ToDisplay, ConvertsForTheTerminalAndEscapesTheRest) {
   const std::pair<JString, std::string> cases[] = {
-      {S("abc"), "abc"},
-      {S("\x95\x5C"), "\xE8\xA1\xA8"},  // Shift-JIS "hyou"
-      {S("\xB1"), "\xEF\xBD\xB1"},      // half-width katakana a
-      {S("a\x01z"), "a\\x01z"},         // control character
-      {S("\x7F"), "\\x7F"},
-      {S("ab\x82"), "ab\\x82"},       // a lead byte at the end
-      {S("\x85\x40"), "\\x85\\x40"},  // not assigned in code page 932
-      {W(u"\u8868.png"), "\xE8\xA1\xA8.png"},
-      {W(u"a\u0001"), "a\\u0001"},
-      {W(u"\U0001F600"), "\xF0\x9F\x98\x80"},
+      {Sjis("abc"), "abc"},
+      {Sjis("\x95\x5C"), "\xE8\xA1\xA8"},  // Shift-JIS "hyou"
+      {Sjis("\xB1"), "\xEF\xBD\xB1"},      // half-width katakana a
+      {Sjis("a\x01z"), "a\\x01z"},         // control character
+      {Sjis("\x7F"), "\\x7F"},
+      {Sjis("ab\x82"), "ab\\x82"},       // a lead byte at the end
+      {Sjis("\x85\x40"), "\\x85\\x40"},  // not assigned in code page 932
+      {Wide(u"\u8868.png"), "\xE8\xA1\xA8.png"},
+      {Wide(u"a\u0001"), "a\\u0001"},
+      {Wide(u"\U0001F600"), "\xF0\x9F\x98\x80"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(ToDisplay(in), out);
   JString lone;

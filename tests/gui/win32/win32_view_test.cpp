@@ -164,10 +164,7 @@ struct Fixture {
   const TForm1& f1() { return view->Form1(); }
   const TForm2& f2() { return view->Form2(); }
   fs::path Drawing(const fs::path& p, int dimensions) {
-    TBoundImages images;
-    TJwwData doc(images);
-    test::draw::SampleDrawing(doc, 600, dimensions);
-    test::draw::SaveDrawing(doc, p);
+    test::draw::MakeDrawing(p, dimensions);
     return p;
   }
 };

@@ -6,9 +6,8 @@
 #include "archive/writer.h"
 #include "entities/entity_list.h"
 #include "jww/jww_data.h"
-#include "jww/jww_test_util.h"
+#include "support/entity_lists.h"
 #include "support/drawing_builder.h"
-#include "support/temp_dir.h"
 #include "support/documents.h"
 
 namespace tessaly::test {
@@ -22,12 +21,8 @@ TEntJwwBlock Insert(std::int32_t number, std::int32_t group = 0) {
   return b;
 }
 
-TEntJwwBlockDef& Def(TEntityLists& l, std::int32_t number, std::string name = "") {
-  TEntJwwBlockDef d;
-  d.number = number;
-  d.name = Sjis(name.empty() ? "d" + std::to_string(number) : name);
-  l.BlockDefs.push_back(d);
-  return l.BlockDefs.back();
+TEntJwwBlockDef& Def(TEntityLists& l, std::int32_t number, const std::string& name = "") {
+  return draw::AddBlockDef(l, number, name.empty() ? "d" + std::to_string(number) : name);
 }
 
 std::vector<bool> Used(const TEntityLists& l) {
@@ -169,7 +164,6 @@ TEST(BlockTree, FortyLevelsEachInsertingTheNextTwiceLoadQuickly) {
   }
   Bytes file = JwwHeader(v);
   ListEncoder(file, v).Lists(m);
-  TempDir dir;
   MemoryImages imagesStore;
   TBoundImages images(imagesStore);
   TJwwData doc(images);
@@ -179,7 +173,7 @@ TEST(BlockTree, FortyLevelsEachInsertingTheNextTwiceLoadQuickly) {
   for (const auto& d : doc.BlockDefs) EXPECT_TRUE(d.used);
   StringSink out;
   doc.Write(out, v);
-  EXPECT_EQ(FirstDifference(out.bytes, file.bytes()), "identical");
+  EXPECT_TRUE(SameBytes(out.bytes, file.bytes()));
 }
 
 TEST(BlockTree, WrittenCountIsEveryDefinition) {
@@ -196,7 +190,7 @@ TEST(BlockTree, WrittenCountIsEveryDefinition) {
   l.WriteLists(w, WriteRules{600, 600, false});
   w.Flush();
   TEntityLists back;
-  ArchiveReader r({reinterpret_cast<const std::uint8_t*>(sink.bytes.data()), sink.bytes.size()});
+  ArchiveReader r(AsBytes(sink.bytes));
   back.ReadLists(r, ReadRules{600, 255, 2048});
   EXPECT_TRUE(r.atEnd());
   ASSERT_EQ(back.BlockDefCount(), 3);
@@ -217,11 +211,10 @@ TEST(BlockTree, RunsAfterALoadThatFailedInTheDefinitions) {
   Bytes file = JwwHeader(600);
   ListEncoder(file, 600).Lists(m);
   const std::string cut = file.bytes().substr(0, file.size() - 10);
-  TempDir dir;
   MemoryImages imagesStore;
   TBoundImages images(imagesStore);
   TJwwData doc(images);
-  EXPECT_FALSE(doc.Load({reinterpret_cast<const std::uint8_t*>(cut.data()), cut.size()}));
+  EXPECT_FALSE(doc.Load(AsBytes(cut)));
   ASSERT_GE(doc.BlockDefCount(), 1);
   EXPECT_TRUE(doc.BlockDefs[0].used);
   EXPECT_EQ(doc.BlockTreeCount(), 1);

@@ -1,9 +1,11 @@
-#include "jww/jww_test_util.h"
+#include "jww/drawing_bytes.h"
 
-#include <cstdio>
+#include <cctype>
 #include <cstring>
-#include <sstream>
 #include <stdexcept>
+
+#include "support/entity_lists.h"
+#include "support/temp_dir.h"
 
 namespace tessaly::test {
 namespace {
@@ -117,69 +119,6 @@ std::size_t StringSize(std::string_view f, std::size_t at, std::size_t* payload,
   return p + n - at;
 }
 
-std::string G(double d) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", d);
-  return buf;
-}
-
-std::string S(const JString& s) {
-  return std::string(s.wide ? "w\"" : "\"") + Hex(s.bytes) + "\"";
-}
-
-std::string C(const TEntJwwCommon& c) {
-  std::ostringstream o;
-  o << "{g" << c.group << " s" << int(c.penStyle) << " c" << c.penColor << " w" << c.penWidth
-    << " l" << c.layer << " lg" << c.layerGroup << " f" << c.flags << "}";
-  return o.str();
-}
-
-std::string D(const TEntJwwSen& e) {
-  return "line " + C(e.common) + " " + G(e.startX) + " " + G(e.startY) + " " + G(e.endX) + " " +
-         G(e.endY);
-}
-std::string D(const TEntJwwEnko& e) {
-  return "arc " + C(e.common) + " " + G(e.centerX) + " " + G(e.centerY) + " " + G(e.radius) + " " +
-         G(e.startAngle) + " " + G(e.arcAngle) + " " + G(e.tiltAngle) + " " + G(e.flatness) + " " +
-         std::to_string(e.fullCircle);
-}
-std::string D(const TEntJwwTen& e) {
-  std::string s =
-      "point " + C(e.common) + " " + G(e.x) + " " + G(e.y) + " t" + std::to_string(e.isTemporary);
-  if (e.common.penStyle == 100)
-    s += " code" + std::to_string(e.code) + " " + G(e.rotation) + " " + G(e.scale);
-  return s;
-}
-std::string D(const TEntJwwMoji& e) {
-  return "text " + C(e.common) + " " + G(e.startX) + " " + G(e.startY) + " " + G(e.endX) + " " +
-         G(e.endY) + " k" + std::to_string(e.textKind) + " " + G(e.sizeX) + " " + G(e.sizeY) + " " +
-         G(e.spacing) + " " + G(e.angle) + " font" + S(e.fontName) + " text" + S(e.text);
-}
-std::string D(const TEntJwwSunpo& e) {
-  return "dimension " + C(e.common) + "\n    " + D(e.line) + "\n    " + D(e.text) + "\n    sxf" +
-         std::to_string(e.sxfMode) + "\n    " + D(e.auxLine1) + "\n    " + D(e.auxLine2) +
-         "\n    " + D(e.point1) + "\n    " + D(e.point2) + "\n    " + D(e.point3) + "\n    " +
-         D(e.point4);
-}
-std::string D(const TEntJwwSolid& e) {
-  std::string s = "solid " + C(e.common);
-  for (double d : e.corners) s += " " + G(d);
-  return s + " rgb" + std::to_string(e.color);
-}
-std::string D(const TEntJwwBlock& e) {
-  return "block " + C(e.common) + " " + G(e.x) + " " + G(e.y) + " " + G(e.scaleX) + " " +
-         G(e.scaleY) + " " + G(e.rotation) + " #" + std::to_string(e.blockNumber);
-}
-
-template <typename T>
-void Put(std::string& out, const std::vector<T>& array, std::int32_t index) {
-  if (index < 0 || static_cast<std::size_t>(index) >= array.size()) {
-    out += "  <index " + std::to_string(index) + " outside>\n";
-  } else {
-    out += "  " + D(array[index]) + "\n";
-  }
-}
-
 }  // namespace
 
 const HeaderItem& HeaderWalk::Find(int field, int entry, int sub, int pass) const {
@@ -245,182 +184,6 @@ double F64At(std::string_view f, std::size_t offset) {
 std::string Splice(std::string_view f, const HeaderItem& item, std::string_view replacement) {
   return std::string(f.substr(0, item.offset)) + std::string(replacement) +
          std::string(f.substr(item.offset + item.size));
-}
-
-std::string Dump(const TEntityList& l) {
-  std::string out;
-  for (const auto& ix : l.EntityIndex) {
-    switch (ix.kind) {
-      case kLine:
-        Put(out, l.Lines, ix.index);
-        break;
-      case kArc:
-        Put(out, l.Arcs, ix.index);
-        break;
-      case kPoint:
-        Put(out, l.Points, ix.index);
-        break;
-      case kText:
-        Put(out, l.Texts, ix.index);
-        break;
-      case kDimension:
-        Put(out, l.Dimensions, ix.index);
-        break;
-      case kSolid:
-        Put(out, l.Solids, ix.index);
-        break;
-      case kBlock:
-        Put(out, l.Blocks, ix.index);
-        break;
-      default:
-        out += "  <empty>\n";
-        break;
-    }
-  }
-  out += "  counts " + std::to_string(l.LineCount()) + " " + std::to_string(l.ArcCount()) + " " +
-         std::to_string(l.PointCount()) + " " + std::to_string(l.TextCount()) + " " +
-         std::to_string(l.DimensionCount) + " " + std::to_string(l.SolidCount()) + " " +
-         std::to_string(l.BlockCount()) + "\n";
-  return out;
-}
-
-std::string Dump(const TEntityLists& lists) {
-  std::string out = "main list\n" + Dump(static_cast<const TEntityList&>(lists));
-  for (std::size_t i = 0; i < lists.BlockDefs.size(); ++i) {
-    const auto& d = lists.BlockDefs[i];
-    out += "definition " + std::to_string(i) + " " + C(d.common) + " #" + std::to_string(d.number) +
-           " ref" + std::to_string(d.referenced) + " time" + std::to_string(d.time) + " name" +
-           S(d.name) + "\n" + Dump(d);
-  }
-  return out;
-}
-
-void ListEncoder::Tag(std::string_view className) {
-  for (const auto& [name, index] : classes_) {
-    if (name == className) {
-      b_.classRef(index);
-      return;
-    }
-  }
-  b_.newClass(static_cast<std::uint16_t>(v_ & 0xFFFF), className);
-  classes_.emplace_back(std::string(className), counter_++);
-}
-
-void ListEncoder::Common(const TEntJwwCommon& c) {
-  b_.common({c.group, c.penStyle, c.penColor, c.penWidth, c.layer, c.layerGroup, c.flags}, v_);
-}
-
-void ListEncoder::String(const JString& s) {
-  if (s.wide) {
-    b_.wstrBytes(s.bytes);
-  } else {
-    b_.str(s.bytes);
-  }
-}
-
-void ListEncoder::Body(const TEntJwwSen& e) {
-  Common(e.common);
-  b_.f64(e.startX).f64(e.startY).f64(e.endX).f64(e.endY);
-}
-
-void ListEncoder::Body(const TEntJwwEnko& e) {
-  Common(e.common);
-  b_.f64(e.centerX).f64(e.centerY).f64(e.radius).f64(e.startAngle).f64(e.arcAngle).f64(e.tiltAngle);
-  b_.f64(e.flatness).i32(e.fullCircle);
-}
-
-void ListEncoder::Body(const TEntJwwTen& e) {
-  Common(e.common);
-  b_.f64(e.x).f64(e.y).i32(e.isTemporary);
-  if (e.common.penStyle == 100) b_.i32(e.code).f64(e.rotation).f64(e.scale);
-}
-
-void ListEncoder::Body(const TEntJwwMoji& e) {
-  Common(e.common);
-  b_.f64(e.startX).f64(e.startY).f64(e.endX).f64(e.endY).i32(e.textKind);
-  b_.f64(e.sizeX).f64(e.sizeY).f64(e.spacing).f64(e.angle);
-  String(e.fontName);
-  String(e.text);
-}
-
-void ListEncoder::Body(const TEntJwwSunpo& e) {
-  Common(e.common);
-  Body(e.line);
-  Body(e.text);
-  if (v_ >= 420) {
-    b_.u16(e.sxfMode);
-    Body(e.auxLine1);
-    Body(e.auxLine2);
-    Body(e.point1);
-    Body(e.point2);
-    Body(e.point3);
-    Body(e.point4);
-  }
-}
-
-void ListEncoder::Body(const TEntJwwSolid& e) {
-  Common(e.common);
-  for (double d : e.corners) b_.f64(d);
-  if (e.common.penColor == 10) b_.i32(e.color);
-}
-
-void ListEncoder::Body(const TEntJwwBlock& e) {
-  Common(e.common);
-  b_.f64(e.x).f64(e.y).f64(e.scaleX).f64(e.scaleY).f64(e.rotation).i32(e.blockNumber);
-}
-
-void ListEncoder::Entity(const TEntityList& l, const TEntJwwIndex& ix) {
-  switch (ix.kind) {
-    case kLine:
-      Tag("CDataSen");
-      Body(l.Lines[ix.index]);
-      break;
-    case kArc:
-      Tag("CDataEnko");
-      Body(l.Arcs[ix.index]);
-      break;
-    case kPoint:
-      Tag("CDataTen");
-      Body(l.Points[ix.index]);
-      break;
-    case kText:
-      Tag("CDataMoji");
-      Body(l.Texts[ix.index]);
-      break;
-    case kDimension:
-      Tag("CDataSunpou");
-      Body(l.Dimensions[ix.index]);
-      break;
-    case kSolid:
-      Tag("CDataSolid");
-      Body(l.Solids[ix.index]);
-      break;
-    case kBlock:
-      Tag("CDataBlock");
-      Body(l.Blocks[ix.index]);
-      break;
-    default:
-      throw std::logic_error("empty entry");
-  }
-  Object();
-}
-
-void ListEncoder::List(const TEntityList& l) {
-  b_.count(static_cast<std::uint32_t>(l.EntityIndex.size()));
-  for (const auto& ix : l.EntityIndex) Entity(l, ix);
-}
-
-void ListEncoder::Lists(const TEntityLists& lists) {
-  List(lists);
-  b_.count(static_cast<std::uint32_t>(lists.BlockDefs.size()));
-  for (const auto& d : lists.BlockDefs) {
-    Tag("CDataList");
-    Common(d.common);
-    b_.i32(d.number).i32(d.referenced).i32(d.time);
-    String(d.name);
-    Object();
-    List(d);
-  }
 }
 
 BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
@@ -521,32 +284,28 @@ BuiltDrawing BuildSampleDrawing(std::int32_t v, bool wideHeader) {
   return out;
 }
 
-JString Sjis(std::string_view bytes) {
-  return JString(std::string(bytes), false);
-}
-JString Wide(std::u16string_view units) {
-  return JString(Utf16le(units), true);
+const std::vector<std::filesystem::path>& RealDrawings() {
+  static const std::vector<std::filesystem::path> files = [] {
+    std::vector<std::filesystem::path> all = CorpusFiles("jww");
+    for (auto& f : CorpusFiles("jww-dims")) all.push_back(std::move(f));
+    return all;
+  }();
+  return files;
 }
 
-std::string Hex(std::string_view bytes) {
-  std::string out;
-  char buf[4];
-  for (unsigned char c : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X", c);
-    if (!out.empty()) out += ' ';
-    out += buf;
-  }
+std::vector<int> RealDrawingIndices() {
+  std::vector<int> out;
+  for (std::size_t i = 0; i < RealDrawings().size(); ++i) out.push_back(static_cast<int>(i));
   return out;
 }
 
-std::string FirstDifference(std::string_view a, std::string_view b) {
-  std::size_t i = 0;
-  while (i < a.size() && i < b.size() && a[i] == b[i]) ++i;
-  if (i == a.size() && i == b.size()) return "identical";
-  std::size_t from = i < 8 ? 0 : i - 8;
-  return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) +
-         ", first difference at " + std::to_string(i) + ": [" + Hex(a.substr(from, 24)) + "] vs [" +
-         Hex(b.substr(from, 24)) + "]";
+std::string RealDrawingName(const testing::TestParamInfo<int>& info) {
+  const std::filesystem::path& path = RealDrawings().at(static_cast<std::size_t>(info.param));
+  const std::string file = path.filename().string();
+  std::string ascii = path.parent_path().filename() == "jww" ? "f" : "dims";
+  for (char c : file.substr(0, file.find('-', 4)))
+    ascii += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return ascii;
 }
 
 }  // namespace tessaly::test

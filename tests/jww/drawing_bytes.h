@@ -1,16 +1,17 @@
-// Helpers for the drawing tests: a walker of the header layout, written from the
-// format's layout table on its own (not from the reader), a readable dump of the
-// entity lists for model comparisons, and an encoder of records into the bytes of
-// the format, independent of the writer.
+// Drawings spelt out byte by byte, independently of the reader and the writer:
+// a walker of the header layout, written from the format's layout table on its
+// own, and a whole drawing with every kind of record built at any version.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "entities/entity_list.h"
-#include "jww/jww_data.h"
 #include "support/byte_builder.h"
 
 namespace tessaly::test {
@@ -48,46 +49,6 @@ std::int32_t I32At(std::string_view file, std::size_t offset);
 double F64At(std::string_view file, std::size_t offset);
 std::string Splice(std::string_view file, const HeaderItem& item, std::string_view replacement);
 
-// Every field of every record of the lists, one line per record, for EXPECT_EQ.
-std::string Dump(const TEntityList& list);
-std::string Dump(const TEntityLists& lists);  // main list, then each definition
-
-// The format's bytes of records and lists, with the class tags of the archive
-// (a new class the first time, then references; one counter for classes and
-// objects). Values are written as they are, without any normalisation.
-class ListEncoder {
- public:
-  ListEncoder(Bytes& out, std::int32_t version) : b_(out), v_(version) {}
-
-  void Tag(std::string_view className);
-  void Object() { ++counter_; }
-  std::uint32_t counter() const { return counter_; }
-
-  void Body(const TEntJwwSen& e);
-  void Body(const TEntJwwEnko& e);
-  void Body(const TEntJwwTen& e);
-  void Body(const TEntJwwMoji& e);
-  void Body(const TEntJwwSunpo& e);
-  void Body(const TEntJwwSolid& e);
-  void Body(const TEntJwwBlock& e);
-  void Common(const TEntJwwCommon& c);
-  void String(const JString& s);
-
-  // A tagged entity of the list, counted.
-  void Entity(const TEntityList& list, const TEntJwwIndex& ix);
-  // The count and the entities of a list.
-  void List(const TEntityList& list);
-  // Main list, then the definitions.
-  void Lists(const TEntityLists& lists);
-
- private:
-  Bytes& b_;
-  std::int32_t v_;
-  std::uint32_t counter_ = 1;
-  std::vector<std::pair<std::string, std::uint32_t>> classes_;
-};
-
-
 // A drawing built byte by byte at `version`: every entity kind in the main list
 // (texts in Shift-JIS and in UTF-16, a point with code, a solid with its own
 // colour, a dimension with its SXF part from 420 on), block definitions nested
@@ -102,11 +63,13 @@ struct BuiltDrawing {
 };
 BuiltDrawing BuildSampleDrawing(std::int32_t version, bool wideHeader = false);
 
-// Shorthands for the tests.
-JString Sjis(std::string_view bytes);
-JString Wide(std::u16string_view units);
-std::string Hex(std::string_view bytes);  // "00 FF 1A ..." for failure messages
-// The first position where two byte strings differ, with some context.
-std::string FirstDifference(std::string_view a, std::string_view b);
+// The real drawings beside the checkout: those without dimensions, then those
+// the CAD application saved with dimensions (none when the corpus is absent).
+const std::vector<std::filesystem::path>& RealDrawings();
+// Their indices, for a parameterised test.
+std::vector<int> RealDrawingIndices();
+// An ASCII test name for one, from the number and version its name begins
+// with: "f001_v600", or "dims001_v700" for one with dimensions.
+std::string RealDrawingName(const testing::TestParamInfo<int>& info);
 
 }  // namespace tessaly::test

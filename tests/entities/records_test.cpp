@@ -5,7 +5,7 @@
 
 #include "archive/reader.h"
 #include "archive/writer.h"
-#include "jww/jww_test_util.h"
+#include "support/entity_lists.h"
 #include "support/byte_builder.h"
 
 namespace tessaly::test {
@@ -246,14 +246,7 @@ TEST(Bodies, TextStringsAreCutTo255BytesShiftJisOnly) {
   auto text = [](const JString& font, const JString& s) {
     Bytes b = Bytes().common({0, 1, 1, 0, 0, 0, 0}, 600);
     b.f64(1).f64(2).f64(3).f64(4).i32(5).f64(6).f64(7).f64(8).f64(9);  // 83 bytes in all
-    for (const JString* x : {&font, &s}) {
-      if (x->wide) {
-        b.wstrBytes(x->bytes);
-      } else {
-        b.str(x->bytes);
-      }
-    }
-    return b;
+    return b.jstr(font).jstr(s);
   };
   const std::string long300(300, 'x');
   TEntJwwMoji t = ReadOne<TEntJwwMoji>(text(Sjis(long300), Sjis(long300)), 600);
