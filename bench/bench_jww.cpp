@@ -55,9 +55,9 @@ struct Files {
       gen::BuildLargeFigure(fig, o);
       if (!gen::WriteFigure(fig, figure, error)) throw std::runtime_error(error);
     }
-    if (!ReadWholeFile(drawing, drawingBytes, error) ||
-        !ReadWholeFile(figure, figureBytes, error)) {
-      throw std::runtime_error(error);
+    Message why;
+    if (!ReadWholeFile(drawing, drawingBytes, why) || !ReadWholeFile(figure, figureBytes, why)) {
+      throw std::runtime_error(why.English());
     }
   }
   static Files& Get() {

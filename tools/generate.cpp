@@ -425,8 +425,9 @@ void EmbedImage(TJwwData& doc, const Style& s, TEntityList& list, JString name,
                 double height) {
   TBoundImages& images = doc.Images();
   if (!images.Store()) throw std::runtime_error("no store for embedded images");
-  std::string fsName, why;
-  if (!CheckImageName(name, fsName, why)) throw std::runtime_error(why);
+  std::string fsName;
+  Message why;
+  if (!CheckImageName(name, fsName, why)) throw std::runtime_error(why.English());
   images.Store()->Put(fsName, name.wide, data);
   images.Entries.push_back(TBindImageType{name, static_cast<std::int32_t>(data.size()), false});
   // The name, then the image's size in the drawing and its placement.
@@ -818,15 +819,15 @@ namespace {
 class FileSink : public ByteSink {
  public:
   explicit FileSink(const fs::path& path) : path_(path), out_(path, std::ios::binary | std::ios::trunc) {
-    if (!out_) throw WriteError("cannot create " + path.string());
+    if (!out_) throw WriteError(Message("cannot create " + path.string()));
   }
   void Write(const std::uint8_t* data, std::size_t n) override {
     out_.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(n));
-    if (!out_) throw WriteError("cannot write " + path_.string());
+    if (!out_) throw WriteError(Message("cannot write " + path_.string()));
   }
   void Close() {
     out_.close();
-    if (!out_) throw WriteError("cannot write " + path_.string());
+    if (!out_) throw WriteError(Message("cannot write " + path_.string()));
   }
 
  private:

@@ -19,28 +19,28 @@ Failure Unreplaceable(const fs::path& p, FileRole role, const FileState& st) {
   Failure f;
   f.role = role;
   f.file = p;
-  const std::string what = std::string(role == FileRole::kBackup ? "the backup " : "the target ") + PathToUtf8(p);
+  Message what = Message(role == FileRole::kBackup ? "the backup {file}" : "the target {file}").Set("file", PathToUtf8(p));
   switch (st.kind) {
     case FileState::kMissing: return {};
     case FileState::kUnknown:
       f.code = FailureCode::kCannotExamine;
       f.system = st.error;
-      f.text = "cannot examine " + what + ": " + st.error;
+      f.Say(Message("cannot examine {what}: {system}").Set("what", what).Set("system", st.error));
       return f;
     case FileState::kFolder:
       f.code = FailureCode::kIsFolder;
-      f.text = what + " is a folder";
+      f.Say(Message("{what} is a folder").Set("what", what));
       return f;
     case FileState::kOther:
       f.code = FailureCode::kNotRegularFile;
-      f.text = what + " is not a regular file";
+      f.Say(Message("{what} is not a regular file").Set("what", what));
       return f;
     case FileState::kRegular: break;
   }
   // Root may write anyway; a file marked read-only is left as it is.
   if (!st.readOnly) return {};
   f.code = FailureCode::kReadOnly;
-  f.text = what + " is read-only";
+  f.Say(Message("{what} is read-only").Set("what", what));
   return f;
 }
 
@@ -177,7 +177,7 @@ Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t posi
     r.outcome = FileOutcome::kSkipped;
     r.failure.code = FailureCode::kNotConvertible;
     r.failure.file = item.source;
-    r.failure.text = "not a " + FormatNames() + " file";
+    r.failure.Say(Message("not a {formats} file").Set("formats", FormatNames()));
     return p;
   }
   frontEnd.FileStarted(item.source, position, count);
@@ -225,7 +225,7 @@ Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t posi
 
 Failure Converter::Load(FormatPipeline& format, const fs::path& source) {
   Failure f = format.Load(source, &warmer_);
-  if (f && !workError_.empty()) f.text += " (" + workError_ + ")";
+  if (f && !workError_.empty()) f.Say(Message("{why} ({working})").Set("why", f.message).Set("working", workError_));
   return f;
 }
 

@@ -51,7 +51,7 @@ Failure LoadFile(Doc& doc, const std::filesystem::path& path, FillHint* fill = n
   try {
     load = doc.Load((*file)->Source(), (*file)->Size(), fill);
   } catch (const std::bad_alloc&) {
-    load = {LoadResult::Status::kOutOfMemory, 0, {}, {}, "out of memory"};
+    load = LoadResult::Failed(LoadResult::Status::kOutOfMemory, 0, Message("out of memory"));
   }
   Failure end = (*file)->Finish(load.ok());
   if (load.ok()) return end;

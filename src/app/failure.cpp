@@ -45,7 +45,7 @@ Failure LoadFailure(const LoadResult& load, const std::filesystem::path& source)
   using S = LoadResult::Status;
   Failure f;
   f.file = source;
-  f.text = load.message;
+  f.Say(load.reason);
   f.record = load.record;
   f.system = load.system;
   switch (load.status) {
@@ -83,7 +83,11 @@ Failure WriteFailure(const WriteError& e, FileRole role, const std::filesystem::
   f.role = role;
   f.file = file;
   f.system = e.system();
-  f.text = std::string(prefix) + e.what();
+  if (prefix.empty()) {
+    f.Say(e.message());
+  } else {
+    f.Say(Message(std::string(prefix) + "{why}").Set("why", e.message()));
+  }
   return f;
 }
 
@@ -91,7 +95,7 @@ Failure OutOfMemory(const std::filesystem::path& file) {
   Failure f;
   f.code = FailureCode::kOutOfMemory;
   f.file = file;
-  f.text = "out of memory";
+  f.Say(Message("out of memory"));
   return f;
 }
 

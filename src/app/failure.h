@@ -13,6 +13,8 @@
 #include <utility>
 #include <variant>
 
+#include "archive/message.h"
+
 namespace tessaly {
 
 struct LoadResult;
@@ -66,9 +68,16 @@ struct Failure {
   std::optional<std::uint64_t> offset;
   std::string record;  // the record of the file it was found in
   std::string system;  // the system's own words, when the system failed
-  std::string text;    // the whole reason in English
+  Message message;     // the whole reason, to be said in any language
+  std::string text;    // the same in English
 
   explicit operator bool() const { return code != FailureCode::kNone; }
+  // Sets the reason (and its English text).
+  Failure& Say(Message m) {
+    text = m.English();
+    message = std::move(m);
+    return *this;
+  }
 };
 
 // The code's name for programs ("no-such-file"): stable across versions and

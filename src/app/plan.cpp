@@ -17,12 +17,12 @@ PlanWalker::PlanWalker(const Converter& converter, std::optional<fs::path> outpu
 
 namespace {
 
-Failure Examined(const fs::path& p, FailureCode code, std::string text, std::string system = {}) {
+Failure Examined(const fs::path& p, FailureCode code, Message text, std::string system = {}) {
   Failure f;
   f.code = code;
   f.file = p;
   f.system = std::move(system);
-  f.text = std::move(text);
+  f.Say(std::move(text));
   return f;
 }
 
@@ -31,13 +31,13 @@ Failure Examined(const fs::path& p, FailureCode code, std::string text, std::str
 void PlanWalker::Input(const fs::path& p) {
   const FileState st = Inspect(p);
   if (st.kind == FileState::kUnknown) {
-    plan_.failures.push_back(Examined(p, FailureCode::kCannotExamine, st.error, st.error));
+    plan_.failures.push_back(Examined(p, FailureCode::kCannotExamine, Message::Value(st.error), st.error));
     return;
   }
   if (!st.exists()) {
     plan_.failures.push_back(InspectLink(p).exists()
-                                 ? Examined(p, FailureCode::kLinkToNothing, "a link to nothing")
-                                 : Examined(p, FailureCode::kNoSuchFile, "no such file"));
+                                 ? Examined(p, FailureCode::kLinkToNothing, Message("a link to nothing"))
+                                 : Examined(p, FailureCode::kNoSuchFile, Message("no such file")));
     return;
   }
   if (st.kind == FileState::kFolder) {
@@ -56,14 +56,15 @@ void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
     entries.push_back(it->path());
   if (ec) {
     plan_.failures.push_back(
-        Examined(folder, FailureCode::kCannotReadFolder, "cannot read the folder: " + ec.message(), ec.message()));
+        Examined(folder, FailureCode::kCannotReadFolder,
+                 Message("cannot read the folder: {system}").Set("system", ec.message()), ec.message()));
     return;
   }
   std::sort(entries.begin(), entries.end());
   for (const auto& e : entries) {
     const FileState st = InspectLink(e);
     if (st.kind == FileState::kUnknown) {
-      plan_.failures.push_back(Examined(e, FailureCode::kCannotExamine, st.error, st.error));
+      plan_.failures.push_back(Examined(e, FailureCode::kCannotExamine, Message::Value(st.error), st.error));
     } else if (st.kind == FileState::kFolder) {
       // The output folder inside a converted folder holds our own results.
       if (!outputKey_.empty() && FileKey(e) == outputKey_) continue;
@@ -123,18 +124,26 @@ Failure FindClash(const Converter& converter, const Plan& plan) {
   switch (c.kind) {
     case Clash::kSameFile:
       f.code = FailureCode::kNamedTwice;
-      f.text = PathToUtf8(first) + " is named twice";
-      if (first != later) f.text += " (also as " + PathToUtf8(later) + ")";
+      f.Say(first != later ? Message("{first} is named twice (also as {later})")
+                                 .Set("first", PathToUtf8(first))
+                                 .Set("later", PathToUtf8(later))
+                           : Message("{first} is named twice").Set("first", PathToUtf8(first)));
       break;
     case Clash::kSameTarget:
       f.code = FailureCode::kSameTarget;
       f.role = FileRole::kTarget;
-      f.text = PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be written to " + PathToUtf8(c.where);
+      f.Say(Message("{first} and {later} would both be written to {where}")
+                .Set("first", PathToUtf8(first))
+                .Set("later", PathToUtf8(later))
+                .Set("where", PathToUtf8(c.where)));
       break;
     case Clash::kSameBackup:
       f.code = FailureCode::kSameBackup;
       f.role = FileRole::kBackup;
-      f.text = PathToUtf8(first) + " and " + PathToUtf8(later) + " would both be backed up to " + PathToUtf8(c.where);
+      f.Say(Message("{first} and {later} would both be backed up to {where}")
+                .Set("first", PathToUtf8(first))
+                .Set("later", PathToUtf8(later))
+                .Set("where", PathToUtf8(c.where)));
       break;
   }
   return f;

@@ -21,7 +21,7 @@ Failure RunFolders::Make(const fs::path& folder) {
       f.role = FileRole::kFolder;
       f.file = *it;
       f.system = ec.message();
-      f.text = "cannot create the folder " + PathToUtf8(*it) + ": " + f.system;
+      f.Say(Message("cannot create the folder {folder}: {system}").Set("folder", PathToUtf8(*it)).Set("system", f.system));
       return f;
     }
     made_.push_back(*it);

@@ -84,8 +84,8 @@ class DroppedImages final : public ImageStore {
  public:
   void Put(const std::string&, bool, std::span<const std::uint8_t>) override {}
   bool Has(const std::string&, bool) override { return false; }
-  bool Get(const std::string&, bool, std::vector<std::uint8_t>&, std::string& why) override {
-    why = "not kept";
+  bool Get(const std::string&, bool, std::vector<std::uint8_t>&, Message& why) override {
+    why = Message("not kept");
     return false;
   }
   void Forget(const std::vector<TBindImageType>&) override {}
@@ -116,7 +116,7 @@ bool PrintSummary(const fs::path& path, std::ostream& out, std::ostream& err) {
     TJwsData figure;
     f = Print(figure, path, warmer, out);
     if (f.code == FailureCode::kNotThisFormat) {
-      f.text = "not a " + std::string(JwwFormat::kNoun) + " or " + std::string(JwsFormat::kNoun);
+      f.Say(Message("not a JWW drawing or JWS figure"));
     }
   }
   if (f) err << PathToUtf8(path) << ": " << f.text << "\n";

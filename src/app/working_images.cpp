@@ -30,7 +30,7 @@ bool WorkingFolderImages::Has(const std::string& fsName, bool wide) {
 }
 
 bool WorkingFolderImages::Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data,
-                              std::string& why) {
+                              Message& why) {
   return ReadWholeFile(PathOf(fsName, wide), data, why);
 }
 
@@ -40,7 +40,8 @@ void WorkingFolderImages::Forget(const std::vector<TBindImageType>& entries) {
     RemoveFileQuietly(PathOf(fsName, wide));
   };
   for (const auto& e : entries) {
-    std::string name, why;
+    std::string name;
+    Message why;
     if (e.name.empty() || !CheckImageName(e.name, name, why)) continue;
     if (EndsWithGz(name)) {
       remove(name, e.name.wide);

@@ -23,7 +23,7 @@ class WorkingFolderImages final : public ImageStore {
   // no link followed.
   void Put(const std::string& fsName, bool wide, std::span<const std::uint8_t> data) override;
   bool Has(const std::string& fsName, bool wide) override;
-  bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data, std::string& why) override;
+  bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data, Message& why) override;
   // Deletes the working file of every entry, and for a name that ends in ".gz"
   // (in any case) the file of the name without it too: an image stored as
   // plan1.bmp.gz leaves neither plan1.bmp.gz nor plan1.bmp behind. Failures

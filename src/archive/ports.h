@@ -11,6 +11,8 @@
 #include <string>
 #include <utility>
 
+#include "archive/message.h"
+
 namespace tessaly {
 
 // A write that failed: the document cannot be written as it is, or the bytes
@@ -30,20 +32,24 @@ class WriteError : public std::runtime_error {
     kRead,        // the file it copies cannot be read
   };
 
-  explicit WriteError(const std::string& what) : std::runtime_error(what) {}
-  WriteError(Step step, std::string file, std::string system, const std::string& what)
-      : std::runtime_error(what), step_(step), file_(std::move(file)), system_(std::move(system)) {}
+  explicit WriteError(Message what) : std::runtime_error(what.English()), what_(std::move(what)) {}
+  WriteError(Step step, std::string file, std::string system, Message what)
+      : std::runtime_error(what.English()), step_(step), file_(std::move(file)), system_(std::move(system)),
+        what_(std::move(what)) {}
 
   Step step() const { return step_; }
   // The file concerned (UTF-8), when the system failed.
   const std::string& file() const { return file_; }
   // The system's words for the failure, when it gave any.
   const std::string& system() const { return system_; }
+  // What failed, in words of any language.
+  const Message& message() const { return what_; }
 
  private:
   Step step_ = Step::kContent;
   std::string file_;
   std::string system_;
+  Message what_;
 };
 
 // Where the bytes go. Write throws WriteError on any failure.
@@ -92,7 +98,7 @@ class ByteSource {
   // Reads up to n bytes into `into` and answers how many; fewer only at the end
   // or when no more can be read (Why then says why).
   virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
-  virtual std::string Why() const = 0;
+  virtual Message Why() const = 0;
   virtual bool BeginRead(std::uint8_t*, std::size_t) { return false; }
   virtual std::size_t EndRead() { return 0; }
 };

@@ -25,14 +25,20 @@ ArchiveReader::~ArchiveReader() {
 
 void ArchiveReader::Fail(std::size_t need) const {
   throw FormatError(FormatError::Kind::kTruncated, pos_,
-                    "truncated at byte offset " + std::to_string(pos_) + ": need " + std::to_string(need) +
-                        " bytes, " + std::to_string(remaining()) + " left");
+                    Message("truncated at byte offset {offset}: need {need} bytes, {left} left")
+                        .Set("offset", static_cast<long long>(pos_))
+                        .Set("need", static_cast<long long>(need))
+                        .Set("left", static_cast<long long>(remaining())));
 }
 
 void ArchiveReader::Unreadable() const {
-  const std::string why = source_->Why();
+  Message why = source_->Why();
+  std::string system = why.English();
   throw FormatError(FormatError::Kind::kUnreadable, pos_,
-                    "cannot read the file at byte offset " + std::to_string(windowEnd_) + ": " + why, why);
+                    Message("cannot read the file at byte offset {offset}: {why}")
+                        .Set("offset", static_cast<long long>(windowEnd_))
+                        .Set("why", std::move(why)),
+                    std::move(system));
 }
 
 bool ArchiveReader::TakeAhead(std::size_t n) {

@@ -35,32 +35,38 @@ class FormatError : public std::runtime_error {
     kNoLayout,    // a version whose layout is not defined
   };
 
-  FormatError(Kind kind, std::size_t offset, std::string detail, std::string system = {})
+  FormatError(Kind kind, std::size_t offset, Message detail, std::string system = {})
       : FormatError(kind, offset, std::move(detail), std::move(system), {}) {}
 
   // The same failure found within `record` ("main list, entity 3 of 10, line");
   // a record already named is kept (the innermost names it best).
-  FormatError In(const std::string& record) const {
-    return record_.empty() ? FormatError(kind_, offset_, detail_, system_, record) : *this;
+  FormatError In(Message record) const {
+    return record_.empty() ? FormatError(kind_, offset_, detail_, system_, std::move(record)) : *this;
   }
 
   Kind kind() const { return kind_; }
   std::size_t offset() const { return offset_; }
   // What was found, without the record.
-  const std::string& detail() const { return detail_; }
-  const std::string& record() const { return record_; }
+  const Message& detail() const { return detail_; }
+  const Message& record() const { return record_; }
   const std::string& system() const { return system_; }
+  // What was found and where: "{detail} ({record})".
+  Message Whole() const { return Whole(detail_, record_); }
 
  private:
-  FormatError(Kind kind, std::size_t offset, std::string detail, std::string system, std::string record)
-      : std::runtime_error(record.empty() ? detail : detail + " (" + record + ")"),
+  FormatError(Kind kind, std::size_t offset, Message detail, std::string system, Message record)
+      : std::runtime_error(Whole(detail, record).English()),
         kind_(kind), offset_(offset), detail_(std::move(detail)), record_(std::move(record)),
         system_(std::move(system)) {}
+  static Message Whole(const Message& detail, const Message& record) {
+    if (record.empty()) return detail;
+    return Message("{detail} ({record})").Set("detail", detail).Set("record", record);
+  }
 
   Kind kind_;
   std::size_t offset_;
-  std::string detail_;
-  std::string record_;
+  Message detail_;
+  Message record_;
   std::string system_;
 };
 
@@ -189,8 +195,8 @@ class ArchiveReader {
   }
   [[noreturn]] void Fail(std::size_t need) const;
   // A value the format does not allow, found at the position.
-  [[noreturn]] void Malformed(const std::string& what) const {
-    throw FormatError(FormatError::Kind::kMalformed, pos_, what);
+  [[noreturn]] void Malformed(Message what) const {
+    throw FormatError(FormatError::Kind::kMalformed, pos_, std::move(what));
   }
 
  private:

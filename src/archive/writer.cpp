@@ -108,8 +108,8 @@ void ArchiveWriter::string(const JString& s) {
   }
   const std::size_t n = s.bytes.size();
   // 0xFF 0xFFFE announces the Unicode form, and there is no form beyond uint16.
-  if (n == 0xFFFE) throw WriteError("a string of 65534 bytes cannot be written unambiguously");
-  if (n > 0xFFFF) throw WriteError("a string of more than 65535 bytes cannot be written");
+  if (n == 0xFFFE) throw WriteError(Message("a string of 65534 bytes cannot be written unambiguously"));
+  if (n > 0xFFFF) throw WriteError(Message("a string of more than 65535 bytes cannot be written"));
   if (n < 0xFF) {
     u8(static_cast<std::uint8_t>(n));
   } else {

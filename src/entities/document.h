@@ -48,6 +48,7 @@ struct LoadResult {
   std::string record;      // the record it was found in ("header", "main list, entity 3 of 10, line")
   std::string system;      // the system's words, for a failure of the system
   std::string message;     // the whole reason, in English
+  Message reason;          // the same in words of any language
 
   explicit operator bool() const { return status == Status::kOk; }
   bool ok() const { return status == Status::kOk; }
@@ -55,7 +56,11 @@ struct LoadResult {
   static LoadResult From(const FormatError& e) {
     static constexpr Status kOf[] = {Status::kTruncated, Status::kMalformed, Status::kUnreadable,
                                      Status::kTooOld, Status::kNoLayout};
-    return {kOf[static_cast<int>(e.kind())], e.offset(), e.record(), e.system(), e.what()};
+    return {kOf[static_cast<int>(e.kind())], e.offset(), e.record().English(), e.system(), e.what(), e.Whole()};
+  }
+  static LoadResult Failed(Status status, std::size_t offset, Message reason, std::string system = {}) {
+    std::string message = reason.English();
+    return {status, offset, {}, std::move(system), std::move(message), std::move(reason)};
   }
 };
 
@@ -76,7 +81,7 @@ class TDocument : public Format::Header, public TEntityLists {
   LoadResult Load(ByteSource& source, std::uint64_t size, FillHint* fill = nullptr) {
     Clear();
     if constexpr (sizeof(std::size_t) < sizeof(std::uint64_t)) {
-      if (size > SIZE_MAX) return {LoadResult::Status::kTooLarge, 0, {}, {}, "file too large to read"};
+      if (size > SIZE_MAX) return LoadResult::Failed(LoadResult::Status::kTooLarge, 0, Message("file too large to read"));
     }
     ArchiveReader r(source, static_cast<std::size_t>(size));
     return Parse(r, fill);
@@ -119,11 +124,12 @@ class TDocument : public Format::Header, public TEntityLists {
     LoadResult result;
     try {
       if (!r.startsWith(Format::kSignature)) {
-        return {LoadResult::Status::kNotThisFormat, 0, {}, {}, "not a " + std::string(Format::kNoun)};
+        return LoadResult::Failed(LoadResult::Status::kNotThisFormat, 0,
+                                  Message("not a " + std::string(Format::kNoun)));
       }
       Format::ReadHeader(r, header());
     } catch (const FormatError& e) {
-      return LoadResult::From(e.In("header"));
+      return LoadResult::From(e.In(Message("header")));
     }
     // Whatever ends the lists, the hint stops: what it has not reached yet
     // will not be filled.
@@ -144,9 +150,9 @@ class TDocument : public Format::Header, public TEntityLists {
     } catch (const FormatError& e) {
       result = LoadResult::From(e);
     } catch (const WriteError& e) {
-      result = {LoadResult::Status::kImages, r.offset(), {}, e.system(), e.what()};
+      result = LoadResult::Failed(LoadResult::Status::kImages, r.offset(), e.message(), e.system());
     } catch (const std::bad_alloc&) {
-      result = {LoadResult::Status::kOutOfMemory, r.offset(), {}, {}, "out of memory"};
+      result = LoadResult::Failed(LoadResult::Status::kOutOfMemory, r.offset(), Message("out of memory"));
     }
     // Which definitions are in use is worked out from whatever was read, also
     // when the load failed half way.
@@ -154,7 +160,7 @@ class TDocument : public Format::Header, public TEntityLists {
       BuildBlockTree();
     } catch (const std::bad_alloc&) {
       BlockTree = {};
-      result = {LoadResult::Status::kOutOfMemory, r.offset(), {}, {}, "out of memory"};
+      result = LoadResult::Failed(LoadResult::Status::kOutOfMemory, r.offset(), Message("out of memory"));
     }
     return result;
   }

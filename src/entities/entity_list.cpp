@@ -46,8 +46,10 @@ class TagReader {
           return k;
         }
       }
-      throw FormatError(FormatError::Kind::kMalformed, at, "class \"" + Printable(name) + "\" at byte offset " + std::to_string(at) +
-                                " is not an entity class");
+      throw FormatError(FormatError::Kind::kMalformed, at,
+                        Message("class \"{name}\" at byte offset {offset} is not an entity class")
+                            .Set("name", Printable(name))
+                            .Set("offset", static_cast<long long>(at)));
     }
     std::uint32_t index;
     if (tag == 0x7FFF) {
@@ -55,13 +57,17 @@ class TagReader {
     } else if (tag & 0x8000) {
       index = tag - 0x8000u;
     } else {
-      throw FormatError(FormatError::Kind::kMalformed, at, "object reference 0x" + Hex(tag) + " at byte offset " + std::to_string(at) +
-                                " where an entity was expected");
+      throw FormatError(FormatError::Kind::kMalformed, at,
+                        Message("object reference 0x{tag} at byte offset {offset} where an entity was expected")
+                            .Set("tag", Hex(tag))
+                            .Set("offset", static_cast<long long>(at)));
     }
     const std::int32_t kind = index < kNear ? near_[index] : KindOf(index);
     if (kind == kEmpty) {
-      throw FormatError(FormatError::Kind::kMalformed, at, "class reference " + std::to_string(index) + " at byte offset " +
-                                std::to_string(at) + " names no entity class");
+      throw FormatError(FormatError::Kind::kMalformed, at,
+                        Message("class reference {index} at byte offset {offset} names no entity class")
+                            .Set("index", static_cast<long long>(index))
+                            .Set("offset", static_cast<long long>(at)));
     }
     return kind;
   }
@@ -85,9 +91,11 @@ class TagReader {
     const std::size_t at = r.offset();
     std::uint16_t n = r.u16();
     if (n > rules_.classNameLimit) {
-      throw FormatError(FormatError::Kind::kMalformed, at, "class name of " + std::to_string(n) + " bytes at byte offset " +
-                                std::to_string(at) + " is longer than " +
-                                std::to_string(rules_.classNameLimit));
+      throw FormatError(FormatError::Kind::kMalformed, at,
+                        Message("class name of {length} bytes at byte offset {offset} is longer than {limit}")
+                            .Set("length", static_cast<long long>(n))
+                            .Set("offset", static_cast<long long>(at))
+                            .Set("limit", static_cast<long long>(rules_.classNameLimit)));
     }
     auto b = r.bytes(n);
     return std::string(reinterpret_cast<const char*>(b.data()), b.size());
@@ -192,8 +200,18 @@ class FillAhead {
   TEntityList& list_;
 };
 
+// The list a record is in: the main list (definition 0), or a definition's.
+Message ListName(std::size_t definition, std::size_t definitions) {
+  if (definition == 0) return Message("main list");
+  return Message("block definition {index} of {count}")
+      .Set("index", static_cast<long long>(definition))
+      .Set("count", static_cast<long long>(definitions));
+}
+
+// `definition`: 0 for the main list, else the definition's place from 1 on, of
+// `definitions`.
 void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntityList& list,
-              const std::string& where) {
+              std::size_t definition, std::size_t definitions) {
   const std::uint32_t n = r.count();
   ReserveList(r, rules, n, list);
   FillAhead ahead(rules.fill, list);
@@ -212,9 +230,13 @@ void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntity
         case kBlock: ReadInto<TEntJwwBlock>(r, rules, list); break;
       }
     } catch (const FormatError& e) {
-      std::string record = where + ", entity " + std::to_string(i + 1) + " of " + std::to_string(n);
-      if (kind != kEmpty) record += std::string(", ") + kKindWords[kind];
-      throw e.In(record);
+      Message record(kind != kEmpty ? "{list}, entity {entity} of {entities}, {kind}"
+                                    : "{list}, entity {entity} of {entities}");
+      record.Set("list", ListName(definition, definitions))
+          .Set("entity", static_cast<long long>(i) + 1)
+          .Set("entities", static_cast<long long>(n));
+      if (kind != kEmpty) record.Set("kind", Message(kKindWords[kind]));
+      throw e.In(std::move(record));
     }
     tags.CountObject();
   }
@@ -261,12 +283,11 @@ void TEntityLists::ClearLists() {
 
 void TEntityLists::ReadLists(ArchiveReader& r, const ReadRules& rules) {
   TagReader tags(rules);
-  ReadList(r, rules, tags, *this, "main list");
+  ReadList(r, rules, tags, *this, 0, 0);
 
   const std::uint32_t m = r.count();
   BlockDefs.reserve(Bounded(m, r, kMinTaggedDefinition));
   for (std::uint32_t i = 0; i < m; ++i) {
-    const std::string where = "block definition " + std::to_string(i + 1) + " of " + std::to_string(m);
     BlockDefs.emplace_back();
     TEntJwwBlockDef& def = BlockDefs.back();
     try {
@@ -284,10 +305,10 @@ void TEntityLists::ReadLists(ArchiveReader& r, const ReadRules& rules) {
       r.string(def.name);
     } catch (const FormatError& e) {
       BlockDefs.pop_back();
-      throw e.In(where);
+      throw e.In(ListName(i + 1, m));
     }
     tags.CountObject();
-    ReadList(r, rules, tags, def, where);
+    ReadList(r, rules, tags, def, i + 1, m);
   }
 }
 
@@ -324,7 +345,7 @@ class ListWriter {
         if (e.kind == kDimension && Valid(list, e) && ConvertsSxf(list.Dimensions[e.index], rules_)) n += 6;
       }
     }
-    if (n < 0 || n > 0xFFFFFFFFll) throw WriteError(Where(definition) + ": too many entities");
+    if (n < 0 || n > 0xFFFFFFFFll) throw WriteError(Where(definition, "{list}: too many entities"));
     return static_cast<std::uint32_t>(n);
   }
 
@@ -353,8 +374,11 @@ class ListWriter {
   }
 
  private:
-  static std::string Where(std::size_t definition) {
-    return definition == 0 ? std::string("main list") : "block definition " + std::to_string(definition);
+  // `pattern` said of a list: the main list (definition 0), or a definition.
+  static Message Where(std::size_t definition, const char* pattern) {
+    Message list = definition == 0 ? Message("main list")
+                                   : Message("block definition {index}").Set("index", static_cast<long long>(definition));
+    return Message(pattern).Set("list", std::move(list));
   }
 
   // True when an entry of a kind points inside its array.
@@ -380,7 +404,7 @@ class ListWriter {
   void ListBody(const TEntityList& list, std::uint32_t announced, std::size_t definition) {
     std::int64_t written = 0;
     for (const auto& e : list.EntityIndex) {
-      if (!Valid(list, e)) throw WriteError(Where(definition) + ": an index entry points outside its array");
+      if (!Valid(list, e)) throw WriteError(Where(definition, "{list}: an index entry points outside its array"));
       ForEntry(list, e, [this, &written](std::int32_t kind, const auto& record) {
         using Record = std::decay_t<decltype(record)>;
         if constexpr (std::is_same_v<Record, TEntJwwSunpo>) {
@@ -397,7 +421,7 @@ class ListWriter {
       });
     }
     if (written != announced) {
-      throw WriteError(Where(definition) + ": the entity counts disagree with the entity index");
+      throw WriteError(Where(definition, "{list}: the entity counts disagree with the entity index"));
     }
   }
 

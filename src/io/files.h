@@ -30,7 +30,7 @@ class UniqueFd {
 };
 
 // Reads a whole regular file. On failure answers false and says why.
-bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, std::string& error);
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& out, Message& error);
 
 // A regular file read from its start to its end, a piece at a time: the reader
 // of a large drawing holds only the piece it is parsing.
@@ -42,17 +42,17 @@ class FileStream : public ByteSource {
   FileStream& operator=(const FileStream&) = delete;
 
   // Opens the file; false with the reason when it cannot.
-  bool Open(const std::filesystem::path& path, std::string& error);
+  bool Open(const std::filesystem::path& path, Message& error);
   // The size the file had when it was opened; reading never goes beyond it.
   std::uint64_t size() const { return size_; }
   // Fewer than n bytes only at that size, or when the file could not be read
   // (Why says why: it became shorter, or the system's reason).
   std::size_t Read(std::uint8_t* into, std::size_t n) override;
-  std::string Why() const override { return error_; }
+  Message Why() const override { return error_; }
   // Ends the reading and closes the file. With `whole`, reads what is left and
   // answers false with the reason when the file could not be read whole or
   // changed its size meanwhile.
-  bool Finish(bool whole, std::string& error);
+  bool Finish(bool whole, Message& error);
   // The reason of a failed read or Finish was another program changing the
   // file, not the system failing to read it.
   bool Changed() const { return changed_; }
@@ -63,7 +63,7 @@ class FileStream : public ByteSource {
   std::intptr_t file_ = -1;  // a handle on Windows
   std::uint64_t size_ = 0;
   std::uint64_t got_ = 0;
-  std::string error_;
+  Message error_;
   bool changed_ = false;
 };
 
@@ -170,9 +170,10 @@ bool SyncPath(const std::filesystem::path& path);
 
 std::string ErrnoText(int err);
 
-// A failure of the system at `step` on `file`: `what` says it in words, and
-// the system's own words, when there are any, follow after a colon.
-WriteError SystemFailure(WriteError::Step step, const std::filesystem::path& file, const std::string& what,
+// A failure of the system at `step` on `file`: `what` says it in words ({file}
+// names the file), and the system's own words, when there are any, follow
+// after a colon.
+WriteError SystemFailure(WriteError::Step step, const std::filesystem::path& file, Message what,
                          const std::string& system = {});
 
 }  // namespace tessaly

@@ -14,7 +14,7 @@ std::size_t ReadingAhead::Read(std::uint8_t* into, std::size_t n) {
   return next_.Read(into, n);
 }
 
-std::string ReadingAhead::Why() const {
+Message ReadingAhead::Why() const {
   if (job_.Busy()) job_.Wait();
   return next_.Why();
 }

@@ -22,7 +22,7 @@ class ReadingAhead final : public ByteSource {
   ~ReadingAhead() override;  // waits for a read in progress
 
   std::size_t Read(std::uint8_t* into, std::size_t n) override;
-  std::string Why() const override;
+  Message Why() const override;
   bool BeginRead(std::uint8_t* into, std::size_t n) override;
   std::size_t EndRead() override;
 

@@ -17,7 +17,7 @@ constexpr std::size_t kCopyPiece = std::size_t{1} << 18;
 
 }  // namespace
 
-bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::string& error) {
+bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, Message& error) {
   out.clear();
   std::uint64_t size = 0;
   const std::intptr_t file = raw::OpenRegular(path, size, error);
@@ -31,7 +31,7 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out, std::st
     // without growing (and copying) the buffer.
     out.resize(static_cast<std::size_t>(size) + 1);
   } catch (const std::bad_alloc&) {
-    error = "file too large to read into memory";
+    error = Message("file too large to read into memory");
     return false;
   }
   std::size_t got = 0;
@@ -53,11 +53,11 @@ void FileStream::Close() {
   file_ = -1;
 }
 
-bool FileStream::Open(const fs::path& path, std::string& error) {
+bool FileStream::Open(const fs::path& path, Message& error) {
   Close();
   size_ = 0;
   got_ = 0;
-  error_.clear();
+  error_ = {};
   changed_ = false;
   std::uint64_t size = 0;
   file_ = raw::OpenRegular(path, size, error);
@@ -74,7 +74,7 @@ std::size_t FileStream::Read(std::uint8_t* into, std::size_t n) {
     const long long k = raw::Read(file_, into + done, n - done, error_);
     if (k < 0) break;
     if (k == 0) {
-      error_ = "the file became shorter while it was read";
+      error_ = Message("the file became shorter while it was read");
       changed_ = true;
       break;
     }
@@ -84,7 +84,7 @@ std::size_t FileStream::Read(std::uint8_t* into, std::size_t n) {
   return done;
 }
 
-bool FileStream::Finish(bool whole, std::string& error) {
+bool FileStream::Finish(bool whole, Message& error) {
   bool ok = true;
   if (whole && file_ != -1) {
     // What the parse left is read too, and one byte beyond the size seen at the
@@ -96,7 +96,7 @@ bool FileStream::Finish(bool whole, std::string& error) {
     if (error_.empty()) {
       const long long k = raw::Read(file_, scratch, 1, error_);
       if (k > 0) {
-        error_ = "the file grew while it was read";
+        error_ = Message("the file grew while it was read");
         changed_ = true;
       }
     }
@@ -122,8 +122,12 @@ void FolderFlushes::FlushAll() {
 std::unique_ptr<AtomicFile> PrepareCopy(const fs::path& source, const fs::path& dest, bool keepTime,
                                         const SinkFilter& filter, bool flush) {
   std::uint64_t size = 0;
-  std::string why;
-  auto unreadable = [&] { return SystemFailure(WriteError::Step::kRead, source, PathToUtf8(source), why); };
+  Message why;
+  auto unreadable = [&] {
+    WriteError e = SystemFailure(WriteError::Step::kRead, source,
+                                 Message("{file}: {why}").Set("why", why));
+    return e;
+  };
   const std::intptr_t file = raw::OpenRegular(source, size, why);
   if (file == -1) throw unreadable();
   struct Closer {

@@ -122,12 +122,14 @@ void ReadHeader(ArchiveReader& r, TJwwHeaderData& d) {
   const std::int32_t v = d.Header.version;
   if (v < 220) {
     throw FormatError(FormatError::Kind::kTooOld, 8,
-                      "unsupported version " + std::to_string(v) + ": older than 220, the oldest drawing version");
+                      Message("unsupported version {version}: older than 220, the oldest drawing version")
+                          .Set("version", static_cast<long long>(v)));
   }
   if (!IsSupportedJwwVersion(v)) {
     // The block of fields 35 to 40 has no defined size for these versions.
     throw FormatError(FormatError::Kind::kNoLayout, 8,
-                      "unsupported version " + std::to_string(v) + ": its header has no defined layout");
+                      Message("unsupported version {version}: its header has no defined layout")
+                          .Set("version", static_cast<long long>(v)));
   }
   Reading a{r};
   std::int32_t printSkip = 0;

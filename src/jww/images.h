@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "archive/message.h"
 #include "text/jstring.h"
 
 namespace tessaly {
@@ -34,7 +35,7 @@ class ImageStore {
   virtual bool Has(const std::string& fsName, bool wide) = 0;
   // The data the name holds; false with the reason when it cannot be had.
   virtual bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data,
-                   std::string& why) = 0;
+                   Message& why) = 0;
   // Forgets the images of `entries` (the drawing is done with).
   virtual void Forget(const std::vector<TBindImageType>& entries) = 0;
 };
@@ -46,10 +47,10 @@ class MemoryImages final : public ImageStore {
     data_[{fsName, wide}].assign(data.begin(), data.end());
   }
   bool Has(const std::string& fsName, bool wide) override { return data_.count({fsName, wide}) != 0; }
-  bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data, std::string& why) override {
+  bool Get(const std::string& fsName, bool wide, std::vector<std::uint8_t>& data, Message& why) override {
     const auto it = data_.find({fsName, wide});
     if (it == data_.end()) {
-      why = "no such image";
+      why = Message("no such image");
       return false;
     }
     data = it->second;
@@ -90,6 +91,6 @@ class TBoundImages {
 // 0x40 or more), not "." or "..", and at most 255 bytes as a
 // file-system name (a UTF-16 name in its UTF-8 form; a lone surrogate fails).
 // Answers the file-system name, or false with the reason.
-bool CheckImageName(const JString& name, std::string& fsName, std::string& why);
+bool CheckImageName(const JString& name, std::string& fsName, Message& why);
 
 }  // namespace tessaly

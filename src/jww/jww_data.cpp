@@ -79,19 +79,25 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
   // The reader's bytes last only as long as their view: the data waiting to be
   // stored is a copy (of one image per name, so never more than the file).
   std::map<std::pair<std::string, bool>, std::vector<std::uint8_t>> replaced;
+  auto where = [k](std::uint32_t i) {
+    return Message("image {index} of {count}")
+        .Set("index", static_cast<long long>(i) + 1)
+        .Set("count", static_cast<long long>(k));
+  };
   for (std::uint32_t i = 0; i < k; ++i) {
-    const std::string where = "image " + std::to_string(i + 1) + " of " + std::to_string(k);
     const std::size_t at = r.offset();
     try {
       TBindImageType img;
       img.name = r.string();
       img.size = r.i32();
-      std::string fsName, why;
+      std::string fsName;
+      Message why;
       if (!img.name.empty() && !CheckImageName(img.name, fsName, why)) {
-        throw FormatError(FormatError::Kind::kMalformed, at, why);
+        throw FormatError(FormatError::Kind::kMalformed, at, std::move(why));
       }
       if (img.size < 0) {
-        throw FormatError(FormatError::Kind::kMalformed, at, "negative image size " + std::to_string(img.size));
+        throw FormatError(FormatError::Kind::kMalformed, at,
+                          Message("negative image size {size}").Set("size", static_cast<long long>(img.size)));
       }
       if (img.name.empty()) {
         r.skip(static_cast<std::size_t>(img.size));  // nothing to keep
@@ -104,17 +110,19 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       images_.Entries.push_back(std::move(img));
       if (data.size() == 0) continue;
       ImageStore* store = images_.Store();
-      if (!store) throw WriteError("no working folder for embedded images");
+      if (!store) throw WriteError(Message("no working folder for embedded images"));
       if (!stored.insert({fsName, wide}).second) {
         replaced[{fsName, wide}].assign(data.data(), data.data() + data.size());
         continue;
       }
       store->Put(fsName, wide, data.span());
     } catch (const FormatError& e) {
-      throw e.In(where);
+      throw e.In(where(i));
     } catch (const WriteError& e) {
       throw WriteError(e.step(), e.file(), e.system(),
-                       std::string("cannot extract an embedded image: ") + e.what() + " (" + where + ")");
+                       Message("cannot extract an embedded image: {why} ({record})")
+                           .Set("why", e.message())
+                           .Set("record", where(i)));
     }
   }
   for (const auto& [name, data] : replaced) {
@@ -122,7 +130,7 @@ void JwwFormat::Tail::Read(ArchiveReader& r, std::int32_t version) {
       images_.Store()->Put(name.first, name.second, data);
     } catch (const WriteError& e) {
       throw WriteError(e.step(), e.file(), e.system(),
-                       std::string("cannot extract an embedded image: ") + e.what());
+                       Message("cannot extract an embedded image: {why}").Set("why", e.message()));
     }
   }
 }
@@ -175,7 +183,8 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
   std::uint32_t u = 0;
   for (auto& e : entries) {
     if (!e.used) continue;
-    std::string fsName, why;
+    std::string fsName;
+    Message why;
     e.used = store && !e.name.empty() && CheckImageName(e.name, fsName, why) && store->Has(fsName, e.name.wide);
     if (e.used) ++u;
   }
@@ -184,10 +193,13 @@ void JwwFormat::Tail::Write(ArchiveWriter& w, std::int32_t version, const TEntit
   for (const auto& e : entries) {
     if (!e.used) continue;
     w.string(e.name);
-    std::string fsName, why;
+    std::string fsName;
+    Message why;
     CheckImageName(e.name, fsName, why);
-    if (!store->Get(fsName, e.name.wide, data, why)) throw WriteError("embedded image " + fsName + ": " + why);
-    if (data.size() > 0x7FFFFFFFu) throw WriteError("embedded image larger than 2 GB");
+    if (!store->Get(fsName, e.name.wide, data, why)) {
+      throw WriteError(Message("embedded image {name}: {why}").Set("name", fsName).Set("why", why));
+    }
+    if (data.size() > 0x7FFFFFFFu) throw WriteError(Message("embedded image larger than 2 GB"));
     w.i32(static_cast<std::int32_t>(data.size()));
     w.bytes(data.data(), data.size());
   }

@@ -86,7 +86,7 @@ TEST(RunThreads, AFailedCommitLeavesTheNewFolderToTheNextFile) {
   hooks.beforeCommit = [](const fs::path& target) {
     if (target.filename() != "b.jww") {
       throw WriteError(WriteError::Step::kFlush, target.string(), "Input/output error",
-                       "cannot flush " + target.string() + " to disk: Input/output error");
+                       Message("cannot flush " + target.string() + " to disk: Input/output error"));
     }
   };
   // Repeated, as the commit and the next file's preparation meet at any point.

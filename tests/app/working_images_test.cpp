@@ -47,8 +47,9 @@ TEST(WorkingImages, AUtf16NameAndAnEmptyList) {
     wide.appendUnit(static_cast<std::uint16_t>(c));
   WriteFile(dir.path() / PathFromUtf8("\xe5\x9b\xb3.bmp.gz"), "x");
   WriteFile(dir.path() / PathFromUtf8("\xe5\x9b\xb3.bmp"), "x");
-  std::string fsName, why;
-  ASSERT_TRUE(CheckImageName(wide, fsName, why)) << why;
+  std::string fsName;
+  Message why;
+  ASSERT_TRUE(CheckImageName(wide, fsName, why)) << why.English();
   EXPECT_TRUE(store.Has(fsName, true));
   store.Forget({{wide, 1, false}});
   EXPECT_TRUE(fs::is_empty(dir.path()));

@@ -248,7 +248,7 @@ TEST(ArchiveReader, AWindowDoesNotMoveUnderAView) {
       rest.remove_prefix(n);
       return n;
     }
-    std::string Why() const override { return "the end"; }
+    Message Why() const override { return Message("the end"); }
   } source;
   source.rest = data;
   ArchiveReader r(source, data.size(), /*window=*/8);

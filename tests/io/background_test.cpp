@@ -29,7 +29,7 @@ TEST(BackgroundJob, RunsJobsInOrderAndHandsOverWhatOneThrew) {
   EXPECT_EQ(done, (std::vector<int>{0, 1, 2}));  // each Start waited for the job before
 
   // A failure is thrown by the Wait that follows it, once; the thread goes on.
-  ASSERT_TRUE(job.Start([] { throw WriteError("disk full"); }));
+  ASSERT_TRUE(job.Start([] { throw WriteError(Message("disk full")); }));
   EXPECT_THROW(job.Wait(), WriteError);
   job.Wait();  // nothing left to throw
   ASSERT_TRUE(job.Start([&done] { done.push_back(3); }));
@@ -43,7 +43,7 @@ TEST(BackgroundJob, RunsJobsInOrderAndHandsOverWhatOneThrew) {
     BackgroundJob last;
     ASSERT_TRUE(last.Start([&ran] {
       ran = true;
-      throw WriteError("dropped");
+      throw WriteError(Message("dropped"));
     }));
   }
   EXPECT_TRUE(ran);
@@ -64,7 +64,7 @@ TEST(BackgroundJob, WithoutAThreadStartSaysSo) {
 class Collecting : public ByteSink {
  public:
   void Write(const std::uint8_t* data, std::size_t n) override {
-    if (fail) throw WriteError(WriteError::Step::kWrite, "out", "No space left on device", "cannot write out");
+    if (fail) throw WriteError(WriteError::Step::kWrite, "out", "No space left on device", Message("cannot write out"));
     bytes.append(reinterpret_cast<const char*>(data), n);
   }
   std::string bytes;
@@ -101,7 +101,7 @@ class Pattern : public ByteSource {
     for (; k < n && at_ < size_; ++k, ++at_) into[k] = Byte(at_);
     return k;
   }
-  std::string Why() const override { return "the end"; }
+  Message Why() const override { return Message("the end"); }
   static std::uint8_t Byte(std::size_t i) { return static_cast<std::uint8_t>(i * 31 + i / 977); }
 
  private:

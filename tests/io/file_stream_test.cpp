@@ -43,8 +43,8 @@ TEST(FileStream, ParsesThroughASmallWindow) {
       SCOPED_TRACE(c.window);
       const auto& steps = c.steps;
       FileStream stream;
-      std::string error;
-      ASSERT_TRUE(stream.Open(dir / "f", error)) << error;
+      Message error;
+      ASSERT_TRUE(stream.Open(dir / "f", error)) << error.English();
       ASSERT_EQ(stream.size(), data.size());
       ReadingAhead ahead(stream);
       ArchiveReader r(ahead, data.size(), c.window);
@@ -65,7 +65,7 @@ TEST(FileStream, ParsesThroughASmallWindow) {
           ASSERT_EQ(seen[i], data[i]) << "at " << i << (skipping ? ", skipping" : "");
         }
       }
-      EXPECT_TRUE(stream.Finish(true, error)) << error;
+      EXPECT_TRUE(stream.Finish(true, error)) << error.English();
       EXPECT_THROW(r.u8(), FormatError);
     }
   }
@@ -75,7 +75,7 @@ TEST(FileStream, StopsEarlyWhenTheParseEnds) {
   test::TempDir dir;
   test::WriteFile(dir / "f", Pattern(1 << 20));
   FileStream stream;
-  std::string error;
+  Message error;
   ASSERT_TRUE(stream.Open(dir / "f", error));
   {
     // The reader reads ahead until it is gone.
@@ -90,7 +90,7 @@ TEST(FileStream, EmptyFile) {
   test::TempDir dir;
   test::WriteFile(dir / "f", "");
   FileStream stream;
-  std::string error;
+  Message error;
   ASSERT_TRUE(stream.Open(dir / "f", error));
   ArchiveReader r(stream, stream.size());
   EXPECT_THROW(r.u8(), FormatError);
@@ -106,7 +106,7 @@ TEST(FileStream, AFileThatChangesSizeWhileItIsReadFails) {
     const auto path = dir / (shorter ? "shorter" : "longer");
     test::WriteFile(path, data);
     FileStream stream;
-    std::string error;
+    Message error;
     ASSERT_TRUE(stream.Open(path, error));
     ArchiveReader r(stream, stream.size(), /*window=*/100);
     r.skip(50);
@@ -122,7 +122,7 @@ TEST(FileStream, AFileThatChangesSizeWhileItIsReadFails) {
     } else {
       r.skip(r.remaining());  // the size seen at the start
       EXPECT_FALSE(stream.Finish(true, error));
-      EXPECT_NE(error.find("grew"), std::string::npos) << error;
+      EXPECT_NE(error.English().find("grew"), std::string::npos) << error.English();
     }
   }
 }
@@ -138,9 +138,9 @@ TEST(FileStream, RefusesWhatIsNotARegularFile) {
   } cases[] = {{"pipe", "not a regular file"}, {"folder", "not a regular file"}, {"missing", "cannot open"}};
   for (const auto& c : cases) {
     FileStream stream;
-    std::string error;
+    Message error;
     EXPECT_FALSE(stream.Open(dir / c.name, error)) << c.name;  // never waits on the pipe
-    EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+    EXPECT_NE(error.English().find(c.reason), std::string::npos) << c.name << ": " << error.English();
   }
 }
 
@@ -153,7 +153,7 @@ class ShortSource : public ByteSource {
     left_ -= k;
     return k;
   }
-  std::string Why() const override { return "the file became shorter while it was read"; }
+  Message Why() const override { return Message("the file became shorter while it was read"); }
 
  private:
   std::size_t left_ = 10;

@@ -47,7 +47,7 @@ testing::AssertionResult LoadsBytes(Doc& doc, std::string_view bytes) {
 // The data a store keeps under an image's name; "<none>" when it keeps none.
 inline std::string Stored(ImageStore& store, const std::string& name) {
   std::vector<std::uint8_t> data;
-  std::string why;
+  Message why;
   if (!store.Get(name, false, data, why)) return "<none>";
   return std::string(data.begin(), data.end());
 }

@@ -19,7 +19,7 @@ class FailingSink : public ForwardingSink {
   void Write(const std::uint8_t* data, std::size_t n) override {
     if (written_ + n > limit_) {
       throw WriteError(WriteError::Step::kWrite, target_.string(), "No space left on device (injected)",
-                       "cannot write " + target_.string() + ": No space left on device (injected)");
+                       Message("cannot write " + target_.string() + ": No space left on device (injected)"));
     }
     written_ += n;
     next_.Write(data, n);

@@ -19,24 +19,25 @@ UniqueFd::~UniqueFd() {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
-WriteError SystemFailure(WriteError::Step step, const fs::path& file, const std::string& what,
-                         const std::string& system) {
-  return WriteError(step, PathToUtf8(file), system, system.empty() ? what : what + ": " + system);
+WriteError SystemFailure(WriteError::Step step, const fs::path& file, Message what, const std::string& system) {
+  what.Set("file", PathToUtf8(file));
+  if (!system.empty()) what = Message("{what}: {system}").Set("what", std::move(what)).Set("system", system);
+  return WriteError(step, PathToUtf8(file), system, std::move(what));
 }
 
 namespace raw {
 
-std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, std::string& error) {
+std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, Message& error) {
   // Non-blocking, so that a named pipe never makes us wait; such a file is refused below.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    error = "cannot open: " + ErrnoText(errno);
+    error = Message("cannot open: {system}").Set("system", ErrnoText(errno));
     return -1;
   }
   struct stat st {};
   const bool stated = ::fstat(fd, &st) == 0;
   if (!stated || !S_ISREG(st.st_mode)) {
-    error = stated ? "not a regular file" : "cannot read: " + ErrnoText(errno);
+    error = stated ? Message("not a regular file") : Message("cannot read: {system}").Set("system", ErrnoText(errno));
     ::close(fd);
     return -1;
   }
@@ -44,12 +45,12 @@ std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, std::string
   return fd;
 }
 
-long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::string& error) {
+long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, Message& error) {
   while (true) {
     const ssize_t k = ::read(static_cast<int>(file), into, n);
     if (k >= 0) return k;
     if (errno != EINTR) {
-      error = "cannot read: " + ErrnoText(errno);
+      error = Message("cannot read: {system}").Set("system", ErrnoText(errno));
       return -1;
     }
   }
@@ -58,10 +59,10 @@ long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::strin
 void Close(std::intptr_t file) { ::close(static_cast<int>(file)); }
 
 bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& nanoseconds,
-                      std::string& error) {
+                      Message& error) {
   struct stat st {};
   if (::fstat(static_cast<int>(file), &st) != 0) {
-    error = "cannot read its time: " + ErrnoText(errno);
+    error = Message("cannot read its time: {system}").Set("system", ErrnoText(errno));
     return false;
   }
   seconds = st.st_mtim.tv_sec;
@@ -82,20 +83,20 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
   // also when that file does not exist yet. A relative link is relative to the
   // folder that holds it, as the system reads it.
   for (int depth = 0; fs::is_symlink(fs::symlink_status(target_, ec)); ++depth) {
-    if (depth == 40) throw SystemFailure(WriteError::Step::kTarget, target, "too many levels of links at " + PathToUtf8(target));
+    if (depth == 40) throw SystemFailure(WriteError::Step::kTarget, target, Message("too many levels of links at {file}"));
     fs::path to = fs::read_symlink(target_, ec);
-    if (ec) throw SystemFailure(WriteError::Step::kTarget, target, "cannot resolve the link " + PathToUtf8(target), ec.message());
+    if (ec) throw SystemFailure(WriteError::Step::kTarget, target, Message("cannot resolve the link {file}"), ec.message());
     target_ = to.is_absolute() ? to : target_.parent_path() / to;
   }
   struct stat st {};
   bool exists = ::stat(target_.c_str(), &st) == 0;
   if (exists) {
-    if (S_ISDIR(st.st_mode)) throw SystemFailure(WriteError::Step::kTarget, target_, PathToUtf8(target_) + " is a folder");
-    if (!S_ISREG(st.st_mode)) throw SystemFailure(WriteError::Step::kTarget, target_, PathToUtf8(target_) + " is not a regular file");
+    if (S_ISDIR(st.st_mode)) throw SystemFailure(WriteError::Step::kTarget, target_, Message("{file} is a folder"));
+    if (!S_ISREG(st.st_mode)) throw SystemFailure(WriteError::Step::kTarget, target_, Message("{file} is not a regular file"));
     // Root would be allowed to write anyway; a file marked read-only stays as it is.
-    if ((st.st_mode & 0222) == 0) throw SystemFailure(WriteError::Step::kTarget, target_, PathToUtf8(target_) + " is read-only");
+    if ((st.st_mode & 0222) == 0) throw SystemFailure(WriteError::Step::kTarget, target_, Message("{file} is read-only"));
   } else if (errno != ENOENT) {
-    throw SystemFailure(WriteError::Step::kTarget, target_, "cannot examine " + PathToUtf8(target_), ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kTarget, target_, Message("cannot examine {file}"), ErrnoText(errno));
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
@@ -107,19 +108,19 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
     if (fd_ < 0 && errno != EEXIST) {
       int err = errno;
       temp_.clear();
-      throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a file in " + PathToUtf8(dir), ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kCreate, target_, Message("cannot create a file in {folder}").Set("folder", PathToUtf8(dir)), ErrnoText(err));
     }
   }
   if (fd_ < 0) {
     temp_.clear();
-    throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a temporary file in " + PathToUtf8(dir));
+    throw SystemFailure(WriteError::Step::kCreate, target_, Message("cannot create a temporary file in {folder}").Set("folder", PathToUtf8(dir)));
   }
   if (exists) {
     // The replaced file keeps its permission bits and, where allowed, its owner.
     if (::fchmod(fd_, st.st_mode & 07777) != 0) {
       int err = errno;
       Discard();
-      throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot set permissions", ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kAttributes, target_, Message("cannot set permissions"), ErrnoText(err));
     }
     if (::fchown(fd_, st.st_uid, st.st_gid) != 0) {
       // Not allowed for other users' files; the file is then ours, as any new file would be.
@@ -141,13 +142,13 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
-  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "write after the file was closed");
+  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, Message("write after the file was closed"));
   while (n > 0) {
     ssize_t k = ::write(fd_, data, n);
     if (k < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
-      throw SystemFailure(WriteError::Step::kWrite, target_, "cannot write " + PathToUtf8(target_), ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kWrite, target_, Message("cannot write {file}"), ErrnoText(err));
     }
     data += k;
     n -= static_cast<std::size_t>(k);
@@ -166,39 +167,39 @@ void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
 }
 
 void AtomicFile::SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds) {
-  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
+  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
   const struct timespec times[2] = {{0, UTIME_OMIT},
                                     {static_cast<time_t>(seconds), static_cast<long>(nanoseconds)}};
   if (::futimens(fd_, times) != 0)
-    throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot set the time of " + PathToUtf8(target_), ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kAttributes, target_, Message("cannot set the time of {file}"), ErrnoText(errno));
 }
 
 void AtomicFile::MakeWritable() {
-  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
+  if (fd_ < 0 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
   struct stat st {};
   if (::fstat(fd_, &st) != 0 || ((st.st_mode & S_IWUSR) == 0 &&
                                  ::fchmod(fd_, (st.st_mode & 07777) | S_IWUSR) != 0)) {
-    throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot make " + PathToUtf8(target_) + " writable", ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kAttributes, target_, Message("cannot make {file} writable"), ErrnoText(errno));
   }
 }
 
 void AtomicFile::Finish() {
   if (finished_) return;
-  if (fd_ < 0) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
+  if (fd_ < 0) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
   if (::fsync(fd_) != 0)
-    throw SystemFailure(WriteError::Step::kFlush, target_, "cannot flush " + PathToUtf8(target_) + " to disk", ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kFlush, target_, Message("cannot flush {file} to disk"), ErrnoText(errno));
   int fd = fd_;
   fd_ = -1;
   // A file system may report a full disk only when the file is closed.
-  if (::close(fd) != 0) throw SystemFailure(WriteError::Step::kWrite, target_, "cannot write " + PathToUtf8(target_), ErrnoText(errno));
+  if (::close(fd) != 0) throw SystemFailure(WriteError::Step::kWrite, target_, Message("cannot write {file}"), ErrnoText(errno));
   finished_ = true;
 }
 
 void AtomicFile::Commit(FolderFlushes& later) {
   Finish();
-  if (temp_.empty()) throw SystemFailure(WriteError::Step::kReplace, target_, "the file was already put in place");
+  if (temp_.empty()) throw SystemFailure(WriteError::Step::kReplace, target_, Message("the file was already put in place"));
   if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-    throw SystemFailure(WriteError::Step::kReplace, target_, "cannot replace " + PathToUtf8(target_), ErrnoText(errno));
+    throw SystemFailure(WriteError::Step::kReplace, target_, Message("cannot replace {file}"), ErrnoText(errno));
   }
   temp_.clear();
   later.Add(target_.parent_path());
@@ -212,7 +213,7 @@ void AtomicFile::Commit() {
 
 void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) throw SystemFailure(WriteError::Step::kCreate, path, "cannot create " + PathToUtf8(path), ErrnoText(errno));
+  if (fd < 0) throw SystemFailure(WriteError::Step::kCreate, path, Message("cannot create {file}"), ErrnoText(errno));
   const std::uint8_t* p = data.data();
   std::size_t n = data.size();
   while (n > 0) {
@@ -222,7 +223,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
       int err = errno;
       ::close(fd);
       ::unlink(path.c_str());
-      throw SystemFailure(WriteError::Step::kWrite, path, "cannot write " + PathToUtf8(path), ErrnoText(err));
+      throw SystemFailure(WriteError::Step::kWrite, path, Message("cannot write {file}"), ErrnoText(err));
     }
     p += k;
     n -= static_cast<std::size_t>(k);
@@ -230,7 +231,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   if (::close(fd) != 0) {
     int err = errno;
     ::unlink(path.c_str());
-    throw SystemFailure(WriteError::Step::kWrite, path, "cannot write " + PathToUtf8(path), ErrnoText(err));
+    throw SystemFailure(WriteError::Step::kWrite, path, Message("cannot write {file}"), ErrnoText(err));
   }
 }
 

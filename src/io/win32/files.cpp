@@ -31,18 +31,18 @@ HANDLE OpenForReading(const fs::path& path) {
 }
 
 // A regular file on a disk (not a folder, a pipe or a device), with its size.
-bool IsRegular(HANDLE h, std::uint64_t& size, std::string& error) {
+bool IsRegular(HANDLE h, std::uint64_t& size, Message& error) {
   if (::GetFileType(h) != FILE_TYPE_DISK) {
-    error = "not a regular file";
+    error = Message("not a regular file");
     return false;
   }
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(h, &info)) {
-    error = "cannot read: " + LastErrorText();
+    error = Message("cannot read: {system}").Set("system", LastErrorText());
     return false;
   }
   if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    error = "not a regular file";
+    error = Message("not a regular file");
     return false;
   }
   size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
@@ -62,7 +62,7 @@ void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t n, const fs::path&
     DWORD done = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(n, DWORD{1} << 30));
     if (!::WriteFile(h, data, want, &done, nullptr) || done == 0)
-      throw SystemFailure(WriteError::Step::kWrite, what, "cannot write " + PathToUtf8(what), LastErrorText());
+      throw SystemFailure(WriteError::Step::kWrite, what, Message("cannot write {file}"), LastErrorText());
     data += done;
     n -= done;
   }
@@ -78,17 +78,18 @@ std::string ErrnoText(int err) {
   return std::strerror(err);
 }
 
-WriteError SystemFailure(WriteError::Step step, const fs::path& file, const std::string& what,
-                         const std::string& system) {
-  return WriteError(step, PathToUtf8(file), system, system.empty() ? what : what + ": " + system);
+WriteError SystemFailure(WriteError::Step step, const fs::path& file, Message what, const std::string& system) {
+  what.Set("file", PathToUtf8(file));
+  if (!system.empty()) what = Message("{what}: {system}").Set("what", std::move(what)).Set("system", system);
+  return WriteError(step, PathToUtf8(file), system, std::move(what));
 }
 
 namespace raw {
 
-std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, std::string& error) {
+std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, Message& error) {
   HANDLE h = OpenForReading(path);
   if (h == INVALID_HANDLE_VALUE) {
-    error = "cannot open: " + LastErrorText();
+    error = Message("cannot open: {system}").Set("system", LastErrorText());
     return -1;
   }
   if (!IsRegular(h, size, error)) {
@@ -98,19 +99,19 @@ std::intptr_t OpenRegular(const fs::path& path, std::uint64_t& size, std::string
   return Fd(h);
 }
 
-long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, std::string& error) {
+long long Read(std::intptr_t file, std::uint8_t* into, std::size_t n, Message& error) {
   const long long k = ReadSome(H(file), into, n);
-  if (k < 0) error = "cannot read: " + LastErrorText();
+  if (k < 0) error = Message("cannot read: {system}").Set("system", LastErrorText());
   return k;
 }
 
 void Close(std::intptr_t file) { ::CloseHandle(H(file)); }
 
 bool ModificationTime(std::intptr_t file, std::int64_t& seconds, std::int64_t& nanoseconds,
-                      std::string& error) {
+                      Message& error) {
   FILETIME written{};
   if (!::GetFileTime(H(file), nullptr, nullptr, &written)) {
-    error = "cannot read its time: " + LastErrorText();
+    error = Message("cannot read its time: {system}").Set("system", LastErrorText());
     return false;
   }
   win32::UnixFromFileTime(written, seconds, nanoseconds);
@@ -130,16 +131,15 @@ bool SyncPath(const fs::path& path) {
 }
 
 AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
-  const std::string name = PathToUtf8(target_);
   const DWORD attrs = ::GetFileAttributesW(target_.c_str());
   if (attrs != INVALID_FILE_ATTRIBUTES) {
-    if (attrs & FILE_ATTRIBUTE_DIRECTORY) throw SystemFailure(WriteError::Step::kTarget, target_, name + " is a folder");
-    if (attrs & FILE_ATTRIBUTE_DEVICE) throw SystemFailure(WriteError::Step::kTarget, target_, name + " is not a regular file");
-    if (attrs & FILE_ATTRIBUTE_READONLY) throw SystemFailure(WriteError::Step::kTarget, target_, name + " is read-only");
+    if (attrs & FILE_ATTRIBUTE_DIRECTORY) throw SystemFailure(WriteError::Step::kTarget, target_, Message("{file} is a folder"));
+    if (attrs & FILE_ATTRIBUTE_DEVICE) throw SystemFailure(WriteError::Step::kTarget, target_, Message("{file} is not a regular file"));
+    if (attrs & FILE_ATTRIBUTE_READONLY) throw SystemFailure(WriteError::Step::kTarget, target_, Message("{file} is read-only"));
   } else {
     const DWORD err = ::GetLastError();
     if (err != ERROR_FILE_NOT_FOUND)
-      throw SystemFailure(WriteError::Step::kTarget, target_, "cannot examine " + name, win32::ErrorText(err));
+      throw SystemFailure(WriteError::Step::kTarget, target_, Message("cannot examine {file}"), win32::ErrorText(err));
   }
   fs::path dir = target_.parent_path();
   if (dir.empty()) dir = ".";
@@ -156,12 +156,12 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
     } else if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
       const std::string why = LastErrorText();
       temp_.clear();
-      throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a file in " + PathToUtf8(dir), why);
+      throw SystemFailure(WriteError::Step::kCreate, target_, Message("cannot create a file in {folder}").Set("folder", PathToUtf8(dir)), why);
     }
   }
   if (fd_ == -1) {
     temp_.clear();
-    throw SystemFailure(WriteError::Step::kCreate, target_, "cannot create a temporary file in " + PathToUtf8(dir));
+    throw SystemFailure(WriteError::Step::kCreate, target_, Message("cannot create a temporary file in {folder}").Set("folder", PathToUtf8(dir)));
   }
 }
 
@@ -181,33 +181,33 @@ void AtomicFile::Discard() {
 }
 
 void AtomicFile::Write(const std::uint8_t* data, std::size_t n) {
-  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "write after the file was closed");
+  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, Message("write after the file was closed"));
   WriteAll(H(fd_), data, n, target_);
   written_ += n;
 }
 
 void AtomicFile::SetModificationTime(std::int64_t seconds, std::int64_t nanoseconds) {
-  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
+  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
   const FILETIME ft = win32::FileTimeFromUnix(seconds, nanoseconds);
   if (!::SetFileTime(H(fd_), nullptr, nullptr, &ft))
-    throw SystemFailure(WriteError::Step::kAttributes, target_, "cannot set the time of " + PathToUtf8(target_), LastErrorText());
+    throw SystemFailure(WriteError::Step::kAttributes, target_, Message("cannot set the time of {file}"), LastErrorText());
 }
 
 void AtomicFile::MakeWritable() {
   // The temporary file was made without the read-only attribute, and the
   // rename keeps the attributes of the file renamed.
-  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
+  if (fd_ == -1 || finished_) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
 }
 
 void AtomicFile::Finish() {
   if (finished_) return;
-  if (fd_ == -1) throw SystemFailure(WriteError::Step::kWrite, target_, "the file was closed");
+  if (fd_ == -1) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
   if (!::FlushFileBuffers(H(fd_)))
-    throw SystemFailure(WriteError::Step::kFlush, target_, "cannot flush " + PathToUtf8(target_) + " to disk", LastErrorText());
+    throw SystemFailure(WriteError::Step::kFlush, target_, Message("cannot flush {file} to disk"), LastErrorText());
   HANDLE h = H(fd_);
   fd_ = -1;
   if (!::CloseHandle(h))
-    throw SystemFailure(WriteError::Step::kWrite, target_, "cannot write " + PathToUtf8(target_), LastErrorText());
+    throw SystemFailure(WriteError::Step::kWrite, target_, Message("cannot write {file}"), LastErrorText());
   finished_ = true;
 }
 
@@ -219,7 +219,7 @@ void AtomicFile::Commit() {
 // The write-through rename has put the name on disk: no folder is left to flush.
 void AtomicFile::Commit(FolderFlushes&) {
   Finish();
-  if (temp_.empty()) throw SystemFailure(WriteError::Step::kReplace, target_, "the file was already put in place");
+  if (temp_.empty()) throw SystemFailure(WriteError::Step::kReplace, target_, Message("the file was already put in place"));
   // A plain rename refuses an existing target here; this one replaces it, and
   // returns only when the new name is on disk. A target that another program
   // holds open without sharing is refused, and then stays as it was.
@@ -229,7 +229,7 @@ void AtomicFile::Commit(FolderFlushes&) {
     std::string why = win32::ErrorText(err);
     if (err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED || err == ERROR_LOCK_VIOLATION)
       why += " (is it open in another program?)";
-    throw SystemFailure(WriteError::Step::kReplace, target_, "cannot replace " + PathToUtf8(target_), why);
+    throw SystemFailure(WriteError::Step::kReplace, target_, Message("cannot replace {file}"), why);
   }
   temp_.clear();
 }
@@ -240,7 +240,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE)
-    throw SystemFailure(WriteError::Step::kCreate, path, "cannot create " + PathToUtf8(path), LastErrorText());
+    throw SystemFailure(WriteError::Step::kCreate, path, Message("cannot create {file}"), LastErrorText());
   try {
     WriteAll(h, data.data(), data.size(), path);
   } catch (const WriteError&) {
@@ -251,7 +251,7 @@ void WriteWholeFile(const fs::path& path, std::span<const std::uint8_t> data) {
   if (!::CloseHandle(h)) {
     const std::string why = LastErrorText();
     ::DeleteFileW(path.c_str());
-    throw SystemFailure(WriteError::Step::kWrite, path, "cannot write " + PathToUtf8(path), why);
+    throw SystemFailure(WriteError::Step::kWrite, path, Message("cannot write {file}"), why);
   }
 }
 
