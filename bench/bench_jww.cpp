@@ -34,8 +34,9 @@ struct Files {
   std::vector<std::uint8_t> drawingBytes, figureBytes;
 
   Files() {
+    Message why;
+    if (!work.Create(why)) throw std::runtime_error(why.English());
     std::string error;
-    if (!work.Create(error)) throw std::runtime_error(error);
     gen::LargeOptions o;
     if (const char* e = std::getenv("TESSALY_BENCH_ENTITIES")) {
       o.entities = std::max(1LL, std::atoll(e));
@@ -55,7 +56,6 @@ struct Files {
       gen::BuildLargeFigure(fig, o);
       if (!gen::WriteFigure(fig, figure, error)) throw std::runtime_error(error);
     }
-    Message why;
     if (!ReadWholeFile(drawing, drawingBytes, why) || !ReadWholeFile(figure, figureBytes, why)) {
       throw std::runtime_error(why.English());
     }

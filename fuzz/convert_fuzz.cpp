@@ -39,8 +39,8 @@ namespace fs = std::filesystem;
 const fs::path& OutDir() {
   static WorkingFolder folder;
   static const fs::path path = [] {
-    std::string why;
-    if (!folder.Create(why)) Broken("cannot make the output folder", why);
+    Message why;
+    if (!folder.Create(why)) Broken("cannot make the output folder", why.English());
     return folder.Path();
   }();
   return path;
@@ -187,8 +187,8 @@ void Convert(std::span<const std::uint8_t> input, bool referencePoints) {
   TESSALY_FUZZ_CHECK(plain.has_value(), "a save that works only after the dissolve");
 
   std::vector<std::uint8_t> written;
-  std::string why;
-  TESSALY_FUZZ_CHECK(ReadWholeFile(target, written, why), why);
+  Message why;
+  TESSALY_FUZZ_CHECK(ReadWholeFile(target, written, why), why.English());
   RemoveFileQuietly(target);
 
   Kit ref;

@@ -35,8 +35,8 @@ namespace tessaly::fuzz {
 inline const std::filesystem::path& WorkDir() {
   static WorkingFolder folder;
   static const std::filesystem::path path = [] {
-    std::string why;
-    if (!folder.Create(why)) Broken("cannot make the working folder", why);
+    Message why;
+    if (!folder.Create(why)) Broken("cannot make the working folder", why.English());
     return folder.Path();
   }();
   return path;

@@ -19,7 +19,8 @@ Failure Unreplaceable(const fs::path& p, FileRole role, const FileState& st) {
   Failure f;
   f.role = role;
   f.file = p;
-  Message what = Message(role == FileRole::kBackup ? "the backup {file}" : "the target {file}").Set("file", PathToUtf8(p));
+  Message what = role == FileRole::kBackup ? Message("the backup {file}") : Message("the target {file}");
+  what.Set("file", PathToUtf8(p));
   switch (st.kind) {
     case FileState::kMissing: return {};
     case FileState::kUnknown:
@@ -127,7 +128,7 @@ RunSummary Converter::Run(const std::vector<ConvertItem>& items, bool drawRefere
       c.work_.Remove();
     }
   } endRun{*this};
-  workError_.clear();
+  workError_ = {};
   if (work_.Create(workError_)) {
     workImages_ = std::make_unique<WorkingFolderImages>(work_.Path());
     images_.SetStore(workImages_.get());
@@ -256,7 +257,7 @@ Result<std::unique_ptr<PendingFiles>> Converter::WriteFiles(FormatPipeline& form
     try {
       files->copy = PrepareCopy(targets.target, targets.backup, /*keepTime=*/true, hooks_.filter, /*flush=*/false);
     } catch (const WriteError& e) {
-      return WriteFailure(e, FileRole::kBackup, targets.backup, "cannot make the backup: ");
+      return WriteFailure(e, FileRole::kBackup, targets.backup, Message("cannot make the backup: {why}"));
     }
     files->backup = targets.backup;
   }

@@ -105,7 +105,7 @@ class Converter {
   TBoundImages images_;
   WorkingFolder work_;
   std::unique_ptr<WorkingFolderImages> workImages_;
-  std::string workError_;  // why the working folder could not be made
+  Message workError_;  // why the working folder could not be made
   PageWarmer warmer_;
   RunFolders folders_;
   // The folders of the files a run put in place, flushed once as it ends.

@@ -64,8 +64,7 @@ Failure LoadFailure(const LoadResult& load, const std::filesystem::path& source)
   return f;
 }
 
-Failure WriteFailure(const WriteError& e, FileRole role, const std::filesystem::path& file,
-                     std::string_view prefix) {
+Failure WriteFailure(const WriteError& e, FileRole role, const std::filesystem::path& file, Message around) {
   using Step = WriteError::Step;
   Failure f;
   switch (e.step()) {
@@ -83,11 +82,7 @@ Failure WriteFailure(const WriteError& e, FileRole role, const std::filesystem::
   f.role = role;
   f.file = file;
   f.system = e.system();
-  if (prefix.empty()) {
-    f.Say(e.message());
-  } else {
-    f.Say(Message(std::string(prefix) + "{why}").Set("why", e.message()));
-  }
+  f.Say(around.empty() ? e.message() : std::move(around).Set("why", e.message()));
   return f;
 }
 

@@ -87,10 +87,10 @@ inline std::ostream& operator<<(std::ostream& out, FailureCode code) { return ou
 
 // A failed load of `source`, as the load found it.
 Failure LoadFailure(const LoadResult& load, const std::filesystem::path& source);
-// A write of `file` (the target or its backup) that failed; `prefix` goes
-// before the text ("cannot make the backup: ").
+// A write of `file` (the target or its backup) that failed; `around`, when
+// given, says the reason in a pattern of its own ({why}).
 Failure WriteFailure(const WriteError& e, FileRole role, const std::filesystem::path& file,
-                     std::string_view prefix = {});
+                     Message around = {});
 // The run's memory ran out.
 Failure OutOfMemory(const std::filesystem::path& file);
 

@@ -175,16 +175,16 @@ bool MayOverlap(const Converter& converter, const std::vector<ConvertItem>& item
   return true;
 }
 
-std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan& plan) {
+std::vector<Message> EmptyFolderNotes(const Converter& converter, const Plan& plan) {
   std::string kinds;
   for (const auto& ext : converter.Extensions()) {
     std::string lower(ext);
     for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     kinds += (kinds.empty() ? "" : " or ") + lower;
   }
-  std::vector<std::string> notes;
+  std::vector<Message> notes;
   for (const auto& f : plan.emptyFolders)
-    notes.push_back("no " + kinds + " drawings found in " + PathToUtf8(f));
+    notes.push_back(Message("no {kinds} drawings found in {folder}").Set("kinds", kinds).Set("folder", PathToUtf8(f)));
   return notes;
 }
 

@@ -68,6 +68,6 @@ std::vector<Clash> FindClashes(const Converter& converter, const std::vector<Con
 Failure FindClash(const Converter& converter, const Plan& plan);
 
 // "no .jww or .jws drawings found in DIR" for each folder with none.
-std::vector<std::string> EmptyFolderNotes(const Converter& converter, const Plan& plan);
+std::vector<Message> EmptyFolderNotes(const Converter& converter, const Plan& plan);
 
 }  // namespace tessaly

@@ -1,4 +1,6 @@
 #include "app/window_model.h"
+
+#include "app/catalogue.h"
 #include "app/plan.h"
 #include "io/path_text.h"
 
@@ -293,7 +295,7 @@ void WindowModel::FileStarted(const fs::path& source, std::size_t, std::size_t) 
 void WindowModel::FileFinished(const FileResult& r) {
   if (r.outcome == FileOutcome::kFailed) {
     ++failed_;
-    view_->AppendLog(FailureLine(PathToUtf8(r.source), r.failure.text));
+    view_->AppendLog(FailureLine(PathToUtf8(r.source), Say(r.failure.message, Language::kJapanese)));
   }
   view_->ShowProgress(r.position + 1, r.count);
 }

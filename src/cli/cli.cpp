@@ -5,6 +5,7 @@
 #include <new>
 #include <optional>
 
+#include "app/catalogue.h"
 #include "app/convert.h"
 #include "app/plan.h"
 #include "app/summary.h"
@@ -17,34 +18,37 @@ namespace {
 
 constexpr const char* kVersion = "0.1.0";
 
-void Usage(std::ostream& out) {
-  out << "usage: tessaly-cli [options] FILE|FOLDER...\n"
-         "       tessaly-cli --info FILE|FOLDER...\n"
-         "\n"
-         "Dissolves the dimensions of JWW drawings (.jww) and JWS figures (.jws)\n"
-         "into lines, texts and points. Each FILE is converted; a FOLDER converts\n"
-         "every drawing and figure below it.\n"
-         "Without --output-dir each file is converted in its own folder, after a\n"
-         "backup copy of it (plan.jww is backed up to plan._JWW, part.jws to\n"
-         "part._JWS).\n"
-         "\n"
-         "  -o, --output-dir DIR     write the converted files into DIR (which must\n"
-         "                           exist); a folder's subfolders are made under DIR\n"
-         "  --no-reference-points    no temporary points at SXF reference points\n"
-         "  --info                   print a summary of each file (a FOLDER: of every\n"
-         "                           drawing and figure below it), convert nothing\n"
-         "  -q, --quiet              print failures only\n"
-         "  -h, --help               show this help\n"
-         "  --version                show the version\n"
-         "\n"
-         "Exit status: 0 when every file was converted, had nothing to dissolve or\n"
-         "was skipped; 1 when any failed; 2 for a usage error (nothing converted);\n"
-         "130 after Ctrl-C, which stops before the next file.\n"
-         "With --info: 0 when every file was summarised, 1 when any could not be\n"
-         "read, 2 for a usage error.\n";
+// The help, said in the user's language.
+Message UsageText() {
+  return Message(
+      "usage: tessaly-cli [options] FILE|FOLDER...\n"
+      "       tessaly-cli --info FILE|FOLDER...\n"
+      "\n"
+      "Dissolves the dimensions of JWW drawings (.jww) and JWS figures (.jws)\n"
+      "into lines, texts and points. Each FILE is converted; a FOLDER converts\n"
+      "every drawing and figure below it.\n"
+      "Without --output-dir each file is converted in its own folder, after a\n"
+      "backup copy of it (plan.jww is backed up to plan._JWW, part.jws to\n"
+      "part._JWS).\n"
+      "\n"
+      "  -o, --output-dir DIR     write the converted files into DIR (which must\n"
+      "                           exist); a folder's subfolders are made under DIR\n"
+      "  --no-reference-points    no temporary points at SXF reference points\n"
+      "  --info                   print a summary of each file (a FOLDER: of every\n"
+      "                           drawing and figure below it), convert nothing\n"
+      "  -q, --quiet              print failures only\n"
+      "  -h, --help               show this help\n"
+      "  --version                show the version\n"
+      "\n"
+      "Exit status: 0 when every file was converted, had nothing to dissolve or\n"
+      "was skipped; 1 when any failed; 2 for a usage error (nothing converted);\n"
+      "130 after Ctrl-C, which stops before the next file.\n"
+      "With --info: 0 when every file was summarised, 1 when any could not be\n"
+      "read, 2 for a usage error.\n");
 }
 
 struct Options {
+  Language language = Language::kEnglish;
   bool info = false;
   bool quiet = false;
   bool referencePoints = true;
@@ -56,6 +60,8 @@ struct Options {
 // Answers an exit status when the arguments end the run.
 std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::ostream& out,
                          std::ostream& err) {
+  const auto say = [&o](const Message& m) { return tessaly::Say(m, o.language); };
+  const auto usageError = [&](const Message& m) { err << "tessaly-cli: " << say(m) << "\n"; };
   bool options = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -64,7 +70,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
     } else if (a == "--") {
       options = false;
     } else if (a == "-h" || a == "--help") {
-      Usage(out);
+      out << say(UsageText());
       return 0;
     } else if (a == "--version") {
       out << "tessaly-cli " << kVersion << "\n";
@@ -78,38 +84,43 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
       o.conversionOption = a;
     } else if (a == "-o" || a == "--output-dir") {
       if (i + 1 == args.size() || args[i + 1].empty()) {
-        err << "tessaly-cli: " << a << " needs a folder name\n";
+        usageError(Message("{option} needs a folder name").Set("option", a));
         return 2;
       }
       o.outputDir = PathFromUtf8(args[++i]);
       o.conversionOption = a;
     } else if (a.rfind("--output-dir=", 0) == 0) {
       if (a.size() == 13) {
-        err << "tessaly-cli: --output-dir needs a folder name\n";
+        usageError(Message("{option} needs a folder name").Set("option", "--output-dir"));
         return 2;
       }
       o.outputDir = PathFromUtf8(a.substr(13));
       o.conversionOption = "--output-dir";
     } else {
-      err << "tessaly-cli: unknown option " << a << "\n";
-      Usage(err);
+      usageError(Message("unknown option {option}").Set("option", a));
+      err << say(UsageText());
       return 2;
     }
   }
   if (o.info && !o.conversionOption.empty()) {
-    err << "tessaly-cli: " << o.conversionOption << " is an option of a conversion; --info converts nothing\n";
+    usageError(Message("{option} is an option of a conversion; --info converts nothing")
+                   .Set("option", o.conversionOption));
     return 2;
   }
   if (o.inputs.empty()) {
-    err << "tessaly-cli: no files given\n";
-    Usage(err);
+    usageError(Message("no files given"));
+    err << say(UsageText());
     return 2;
   }
   return std::nullopt;
 }
 
-std::string Plural(std::int64_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+// "1 file", "2 files".
+Message Files(std::int64_t n) {
+  return (n == 1 ? Message("{n} file") : Message("{n} files")).Set("n", static_cast<long long>(n));
+}
+Message Dimensions(std::int64_t n) {
+  return (n == 1 ? Message("{n} dimension") : Message("{n} dimensions")).Set("n", static_cast<long long>(n));
 }
 
 // At most `columns` terminal columns of a UTF-8 text, counting every
@@ -148,30 +159,40 @@ class CliFrontEnd : public ConvertFrontEnd {
 
   void FileFinished(const FileResult& r) override {
     const std::string src = PathToUtf8(r.source);
+    const bool backup = !r.backup.empty();
+    Message line;
     switch (r.outcome) {
       case FileOutcome::kConverted:
-        Say(src + ": " + Plural(r.dimensions, "dimension") + " dissolved -> " + PathToUtf8(r.target) +
-            Backup(r));
+        line = backup ? Message("{source}: {dimensions} dissolved -> {target} (backup {backup})")
+                      : Message("{source}: {dimensions} dissolved -> {target}");
+        line.Set("dimensions", Dimensions(r.dimensions));
         break;
       case FileOutcome::kNothingToDissolve:
-        Say(r.written ? src + ": nothing to dissolve -> " + PathToUtf8(r.target) + Backup(r)
-                      : src + ": nothing to dissolve, left as it is");
+        line = !r.written ? Message("{source}: nothing to dissolve, left as it is")
+               : backup   ? Message("{source}: nothing to dissolve -> {target} (backup {backup})")
+                          : Message("{source}: nothing to dissolve -> {target}");
         break;
       case FileOutcome::kSkipped:
-        Say(src + ": skipped (" + r.failure.text + ")");
+        line = Message("{source}: skipped ({why})").Set("why", r.failure.message);
         break;
       case FileOutcome::kFailed:
-        Fail(src, r.failure.text);
+        Fail(src, r.failure.message);
         break;
+    }
+    if (!line.empty()) {
+      line.Set("source", src).Set("target", PathToUtf8(r.target)).Set("backup", PathToUtf8(r.backup));
+      Say(line);
     }
     if (hooks_.afterFile) hooks_.afterFile(r);
   }
 
   bool StopRequested() override { return stop_.Requested(); }
 
-  void Fail(const std::string& what, const std::string& why) {
+  void Fail(const std::string& what, const Message& why) {
     ClearProgress();
-    err_ << what << ": failed: " << why << "\n" << std::flush;
+    err_ << tessaly::Say(Message("{file}: failed: {why}").Set("file", what).Set("why", why), options_.language)
+         << "\n"
+         << std::flush;
   }
 
   void ClearProgress() {
@@ -181,14 +202,10 @@ class CliFrontEnd : public ConvertFrontEnd {
   }
 
  private:
-  static std::string Backup(const FileResult& r) {
-    return r.backup.empty() ? "" : " (backup " + PathToUtf8(r.backup) + ")";
-  }
-
-  void Say(const std::string& line) {
+  void Say(const Message& line) {
     if (options_.quiet) return;
     ClearProgress();
-    out_ << line << "\n";
+    out_ << tessaly::Say(line, options_.language) << "\n";
     if (progress_) out_ << std::flush;
   }
 
@@ -202,8 +219,8 @@ class CliFrontEnd : public ConvertFrontEnd {
   std::size_t columns_ = 80;
 };
 
-void SayEmptyFolders(const Converter& converter, const Plan& plan, std::ostream& err) {
-  for (const auto& note : EmptyFolderNotes(converter, plan)) err << "tessaly-cli: " << note << "\n";
+void SayEmptyFolders(const Converter& converter, const Plan& plan, Language language, std::ostream& err) {
+  for (const auto& note : EmptyFolderNotes(converter, plan)) err << "tessaly-cli: " << Say(note, language) << "\n";
 }
 
 int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
@@ -213,17 +230,17 @@ int RunInfo(const Options& o, std::ostream& out, std::ostream& err) {
   for (const auto& input : o.inputs) {
     const Plan plan = MakePlan(converter, {input}, std::nullopt);
     for (const auto& f : plan.failures) {
-      err << PathToUtf8(f.file) << ": " << f.text << "\n";
+      err << PathToUtf8(f.file) << ": " << Say(f.message, o.language) << "\n";
       status = 1;
     }
-    SayEmptyFolders(converter, plan, err);
+    SayEmptyFolders(converter, plan, o.language, err);
     for (const auto& item : plan.items) {
       if (stop.Requested()) return stop.ExitStatus();
       // A file too big for the memory there is fails alone; the next may fit.
       try {
-        if (!PrintSummary(item.source, out, err)) status = 1;
+        if (!PrintSummary(item.source, o.language, out, err)) status = 1;
       } catch (const std::bad_alloc&) {
-        err << PathToUtf8(item.source) << ": out of memory\n";
+        err << PathToUtf8(item.source) << ": " << Say(Message("out of memory"), o.language) << "\n";
         status = 1;
       }
     }
@@ -237,8 +254,9 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
     std::error_code ec;
     const fs::file_status st = fs::status(*o.outputDir, ec);
     if (!fs::is_directory(st)) {
-      err << "tessaly-cli: the output folder " << PathToUtf8(*o.outputDir)
-          << (fs::exists(st) ? " is not a folder" : " does not exist") << "\n";
+      const Message why = fs::exists(st) ? Message("the output folder {folder} is not a folder")
+                                         : Message("the output folder {folder} does not exist");
+      err << "tessaly-cli: " << Say(Message(why).Set("folder", PathToUtf8(*o.outputDir)), o.language) << "\n";
       return 2;
     }
   }
@@ -246,30 +264,43 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
   Converter converter;
   const Plan plan = MakePlan(converter, o.inputs, o.outputDir);
   if (const Failure clash = FindClash(converter, plan)) {
-    err << "tessaly-cli: " << clash.text << "; nothing converted\n";
+    err << "tessaly-cli: " << Say(Message("{clash}; nothing converted").Set("clash", clash.message), o.language)
+        << "\n";
     return 2;
   }
 
   CliFrontEnd frontEnd(o, out, err, progress, stop, hooks);
-  for (const auto& f : plan.failures) frontEnd.Fail(PathToUtf8(f.file), f.text);
-  SayEmptyFolders(converter, plan, err);
+  for (const auto& f : plan.failures) frontEnd.Fail(PathToUtf8(f.file), f.message);
+  SayEmptyFolders(converter, plan, o.language, err);
   const RunSummary s = converter.ConvertFiles(plan.items, o.referencePoints, frontEnd);
   frontEnd.ClearProgress();
 
   const std::size_t failed = s.failed + plan.failures.size();
   const std::size_t total = s.files + plan.failures.size();
   if (!o.quiet) {
-    std::string line =
-        Plural(static_cast<std::int64_t>(total), "file") + ": " + std::to_string(s.converted) +
-        " converted (" + Plural(s.dimensions, "dimension") + " dissolved), " +
-        std::to_string(s.nothingToDissolve) + " with nothing to dissolve, " +
-        std::to_string(s.skipped) + " skipped, " + std::to_string(failed) + " failed";
-    if (s.stopped) line += ", " + std::to_string(s.files - s.Done()) + " not taken up";
-    out << line << "\n";
+    Message line = s.stopped ? Message(
+                                   "{files}: {converted} converted ({dimensions} dissolved), {nothing} with nothing "
+                                   "to dissolve, {skipped} skipped, {failed} failed, {left} not taken up")
+                             : Message(
+                                   "{files}: {converted} converted ({dimensions} dissolved), {nothing} with nothing "
+                                   "to dissolve, {skipped} skipped, {failed} failed");
+    line.Set("files", Files(static_cast<std::int64_t>(total)))
+        .Set("converted", static_cast<long long>(s.converted))
+        .Set("dimensions", Dimensions(s.dimensions))
+        .Set("nothing", static_cast<long long>(s.nothingToDissolve))
+        .Set("skipped", static_cast<long long>(s.skipped))
+        .Set("failed", static_cast<long long>(failed))
+        .Set("left", static_cast<long long>(s.files - s.Done()));
+    out << Say(line, o.language) << "\n";
   }
   if (s.stopped) {
-    err << "tessaly-cli: " << stop.Word() << ", stopped before "
-        << Plural(static_cast<std::int64_t>(s.files - s.Done()), "file") << "\n";
+    const Message word = std::string_view(stop.Word()) == "terminated" ? Message("terminated") : Message("interrupted");
+    err << "tessaly-cli: "
+        << Say(Message("{why}, stopped before {files}")
+                   .Set("why", word)
+                   .Set("files", Files(static_cast<std::int64_t>(s.files - s.Done()))),
+               o.language)
+        << "\n";
     return stop.ExitStatus();
   }
   return failed > 0 ? 1 : 0;
@@ -278,8 +309,9 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
 }  // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress,
-        const RunHooks& hooks) {
+        const RunHooks& hooks, Language language) {
   Options o;
+  o.language = language;
   if (auto status = Parse(args, o, out, err)) return *status;
   // The run catches what one file's load or write throws; memory can also run
   // out in between (walking the folders, the plan, a message). A user then gets
@@ -289,7 +321,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (o.info) return RunInfo(o, out, err);
     return RunConvert(o, out, err, progress, hooks);
   } catch (const std::bad_alloc&) {
-    err << "tessaly-cli: out of memory\n" << std::flush;
+    err << "tessaly-cli: " << Say(Message("out of memory"), o.language) << "\n" << std::flush;
     return 1;
   }
 }

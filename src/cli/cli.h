@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/catalogue.h"
+
 namespace tessaly {
 struct FileResult;
 }
@@ -23,7 +25,8 @@ struct RunHooks {
 // for a usage error (nothing is converted then), 128 + the signal number after
 // Ctrl-C (SIGINT, 130) or SIGTERM, which end the run before the next file.
 // With `progress` a progress line is kept on `err` (meant for a terminal).
+// Everything is said in `language`, but for the paths and what the system says.
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        bool progress = false, const RunHooks& hooks = {});
+        bool progress = false, const RunHooks& hooks = {}, Language language = Language::kEnglish);
 
 }  // namespace tessaly::cli

@@ -17,5 +17,7 @@ int main(int argc, char** argv) {
 #endif
   std::ios::sync_with_stdio(false);
   tessaly::UseUtf8Console();
-  return tessaly::cli::Run(args, std::cout, std::cerr, tessaly::ErrorOutputIsTerminal());
+  return tessaly::cli::Run(args, std::cout, std::cerr, tessaly::ErrorOutputIsTerminal(), {},
+                           tessaly::UserLanguageIsJapanese() ? tessaly::Language::kJapanese
+                                                             : tessaly::Language::kEnglish);
 }

@@ -3,7 +3,7 @@
 // keeps after them. Reading, writing and clearing exist once; a small format type
 // says what differs:
 //
-//   kSignature, kNoun, kExtension, kBackupExtension
+//   kSignature, kNoun, kExtension, kBackupExtension, NotThisFormat()
 //   Header                     the header's values, a base of the document
 //   Tail                       what follows the lists (made from the document's
 //                              constructor arguments): Read(r, version) and
@@ -124,8 +124,7 @@ class TDocument : public Format::Header, public TEntityLists {
     LoadResult result;
     try {
       if (!r.startsWith(Format::kSignature)) {
-        return LoadResult::Failed(LoadResult::Status::kNotThisFormat, 0,
-                                  Message("not a " + std::string(Format::kNoun)));
+        return LoadResult::Failed(LoadResult::Status::kNotThisFormat, 0, Format::NotThisFormat());
       }
       Format::ReadHeader(r, header());
     } catch (const FormatError& e) {

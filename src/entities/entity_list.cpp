@@ -15,8 +15,19 @@ namespace {
 constexpr std::string_view kClassNames[] = {"",           "CDataSen",   "CDataEnko",
                                             "CDataTen",   "CDataMoji",  "CDataSunpou",
                                             "CDataSolid", "CDataBlock", "CDataList"};
-constexpr const char* kKindWords[] = {"empty", "line",  "arc",   "point",           "text",
-                                      "dimension", "solid", "block insertion", "block definition"};
+// What a record of a kind is called in a message.
+Message KindWord(std::int32_t kind) {
+  switch (kind) {
+    case kLine: return Message("line");
+    case kArc: return Message("arc");
+    case kPoint: return Message("point");
+    case kText: return Message("text");
+    case kDimension: return Message("dimension");
+    case kSolid: return Message("solid");
+    case kBlock: return Message("block insertion");
+    default: return Message("block definition");
+  }
+}
 
 // The smallest tagged definition in a file, for bounding untrusted counts: a
 // class reference and a definition with an empty name and an empty list.
@@ -230,12 +241,12 @@ void ReadList(ArchiveReader& r, const ReadRules& rules, TagReader& tags, TEntity
         case kBlock: ReadInto<TEntJwwBlock>(r, rules, list); break;
       }
     } catch (const FormatError& e) {
-      Message record(kind != kEmpty ? "{list}, entity {entity} of {entities}, {kind}"
-                                    : "{list}, entity {entity} of {entities}");
+      Message record = kind != kEmpty ? Message("{list}, entity {entity} of {entities}, {kind}")
+                                      : Message("{list}, entity {entity} of {entities}");
       record.Set("list", ListName(definition, definitions))
           .Set("entity", static_cast<long long>(i) + 1)
           .Set("entities", static_cast<long long>(n));
-      if (kind != kEmpty) record.Set("kind", Message(kKindWords[kind]));
+      if (kind != kEmpty) record.Set("kind", KindWord(kind));
       throw e.In(std::move(record));
     }
     tags.CountObject();
@@ -345,7 +356,7 @@ class ListWriter {
         if (e.kind == kDimension && Valid(list, e) && ConvertsSxf(list.Dimensions[e.index], rules_)) n += 6;
       }
     }
-    if (n < 0 || n > 0xFFFFFFFFll) throw WriteError(Where(definition, "{list}: too many entities"));
+    if (n < 0 || n > 0xFFFFFFFFll) throw WriteError(Where(definition, Message("{list}: too many entities")));
     return static_cast<std::uint32_t>(n);
   }
 
@@ -375,10 +386,10 @@ class ListWriter {
 
  private:
   // `pattern` said of a list: the main list (definition 0), or a definition.
-  static Message Where(std::size_t definition, const char* pattern) {
+  static Message Where(std::size_t definition, Message pattern) {
     Message list = definition == 0 ? Message("main list")
                                    : Message("block definition {index}").Set("index", static_cast<long long>(definition));
-    return Message(pattern).Set("list", std::move(list));
+    return std::move(pattern).Set("list", std::move(list));
   }
 
   // True when an entry of a kind points inside its array.
@@ -404,7 +415,7 @@ class ListWriter {
   void ListBody(const TEntityList& list, std::uint32_t announced, std::size_t definition) {
     std::int64_t written = 0;
     for (const auto& e : list.EntityIndex) {
-      if (!Valid(list, e)) throw WriteError(Where(definition, "{list}: an index entry points outside its array"));
+      if (!Valid(list, e)) throw WriteError(Where(definition, Message("{list}: an index entry points outside its array")));
       ForEntry(list, e, [this, &written](std::int32_t kind, const auto& record) {
         using Record = std::decay_t<decltype(record)>;
         if constexpr (std::is_same_v<Record, TEntJwwSunpo>) {
@@ -421,7 +432,7 @@ class ListWriter {
       });
     }
     if (written != announced) {
-      throw WriteError(Where(definition, "{list}: the entity counts disagree with the entity index"));
+      throw WriteError(Where(definition, Message("{list}: the entity counts disagree with the entity index")));
     }
   }
 

@@ -9,6 +9,12 @@ namespace tessaly {
 // where it always does).
 void UseUtf8Console();
 
+// True when the user's language is Japanese: where the system says it with
+// environment variables, the first of LC_ALL, LC_MESSAGES and LANG that is set
+// begins with "ja" (so LANG=C or LC_ALL=C asks for English); on Windows, the
+// user's language of the user interface.
+bool UserLanguageIsJapanese();
+
 // True when the error output is a terminal (progress lines are kept there).
 bool ErrorOutputIsTerminal();
 

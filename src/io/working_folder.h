@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+#include "archive/message.h"
+
 namespace tessaly {
 
 class WorkingFolder {
@@ -16,7 +18,7 @@ class WorkingFolder {
   WorkingFolder& operator=(const WorkingFolder&) = delete;
 
   // Creates the folder; answers false with the reason.
-  bool Create(std::string& error);
+  bool Create(Message& error);
   void Remove();
   const std::filesystem::path& Path() const { return path_; }
 

@@ -46,6 +46,7 @@ struct TJwsHeaderData {
 struct JwsFormat {
   static constexpr std::string_view kSignature = "JwsData";
   static constexpr std::string_view kNoun = "JWS figure";
+  static Message NotThisFormat() { return Message("not a JWS figure"); }
   static constexpr std::string_view kExtension = ".JWS";
   static constexpr std::string_view kBackupExtension = "._JWS";
   static constexpr std::size_t kHeaderSize = 452;

@@ -16,6 +16,7 @@ namespace tessaly {
 struct JwwFormat {
   static constexpr std::string_view kSignature = "JwwData.";
   static constexpr std::string_view kNoun = "JWW drawing";
+  static Message NotThisFormat() { return Message("not a JWW drawing"); }
   static constexpr std::string_view kExtension = ".JWW";
   static constexpr std::string_view kBackupExtension = "._JWW";
 

@@ -15,7 +15,7 @@ namespace {
 // The summary, or the failure; a failure goes to the error output alone.
 std::string Info(const std::filesystem::path& file, bool expectOk) {
   std::ostringstream out, err;
-  EXPECT_EQ(PrintSummary(file, out, err), expectOk) << out.str() << err.str();
+  EXPECT_EQ(PrintSummary(file, Language::kEnglish, out, err), expectOk) << out.str() << err.str();
   EXPECT_EQ((expectOk ? err : out).str(), "");
   return expectOk ? out.str() : err.str();
 }

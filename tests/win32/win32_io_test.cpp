@@ -39,7 +39,8 @@ TEST(Win32Files, BytesGoInAndOutUnchanged) {
   // Line ends and Ctrl-Z are data: no text mode anywhere.
   ASSERT_TRUE(Save(dir / "new.jww", kAwkwardBytes, error)) << error;
   std::vector<std::uint8_t> back;
-  ASSERT_TRUE(ReadWholeFile(dir / "new.jww", back, error)) << error;
+  Message why;
+  ASSERT_TRUE(ReadWholeFile(dir / "new.jww", back, why)) << why.English();
   EXPECT_EQ(std::string(back.begin(), back.end()), kAwkwardBytes);
   // An existing target is replaced, and so is an existing file of a backup.
   ASSERT_TRUE(Save(dir / "new.jww", "second", error)) << error;
@@ -135,8 +136,8 @@ TEST(Win32Paths, TheWorkingFolderIsUnderTheUsersTemporaryFolder) {
   const DWORD n = GetTempPathW(MAX_PATH + 2, buf);
   ASSERT_GT(n, 0u);
   WorkingFolder work;
-  std::string error;
-  ASSERT_TRUE(work.Create(error)) << error;
+  Message error;
+  ASSERT_TRUE(work.Create(error)) << error.English();
   const std::wstring path = work.Path().wstring();
   EXPECT_EQ(path.rfind(std::wstring(buf, n), 0), 0u) << PathToUtf8(work.Path());
   EXPECT_TRUE(fs::is_directory(work.Path()));

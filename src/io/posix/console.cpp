@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <initializer_list>
 
 namespace tessaly {
 namespace {
@@ -18,6 +20,14 @@ extern "C" void OnStopSignal(int signo) { gSignal = signo; }
 }  // namespace
 
 void UseUtf8Console() {}
+
+bool UserLanguageIsJapanese() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* v = std::getenv(name);
+    if (v && *v) return v[0] == 'j' && v[1] == 'a';
+  }
+  return false;
+}
 
 bool ErrorOutputIsTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 

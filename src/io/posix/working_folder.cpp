@@ -10,14 +10,16 @@
 namespace tessaly {
 namespace fs = std::filesystem;
 
-bool WorkingFolder::Create(std::string& error) {
+bool WorkingFolder::Create(Message& error) {
   Remove();
   const char* tmp = std::getenv("TMPDIR");
   fs::path base = (tmp && *tmp) ? fs::path(tmp) : fs::path("/tmp");
   std::string templ = (base / "tessaly-XXXXXX").string();
   // mkdtemp makes the folder with mode 0700.
   if (::mkdtemp(templ.data()) == nullptr) {
-    error = "cannot create a working folder in " + base.string() + ": " + std::strerror(errno);
+    error = Message("cannot create a working folder in {folder}: {system}")
+                .Set("folder", base.string())
+                .Set("system", std::strerror(errno));
     return false;
   }
   path_ = templ;

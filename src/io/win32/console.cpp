@@ -45,6 +45,10 @@ void UseUtf8Console() {
   ::SetConsoleOutputCP(CP_UTF8);
 }
 
+bool UserLanguageIsJapanese() {
+  return PRIMARYLANGID(::GetUserDefaultUILanguage()) == LANG_JAPANESE;
+}
+
 bool ErrorOutputIsTerminal() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;

@@ -11,14 +11,14 @@
 namespace tessaly {
 namespace fs = std::filesystem;
 
-bool WorkingFolder::Create(std::string& error) {
+bool WorkingFolder::Create(Message& error) {
   Remove();
   // The user's own temporary folder (%TMP%, %TEMP% or the profile's), which
   // other users cannot read.
   wchar_t buf[MAX_PATH + 2];
   const DWORD n = ::GetTempPathW(MAX_PATH + 2, buf);
   if (n == 0 || n > MAX_PATH + 1) {
-    error = "cannot find the temporary folder: " + win32::LastErrorText();
+    error = Message("cannot find the temporary folder: {system}").Set("system", win32::LastErrorText());
     return false;
   }
   const fs::path base(std::wstring(buf, n));
@@ -32,12 +32,13 @@ bool WorkingFolder::Create(std::string& error) {
       return true;
     }
     if (::GetLastError() != ERROR_ALREADY_EXISTS) {
-      error =
-          "cannot create a working folder in " + PathToUtf8(base) + ": " + win32::LastErrorText();
+      error = Message("cannot create a working folder in {folder}: {system}")
+                  .Set("folder", PathToUtf8(base))
+                  .Set("system", win32::LastErrorText());
       return false;
     }
   }
-  error = "cannot create a working folder in " + PathToUtf8(base);
+  error = Message("cannot create a working folder in {folder}").Set("folder", PathToUtf8(base));
   return false;
 }
 
