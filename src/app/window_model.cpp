@@ -2,6 +2,7 @@
 
 #include "app/catalogue.h"
 #include "app/plan.h"
+#include "io/file_state.h"
 #include "io/path_text.h"
 
 #include <algorithm>
@@ -17,6 +18,17 @@ constexpr const char* kNoFiles = "変換するファイルを指定して下さ�
 constexpr const char* kConfirm = "変換を開始します。よろしいですか？";
 constexpr const char* kNotConverted = "変換できませんでした: ";
 constexpr const char* kClashStatus = "変換を中止しました: 保存先が同じになるファイルがあります";
+constexpr const char* kSourceFolders = "元ファイルのフォルダ";
+
+// The status after a run in which some files failed, in the style of
+// 変換完了(n): never a word of success.
+std::string FailedStatus(std::size_t failed, std::size_t n) {
+  return "変換終了(" + std::to_string(n) + "件中" + std::to_string(failed) + "件失敗)";
+}
+// The log's last line after such a run.
+std::string FailedSummary(std::size_t failed, std::size_t n) {
+  return std::to_string(n) + "件中" + std::to_string(failed) + "件を変換できませんでした";
+}
 
 std::string FailureLine(const std::string& path, const std::string& reason) {
   return kNotConverted + path + " (" + reason + ")";
@@ -48,6 +60,10 @@ std::string WithSeparator(const std::string& folder) {
 // What a run will do, worked out before it starts.
 struct WindowModel::RunPlan {
   std::vector<ConvertItem> items;
+  // The folder the files go to; empty: each source's own folder.
+  std::string destination;
+  // The chosen folder does not exist (and is made only when the user said so).
+  bool missingChosenFolder = false;
   // Why no file can be written: the destination folder is missing.
   std::string failure;
   // Lines that would write over the result or the backup of an earlier line.
@@ -62,6 +78,14 @@ bool WindowModel::Listable(const std::string& path) const {
   return converter_.IsConvertible(p) && IsExistingFile(p);
 }
 
+bool WindowModel::AddLine(const std::string& path) {
+  std::string key = FileKey(PathFromUtf8(path));
+  if (std::find(keys_.begin(), keys_.end(), key) != keys_.end()) return false;
+  lines_.push_back(path);
+  keys_.push_back(std::move(key));
+  return true;
+}
+
 void WindowModel::ShowLines() {
   if (view_) view_->ShowLines(lines_);
 }
@@ -69,13 +93,17 @@ void WindowModel::ShowLines() {
 void WindowModel::FormShow(const std::vector<std::string>& args) {
   converting_ = false;
   abortRequested_ = false;
-  settings_ = LoadSettings(platform_.SettingsFile(), PathToUtf8(platform_.DefaultFolder()));
+  const std::string defaultFolder = PathToUtf8(platform_.DefaultFolder());
+  settings_ = LoadSettings(platform_.SettingsFile(), defaultFolder);
+  // Kept for line 12 when this session adds nothing: a folder the file named.
+  lastAddFolder_ = settings_.openFolder != defaultFolder ? settings_.openFolder : std::string();
   view_->PlaceWindows(settings_);
   view_->ShowChoices();
   lines_.clear();
+  keys_.clear();
   commandLine_ = !args.empty();
   for (const auto& a : args) {
-    if (Listable(a)) lines_.push_back(a);
+    if (Listable(a)) AddLine(a);
   }
   ShowLines();
 }
@@ -103,6 +131,7 @@ void WindowModel::FormClose() {
   view_->ReadWindows(settings_);
   SaveSettings(platform_.SettingsFile(), settings_, lastAddFolder_);
   lines_.clear();
+  keys_.clear();
   ShowLines();
 }
 
@@ -118,7 +147,7 @@ void WindowModel::DropFiles(const std::vector<std::string>& paths) {
   if (converting_) return;
   const std::size_t before = lines_.size();
   for (const auto& p : paths) {
-    if (Listable(p)) lines_.push_back(p);
+    if (Listable(p)) AddLine(p);
   }
   if (lines_.size() != before) ShowLines();
 }
@@ -137,8 +166,9 @@ void WindowModel::Button2Click() {
   if (converting_) return;
   const std::vector<std::string> files = view_->AskFilesToAdd(settings_.openFolder);
   if (files.empty()) return;
-  // No check here: the run passes over what is not a drawing or a figure.
-  lines_.insert(lines_.end(), files.begin(), files.end());
+  // No check of the type here: the run passes over what is not a drawing or
+  // a figure. A file listed already is not listed again.
+  for (const auto& f : files) AddLine(f);
   lastAddFolder_ = WithSeparator(PathToUtf8(PathFromUtf8(files.front()).parent_path()));
   settings_.openFolder = lastAddFolder_;
   ShowLines();
@@ -150,7 +180,9 @@ void WindowModel::Button3Click(const std::vector<std::size_t>& selected) {
   std::sort(doomed.begin(), doomed.end(), std::greater<>());
   doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
   for (std::size_t i : doomed) {
-    if (i < lines_.size()) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+    if (i >= lines_.size()) continue;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
+    keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
   }
   ShowLines();
 }
@@ -162,7 +194,22 @@ void WindowModel::Button4Click() {
     view_->FocusAddButton();
     return;
   }
-  if (view_->AskConfirm(kConfirm)) ConvertFiles();
+  // A chosen folder that is not there is made only when the user says so:
+  // いいえ converts nothing.
+  const RunPlan plan = Plan(/*makeChosenFolder=*/true);
+  if (view_->AskConfirm(Question(plan))) ConvertFiles(/*makeChosenFolder=*/true);
+}
+
+std::string WindowModel::Question(const RunPlan& plan) const {
+  const std::string n = std::to_string(lines_.size());
+  std::string q = kConfirm;
+  if (!plan.failure.empty()) return q + "\n\n" + plan.failure;
+  if (plan.missingChosenFolder) {
+    return q + "\n\n保存先フォルダ " + plan.destination + " はありません。\n作成して、" + n +
+           "件のファイルをそこに変換します。";
+  }
+  const std::string where = plan.destination.empty() ? std::string(kSourceFolders) : plan.destination;
+  return q + "\n\n" + n + "件のファイルを変換して、" + where + "に保存します。";
 }
 
 void WindowModel::Button5Click() {
@@ -183,7 +230,7 @@ void WindowModel::EscPressed() {
   if (converting_) abortRequested_ = true;
 }
 
-WindowModel::RunPlan WindowModel::Plan() const {
+WindowModel::RunPlan WindowModel::Plan(bool makeChosenFolder) const {
   RunPlan plan;
   fs::path destination;  // empty: each source's own folder
   auto special = [&](const fs::path& folder, const char* name) {
@@ -208,12 +255,21 @@ WindowModel::RunPlan WindowModel::Plan() const {
       break;
     case Destination::kChosenFolder:
     case Destination::kNone:
-      // An empty or missing folder sends each file to its own folder.
-      if (!settings_.edit1.empty() && IsFolder(PathFromUtf8(settings_.edit1)))
-        destination = PathFromUtf8(WithSeparator(settings_.edit1));
+      // An empty folder box sends each file to its own folder. A folder typed
+      // that is not there is the user's plain choice of a folder: it is made
+      // when they say so, and is no reason to write beside the sources.
+      if (settings_.edit1.empty()) break;
+      destination = PathFromUtf8(WithSeparator(settings_.edit1));
+      if (!IsFolder(destination)) {
+        plan.missingChosenFolder = true;
+        if (!makeChosenFolder) plan.failure = "保存先フォルダがありません: " + PathToUtf8(destination);
+      }
       break;
   }
-  for (const auto& line : lines_) plan.items.push_back({PathFromUtf8(line), destination, false});
+  plan.destination = PathToUtf8(destination);
+  for (const auto& line : lines_) {
+    plan.items.push_back({PathFromUtf8(line), destination, plan.missingChosenFolder && makeChosenFolder});
+  }
   if (!plan.failure.empty()) return plan;
 
   // Two lines must not write the same target or the same backup; the same file
@@ -235,10 +291,9 @@ void WindowModel::FailAll(const RunPlan& plan) {
     }
     view_->ShowProgress(p + 1, n);
   }
-  view_->ShowStatus(FinishedStatus(n));
 }
 
-void WindowModel::ConvertFiles() {
+void WindowModel::ConvertFiles(bool makeChosenFolder) {
   if (converting_ || !view_) return;
   converting_ = true;
   abortRequested_ = false;
@@ -256,7 +311,7 @@ void WindowModel::ConvertFiles() {
   view_->ShowRunning(true);
   {
     EndRun endRun{*this};
-    const RunPlan plan = Plan();
+    const RunPlan plan = Plan(makeChosenFolder);
     const std::size_t n = lines_.size();
     view_->ShowProgressWindow();
     view_->ShowProgress(0, n);
@@ -277,6 +332,12 @@ void WindowModel::ConvertFiles() {
         view_->ShowStatus(line);
         ++failed_;
       }
+    }
+    // A run with failures never ends on a word of success: the status says
+    // how many failed, and so does the log's last line.
+    if (failed_ > 0 && plan.clashes.empty()) {
+      view_->AppendLog(FailedSummary(failed_, n));
+      if (!stopped) view_->ShowStatus(FailedStatus(failed_, n));
     }
   }
   // A failure stays on the screen until the user closes the log.

@@ -98,8 +98,10 @@ class WindowModel final : public ConvertFrontEnd {
   void SetEdit1(const std::string& text) { settings_.edit1 = text; }
   void SetCheckBox1(bool checked) { settings_.checkBox1 = checked; }
 
-  // One run over the whole list.
-  void ConvertFiles();
+  // One run over the whole list. A chosen folder that does not exist is made
+  // only with `makeChosenFolder` (the user said so); otherwise every file
+  // fails, naming it.
+  void ConvertFiles(bool makeChosenFolder = false);
 
   const std::vector<std::string>& Lines() const { return lines_; }
   Destination GetDestination() const { return settings_.destination; }
@@ -111,6 +113,9 @@ class WindowModel final : public ConvertFrontEnd {
   // The program's exit status: 1 when the command-line run left a file
   // unconverted (a failure, or a stop), else 0.
   int ExitStatus() const { return exitStatus_; }
+  // The folder line 12 of the settings file gets: the one the add dialog last
+  // took a file from, or the one read at start when no file was added since.
+  const std::string& LastAddFolder() const { return lastAddFolder_; }
 
   // The driver's front end.
   void ShowStatus(const std::string& text) override;
@@ -123,7 +128,11 @@ class WindowModel final : public ConvertFrontEnd {
  private:
   struct RunPlan;
   bool Listable(const std::string& path) const;
-  RunPlan Plan() const;
+  // Lists a file unless it is listed already (by its identity, not its name).
+  bool AddLine(const std::string& path);
+  RunPlan Plan(bool makeChosenFolder) const;
+  // The question before a run, then how many files go where.
+  std::string Question(const RunPlan& plan) const;
   void FailAll(const RunPlan& plan);
   void ShowLines();
 
@@ -132,7 +141,8 @@ class WindowModel final : public ConvertFrontEnd {
   Converter converter_;
   Settings settings_;
   std::vector<std::string> lines_;
-  std::string lastAddFolder_;  // folder of the file last picked in the add dialog
+  std::vector<std::string> keys_;  // FileKey of each line
+  std::string lastAddFolder_;
   bool converting_ = false;
   bool abortRequested_ = false;
   bool commandLine_ = false;

@@ -131,9 +131,11 @@ TEST_F(WindowModelTest, ConvertAsksFirstAndConvertsTheDrawingsAndFiguresOfTheLis
   view.events.clear();
   view.confirm = true;
   model.Button4Click();
-  // The settings' empty line 12 leaves the add dialog where the platform opens it.
-  EXPECT_EQ(view.asked, (Lines{"open ", "変換を開始します。よろしいですか？",
-                               "変換を開始します。よろしいですか？"}));
+  // The settings' empty line 12 leaves the add dialog where the platform opens
+  // it; the question says how many files go where.
+  const std::string question =
+      "変換を開始します。よろしいですか？\n\n3件のファイルを変換して、" + OutSep() + "に保存します。";
+  EXPECT_EQ(view.asked, (Lines{"open ", question, question}));
   EXPECT_EQ(view.events,
             (Lines{"running", "progress 0/3", "status 変換中(1/3) " + Src("a.jww"), "progress 1/3",
                    "progress 2/3", "status 変換中(3/3) " + Src("c.JWS"), "progress 3/3",
@@ -186,21 +188,28 @@ TEST_F(WindowModelTest, TheListTakesExistingDrawingsAndFiguresAndLosesTheSelecte
   fs::create_directories(dir / "src" / "folder.jww");
   const Lines offered = {Src("A.JwW"),      "",           Src("readme.txt"), Src("missing.jww"),
                          Src("folder.jww"), Src("f.jws"), Src("A.JwW")};
-  const Lines taken = {Src("A.JwW"), Src("f.jws"), Src("A.JwW")};  // twice is twice
-  model.FormShow(offered);                                         // the command line
+  // A file is listed once, whatever the number of times or ways it is named.
+  const Lines taken = {Src("A.JwW"), Src("f.jws")};
+  model.FormShow(offered);  // the command line
   EXPECT_EQ(view.lines, taken);
   model.Button3Click({0, 1, 2});
   model.DropFiles(offered);
   EXPECT_EQ(view.lines, taken);
 
   // A double-click opens an existing drawing only; figures have no program.
-  for (std::optional<std::size_t> line : {std::optional<std::size_t>(1), {}, {7}, {2}})
+  for (std::optional<std::size_t> line : {std::optional<std::size_t>(1), {}, {7}, {0}})
     model.ListBox1DblClick(line);
   EXPECT_EQ(platform.opened, std::vector<fs::path>{dir / "src" / "A.JwW"});
 
-  model.DropFiles({Src("f.jws"), Src("A.JwW")});
-  model.Button3Click({3, 1, 3, 9});
-  EXPECT_EQ(view.lines, (Lines{Src("A.JwW"), Src("A.JwW"), Src("A.JwW")}));
+  model.DropFiles({Src("f.jws"), PathToUtf8(dir / "src" / ".." / "src" / "A.JwW")});
+  EXPECT_EQ(view.lines, taken);
+  view.filesToAdd = {Src("f.jws"), Src("readme.txt")};  // the add dialog's too
+  model.Button2Click();
+  EXPECT_EQ(view.lines, (Lines{Src("A.JwW"), Src("f.jws"), Src("readme.txt")}));
+  model.Button3Click({2, 0, 2, 9});
+  EXPECT_EQ(view.lines, (Lines{Src("f.jws")}));
+  model.DropFiles({Src("A.JwW")});  // a line deleted can be listed again
+  EXPECT_EQ(view.lines, (Lines{Src("f.jws"), Src("A.JwW")}));
 }
 
 TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
@@ -223,7 +232,13 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
       {"with separator", Destination::kChosenFolder, OutSep(), dir / "out" / "a.jww", ""},
       {"none selected", Destination::kNone, Out(), dir / "out" / "a.jww", ""},
       {"chosen folder empty", Destination::kChosenFolder, "", a, ""},
-      {"chosen folder missing", Destination::kChosenFolder, PathToUtf8(dir / "gone"), a, ""},
+      // Started without a question (as from the command line), a folder typed
+      // that is not there fails every file: nothing goes beside the sources.
+      {"chosen folder missing",
+       Destination::kChosenFolder,
+       PathToUtf8(dir / "gone"),
+       {},
+       "保存先フォルダがありません: " + PathToUtf8(dir / "gone" / "")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -232,10 +247,13 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
     model.ConvertFiles();
     if (c.target.empty()) {
       EXPECT_EQ(view.log, (Lines{PathToUtf8(a), "変換できませんでした: " + PathToUtf8(a) + " (" +
-                                                    c.failure + ")"}));
-      EXPECT_EQ(view.events.end()[-2], "status 変換完了(1)");
+                                                    c.failure + ")",
+                                 "1件中1件を変換できませんでした"}));
+      EXPECT_EQ(view.events.end()[-2], "status 変換終了(1件中1件失敗)");  // never a word of success
       EXPECT_EQ(view.events.back(), "idle");   // the log stays open
       EXPECT_FALSE(fs::exists(dir / "home"));  // nothing is made in its place
+      EXPECT_FALSE(fs::exists(dir / "gone"));
+      EXPECT_FALSE(fs::exists(dir / "src" / "a._JWW"));
     } else {
       EXPECT_EQ(DimensionsIn(c.target), 0);
       // In its own folder the original is kept as its backup first.
@@ -248,8 +266,8 @@ TEST_F(WindowModelTest, TheDestinationIsResolvedOnceForTheRun) {
   MakeDrawing(a, 1);
   Start(Destination::kDesktop, "", {PathToUtf8(a)});
   model.ConvertFiles();
-  ASSERT_EQ(view.log.size(), 2u);
-  EXPECT_EQ(view.log.back(),
+  ASSERT_EQ(view.log.size(), 3u);
+  EXPECT_EQ(view.log[1],
             "変換できませんでした: " + PathToUtf8(a) + " (デスクトップのフォルダが分かりません)");
 }
 
@@ -260,10 +278,11 @@ TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) 
   MakeDrawing(dir / "other" / "plan.jww", 1);
   Start(Destination::kChosenFolder, Out(), {Src("bad.jww"), Src("plan.jww")});
   model.Button4Click();
-  ASSERT_EQ(view.log.size(), 3u);
-  EXPECT_EQ(view.log[1].rfind("変換できませんでした: " + Src("bad.jww") + " (not a JWW", 0), 0u)
-      << view.log[1];
+  // The reason in Japanese, the run's end in numbers.
+  EXPECT_EQ(view.log, (Lines{Src("bad.jww"), "変換できませんでした: " + Src("bad.jww") + " (JWW 図面ではありません)",
+                             Src("plan.jww"), "2件中1件を変換できませんでした"}));
   EXPECT_EQ(DimensionsIn(dir / "out" / "plan.jww"), 0);
+  EXPECT_EQ(view.events.end()[-2], "status 変換終了(2件中1件失敗)");
   EXPECT_EQ(view.events.back(), "idle");  // the log stays open
 
   // The second would back up the first one's result over the backup of the
@@ -284,12 +303,30 @@ TEST_F(WindowModelTest, FailuresAreLoggedAndTwoFilesForOneTargetConvertNothing) 
   EXPECT_NE(view.log.at(0).find("とバックアップ先が同じです: " + Src("plan._JWW")),
             std::string::npos);
 #endif
-  // The same file twice in its own folder is harmless: the second finds
-  // nothing to dissolve.
-  Start(Destination::kSourceFolder, "", {Src("plan.jww"), Src("plan.jww")});
+}
+
+// A folder typed that is not there: the question says so, はい makes it and
+// converts into it, いいえ converts nothing and makes nothing.
+TEST_F(WindowModelTest, AMissingChosenFolderIsMadeOnlyWhenTheUserSaysSo) {
+  MakeDrawing(dir / "src" / "a.jww", 1);
+  const fs::path gone = dir / "new" / "deep";
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "yes" : "no");
+    Start(Destination::kChosenFolder, PathToUtf8(gone), {Src("a.jww")});
+    view.confirm = yes;
+    model.Button4Click();
+    ASSERT_EQ(view.asked.size(), 1u);
+    EXPECT_EQ(view.asked[0], "変換を開始します。よろしいですか？\n\n保存先フォルダ " + PathToUtf8(gone / "") +
+                                 " はありません。\n作成して、1件のファイルをそこに変換します。");
+    EXPECT_EQ(fs::exists(gone), yes);
+    EXPECT_EQ(DimensionsIn(gone / "a.jww"), yes ? 0 : -1);
+    EXPECT_FALSE(fs::exists(dir / "src" / "a._JWW"));  // never beside the source
+  }
+  // The question for a run into each file's own folder.
+  Start(Destination::kSourceFolder, "", {Src("a.jww")});
+  view.confirm = false;
   model.Button4Click();
-  EXPECT_EQ(view.events.back(), "close TForm2");
-  EXPECT_EQ(DimensionsIn(dir / "src" / "plan._JWW"), 2);
+  EXPECT_EQ(view.asked.back(), "変換を開始します。よろしいですか？\n\n1件のファイルを変換して、元ファイルのフォルダに保存します。");
 }
 
 TEST_F(WindowModelTest, TheCommandLineConvertsWithoutAskingAndCloses) {
@@ -342,6 +379,11 @@ TEST_F(WindowModelTest, SettingsAreReadAtStartAndWrittenAtClose) {
   EXPECT_EQ(ReadFile(platform.settings),
             "192\r\n107\r\n194\r\n107\r\n500\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + OutSep() + "\r\n" +
                 Src("") + "\r\n0\r\n");
+
+  // A session that adds nothing keeps the add dialog's folder it read.
+  model.FormShow({});
+  model.FormClose();
+  EXPECT_NE(ReadFile(platform.settings).find("\r\n" + Src("") + "\r\n0\r\n"), std::string::npos);
 }
 
 // The captions and fonts the user knows, and what the views build on: every

@@ -83,6 +83,10 @@ TEST(CliProcess, ExitStatusOfARun) {
   EXPECT_EQ(Wait(Start({cli, (dir / "plan.jww").string(), (dir / "plan.jww").string()}, dir.path(),
                        dir / "log")),
             2);
+  // In Japanese where the user's language is.
+  EXPECT_EQ(Wait(Start({cli, (dir / "bad.jww").string()}, dir.path(), dir / "log", "ja_JP.UTF-8")), 1);
+  EXPECT_NE(ReadFile(dir / "log").find("bad.jww: 変換できませんでした: JWW 図面ではありません"), std::string::npos)
+      << ReadFile(dir / "log");
 }
 
 // Drawings and figures in a folder and its subfolders, converted by the real

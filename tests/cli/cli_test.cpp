@@ -41,9 +41,9 @@ class Cli : public testing::Test {
     std::string out, err;
   };
   Result Run(const std::vector<std::string>& args, bool progress = false,
-             const cli::RunHooks& hooks = {}) {
+             const cli::RunHooks& hooks = {}, Language language = Language::kEnglish) {
     std::ostringstream out, err;
-    const int status = cli::Run(args, out, err, progress, hooks);
+    const int status = cli::Run(args, out, err, progress, hooks, language);
     return {status, out.str(), err.str()};
   }
 
@@ -328,6 +328,25 @@ TEST_F(Cli, WalksAFolderOfDrawingsAndFigures) {
   TJwsData plain;
   ASSERT_TRUE(test::Loads(plain, "src/sub/c.JWS"));
   EXPECT_EQ(ReadFile("out/sub/c.JWS"), test::WrittenBuilt(plain, plain.Version()));
+}
+
+// Everything the command line says, in Japanese when that is the user's
+// language: the files' lines, the reasons, the summary, the usage errors.
+TEST_F(Cli, SpeaksJapaneseWhenAsked) {
+  Drawing("plan.jww", 2);
+  WriteFile("bad.jww", "not a drawing");
+  fs::create_directories("out");
+  const Result r = Run({"-o", "out", "plan.jww", "bad.jww", "missing.jww"}, false, {}, Language::kJapanese);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "plan.jww: 寸法 3 個を分解 -> out/plan.jww\n"
+            "ファイル 3 個: 変換 1（寸法 3 個を分解）、分解する寸法なし 0、対象外 0、失敗 2\n");
+  EXPECT_EQ(r.err,
+            "missing.jww: 変換できませんでした: ファイルがありません\n"
+            "bad.jww: 変換できませんでした: JWW 図面ではありません\n");
+  const Result usage = Run({"-o"}, false, {}, Language::kJapanese);
+  EXPECT_EQ(usage.status, 2);
+  EXPECT_EQ(usage.err, "tessaly-cli: -o にはフォルダ名が必要です\n");
 }
 
 TEST_F(Cli, AFailureDoesNotStopTheOthers) {

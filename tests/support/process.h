@@ -16,14 +16,21 @@ extern char** environ;
 namespace tessaly::test {
 
 // Starts a program with TMPDIR set, its output and errors going to `log`;
-// answers -1 when it cannot be started.
+// answers -1 when it cannot be started. The language is English unless
+// `language` names another (the environment's own is set aside, so that the
+// tests say the same wherever they run).
 inline pid_t Start(const std::vector<std::string>& args, const std::filesystem::path& tmpdir,
-                   const std::filesystem::path& log) {
+                   const std::filesystem::path& log, const std::string& language = "C") {
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e) {
-    if (std::string(*e).rfind("TMPDIR=", 0) != 0) env.emplace_back(*e);
+    const std::string v(*e);
+    if (v.rfind("TMPDIR=", 0) == 0 || v.rfind("LC_ALL=", 0) == 0 || v.rfind("LC_MESSAGES=", 0) == 0 ||
+        v.rfind("LANG=", 0) == 0)
+      continue;
+    env.push_back(v);
   }
   env.push_back("TMPDIR=" + tmpdir.string());
+  env.push_back("LANG=" + language);
   std::vector<char*> argv, envp;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);

@@ -190,7 +190,7 @@ class QtViewTest : public QObject {
 
     fx.confirm = false;
     f1.Button4->click();
-    QCOMPARE(fx.asked.takeFirst(), QStringLiteral("変換を開始します。よろしいですか？"));
+    QVERIFY(fx.asked.takeFirst().startsWith(QStringLiteral("変換を開始します。よろしいですか？\n\n")));
     QVERIFY(!fs::exists(fx.dir / "a._JWW"));
 
     const QRect item = f1.ListBox1->visualItemRect(f1.ListBox1->item(0));
@@ -240,8 +240,9 @@ class QtViewTest : public QObject {
     QVERIFY(during);
     QCOMPARE(f1.StatusBar1->currentMessage(), QStringLiteral("変換を中断しました(ESC)"));
     QVERIFY(f2.isVisible());
-    QCOMPARE(f2.ListBox1->count(), 2);
+    QCOMPARE(f2.ListBox1->count(), 3);
     QVERIFY(f2.ListBox1->item(1)->text().startsWith(QStringLiteral("変換できませんでした: ")));
+    QCOMPARE(f2.ListBox1->item(2)->text(), QStringLiteral("3件中1件を変換できませんでした"));
     QCOMPARE(f2.ProgressBar1->value(), 1);
     QVERIFY(f1.Button4->isEnabled());
     QVERIFY(!fs::exists(fx.dir / "Desktop" / "good.jww"));

@@ -314,7 +314,8 @@ TEST(Win32View, EachControlReachesTheModel) {
   fx.asked.clear();
   fx.confirm = false;
   Click(f1.Button4);
-  EXPECT_EQ(fx.asked, std::vector<std::string>{"変換を開始します。よろしいですか？"});
+  ASSERT_EQ(fx.asked.size(), 1u);
+  EXPECT_EQ(fx.asked[0].rfind("変換を開始します。よろしいですか？\n\n", 0), 0u) << fx.asked[0];
   EXPECT_FALSE(fs::exists(fx.dir / "a._JWW"));
 
   RECT item{};
@@ -394,8 +395,9 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   EXPECT_EQ(Lines(f1.ListBox1).size(), 3u);
   EXPECT_TRUE(::IsWindowVisible(f2.Handle));
   const std::vector<std::string> log = Lines(f2.ListBox1);
-  ASSERT_EQ(log.size(), 2u);
+  ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[1].rfind("変換できませんでした: ", 0), 0u) << log[1];
+  EXPECT_EQ(log[2], "3件中1件を変換できませんでした");
   EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 1);
   EXPECT_TRUE(::IsWindowEnabled(f1.Button4));
   EXPECT_FALSE(fs::exists(fx.dir / "good._JWW"));
