@@ -76,7 +76,7 @@ constexpr std::string_view kBoth[] = {"*.jww", "*.jws"};
 constexpr FileFilter kFilters[] = {
     {"Jww図面ファイル(*.jww)", kJww},
     {"Jww図形ファイル(*.jws)", kJws},
-    {"Jwwファイル", kBoth},
+    {"Jwwファイル(*.jww;*.jws)", kBoth},
 };
 
 }  // namespace
@@ -110,6 +110,58 @@ const Form& ProgressForm() {
 
 std::span<const DestinationChoice> DestinationChoices() {
   return kDestinations;
+}
+
+std::size_t AddDialogDefaultFilter() {
+  return 2;
+}
+
+namespace {
+
+long long Overlap(const FormRect& a, const FormRect& b) {
+  const long long w = std::min<long long>(a.x + a.width, b.x + b.width) - std::max(a.x, b.x);
+  const long long h = std::min<long long>(a.y + a.height, b.y + b.height) - std::max(a.y, b.y);
+  return w > 0 && h > 0 ? w * h : 0;
+}
+
+bool Inside(const FormRect& w, const FormRect& area) {
+  return w.x >= area.x && w.y >= area.y && w.x + w.width <= area.x + area.width &&
+         w.y + w.height <= area.y + area.height;
+}
+
+bool OnScreen(const FormRect& w, std::span<const FormRect> areas) {
+  for (const auto& a : areas) {
+    if (Inside(w, a)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+FormRect FitOnScreen(FormRect w, std::span<const FormRect> areas) {
+  if (areas.empty() || OnScreen(w, areas)) return w;
+  const FormRect* best = &areas.front();
+  long long most = 0;
+  for (const auto& a : areas) {
+    if (const long long o = Overlap(w, a); o > most) {
+      most = o;
+      best = &a;
+    }
+  }
+  const FormRect& a = *best;
+  w.x = std::max(a.x, std::min(w.x, a.x + a.width - w.width));
+  w.y = std::max(a.y, std::min(w.y, a.y + a.height - w.height));
+  return w;
+}
+
+FormRect KeepClearOf(FormRect w, FormRect main, int strip, std::span<const FormRect> areas) {
+  const FormRect bar{main.x, main.y + main.height - strip, main.width, strip};
+  if (Overlap(w, bar) == 0) return w;
+  const FormRect below{main.x, main.y + main.height, w.width, w.height};
+  if (areas.empty() || OnScreen(below, areas)) return below;
+  const FormRect beside{main.x + main.width, main.y, w.width, w.height};
+  if (OnScreen(beside, areas)) return beside;
+  return w;
 }
 
 std::span<const FileFilter> AddDialogFilters() {

@@ -95,13 +95,27 @@ struct DestinationChoice {
 };
 std::span<const DestinationChoice> DestinationChoices();
 
-// The add dialog's filters, the first one chosen when it opens. A description
-// may show its patterns already.
+// The add dialog's filters. A description may show its patterns already.
 struct FileFilter {
   std::string_view description{};
   std::span<const std::string_view> patterns{};
 };
 std::span<const FileFilter> AddDialogFilters();
+// The filter chosen when the dialog opens: the one that shows drawings and
+// figures alike.
+std::size_t AddDialogDefaultFilter();
+
+// A window's place on the screen, in the screen's pixels: where a saved one
+// would be off every monitor's work area (a monitor gone, another scale), it
+// is moved onto the area it overlaps most (the first, the primary one, when it
+// overlaps none): whole where it fits, its top-left corner inside where not.
+FormRect FitOnScreen(FormRect window, std::span<const FormRect> workAreas);
+
+// The progress window's place as it opens: when it would cover the bottom
+// `strip` pixels of the main window (its status bar), it goes just below the
+// main window, or beside it on the right, where that is on the screen;
+// otherwise it stays.
+FormRect KeepClearOf(FormRect window, FormRect main, int strip, std::span<const FormRect> workAreas);
 
 // TForm2's progress bar, from 0 to `max`; as it is made and before a run's
 // first file, none done of one.

@@ -457,6 +457,36 @@ TEST(WindowForm, CaptionsFontsAndPlaces) {
   }
 }
 
+// Windows reopen where the user can see them, and the log does not cover the
+// main window's status bar.
+TEST(WindowForm, WindowsStayOnTheScreen) {
+  const FormRect primary{0, 0, 1920, 1040}, right{1920, 0, 1280, 984};
+  const FormRect both[] = {primary, right};
+  const FormRect one[] = {primary};
+  const struct {
+    const char* name;
+    FormRect window;
+    std::span<const FormRect> areas;
+    FormRect expected;
+  } rows[] = {
+      {"inside", {192, 107, 452, 339}, both, {192, 107, 452, 339}},
+      {"on the second monitor", {2000, 100, 452, 339}, both, {2000, 100, 452, 339}},
+      {"the second monitor gone", {2000, 100, 452, 339}, one, {1468, 100, 452, 339}},
+      {"above and left of all", {-3000, -500, 452, 339}, both, {0, 0, 452, 339}},
+      {"half off the bottom", {100, 900, 452, 339}, one, {100, 701, 452, 339}},
+      {"across two monitors: onto the one it covers most", {1700, 100, 452, 339}, both, {1920, 100, 452, 339}},
+      {"larger than the screen", {50, 50, 3000, 2000}, one, {0, 0, 3000, 2000}},
+      {"no monitor known", {-3000, -500, 452, 339}, {}, {-3000, -500, 452, 339}},
+  };
+  for (const auto& r : rows) EXPECT_EQ(FitOnScreen(r.window, r.areas), r.expected) << r.name;
+
+  const FormRect main{192, 107, 452, 339};
+  EXPECT_EQ(KeepClearOf({194, 300, 416, 219}, main, 22, one), (FormRect{192, 446, 416, 219}));
+  EXPECT_EQ(KeepClearOf({194, 107, 416, 200}, main, 22, one), (FormRect{194, 107, 416, 200}));  // clear
+  const FormRect low{192, 800, 452, 239};  // no room below: beside it
+  EXPECT_EQ(KeepClearOf({194, 900, 416, 219}, low, 22, one), (FormRect{644, 800, 416, 219}));
+}
+
 TEST(WindowForm, TheProgressBarCountsFilesDone) {
   const struct {
     std::size_t done, total;

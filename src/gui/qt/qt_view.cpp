@@ -152,11 +152,12 @@ QStringList OpenDialogFilters() {
   for (const FileFilter& f : AddDialogFilters()) {
     QStringList patterns;
     for (std::string_view p : f.patterns) patterns << Q(p);
-    // Qt reads the patterns from the parentheses at the end of the text.
-    const QString shown = QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    // Qt reads the patterns from the parentheses at the end of the text, apart
+    // by spaces: the description's own list (apart by semicolons, as Windows
+    // shows it) gives way to that.
     QString text = Q(f.description);
-    if (!text.endsWith(shown)) text += shown;
-    filters << text;
+    if (text.endsWith(QLatin1Char(')')) && text.contains(QLatin1Char('('))) text.truncate(text.lastIndexOf(QLatin1Char('(')));
+    filters << text + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return filters;
 }

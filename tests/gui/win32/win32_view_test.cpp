@@ -262,7 +262,7 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
   EXPECT_TRUE(::SendMessageW(f1.StatusBar1, SB_ISSIMPLE, 0, 0));
   EXPECT_FALSE(::SendMessageW(f2.StatusBar1, SB_ISSIMPLE, 0, 0));
   const wchar_t filter[] =
-      L"Jww図面ファイル(*.jww)\0*.jww\0Jww図形ファイル(*.jws)\0*.jws\0Jwwファイル\0*.jww;*.jws\0";
+      L"Jww図面ファイル(*.jww)\0*.jww\0Jww図形ファイル(*.jws)\0*.jws\0Jwwファイル(*.jww;*.jws)\0*.jww;*.jws\0";
   EXPECT_EQ(OpenDialogFilter(), std::wstring(filter, std::size(filter) - 1));
   // No settings file: the Desktop, the check box ticked.
   EXPECT_TRUE(Checked(f1.RadioButton1) && Checked(f1.CheckBox1));
