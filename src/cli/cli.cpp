@@ -8,14 +8,13 @@
 #include "app/convert.h"
 #include "app/plan.h"
 #include "app/summary.h"
+#include "app/version.h"
 #include "io/console.h"
 #include "io/path_text.h"
 
 namespace tessaly::cli {
 namespace fs = std::filesystem;
 namespace {
-
-constexpr const char* kVersion = "0.1.0";
 
 void Usage(std::ostream& out) {
   out << "usage: tessaly-cli [options] FILE|FOLDER...\n"
@@ -67,7 +66,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
       Usage(out);
       return 0;
     } else if (a == "--version") {
-      out << "tessaly-cli " << kVersion << "\n";
+      out << "tessaly-cli " TESSALY_VERSION "\n";
       return 0;
     } else if (a == "--info") {
       o.info = true;
