@@ -1,11 +1,15 @@
-# The Windows programs in one zip with the README and the licence, made by every
-# Windows build: build-win/tessaly-<version>-windows.zip.
+# The Windows programs in one zip with the README, the Japanese guide and the
+# licence, made by every Windows build: build-win/tessaly-<version>-windows.zip.
 set(tessaly_zip ${CMAKE_BINARY_DIR}/tessaly-${PROJECT_VERSION}-windows.zip)
 set(tessaly_zip_programs $<TARGET_FILE:tessaly-cli>)
 if(TARGET tessaly)
   list(APPEND tessaly_zip_programs $<TARGET_FILE:tessaly>)
 endif()
-set(tessaly_zip_docs ${PROJECT_SOURCE_DIR}/README.md)
+# The guide with CR LF line ends, as Windows' own text files have them (older
+# Notepads show a file with LF alone as one long line).
+set(tessaly_guide ${CMAKE_BINARY_DIR}/zip-docs/guide-ja.txt)
+configure_file(${PROJECT_SOURCE_DIR}/docs/guide-ja.txt ${tessaly_guide} @ONLY NEWLINE_STYLE CRLF)
+set(tessaly_zip_docs ${PROJECT_SOURCE_DIR}/README.md ${tessaly_guide})
 foreach(name LICENSE LICENSE.txt COPYING)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${name})
     list(APPEND tessaly_zip_docs ${PROJECT_SOURCE_DIR}/${name})

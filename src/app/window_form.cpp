@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "app/version.h"
+
 namespace tessaly {
 namespace {
 
@@ -41,7 +43,7 @@ constexpr FormControl kForm2Controls[] = {
 
 constexpr Form kForm1{
     .name = "TForm1",
-    .caption = "Tessaly Ver.1.01",
+    .caption = TESSALY_CAPTION,
     .left = 192,
     .top = 107,
     .width = 436,

@@ -9,14 +9,13 @@
 #include "app/convert.h"
 #include "app/plan.h"
 #include "app/summary.h"
+#include "app/version.h"
 #include "io/console.h"
 #include "io/path_text.h"
 
 namespace tessaly::cli {
 namespace fs = std::filesystem;
 namespace {
-
-constexpr const char* kVersion = "0.1.0";
 
 // The help, said in the user's language.
 Message UsageText() {
@@ -73,7 +72,7 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
       out << say(UsageText());
       return 0;
     } else if (a == "--version") {
-      out << "tessaly-cli " << kVersion << "\n";
+      out << "tessaly-cli " TESSALY_VERSION "\n";
       return 0;
     } else if (a == "--info") {
       o.info = true;

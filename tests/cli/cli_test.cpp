@@ -197,7 +197,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-o", "out", "part.jws", "c/part.JWS"},
                   2,
                   kSameBackupJWS},
-        UsageCase{"Version", {"--version"}, 0, "tessaly-cli 0.1.0"},
+        UsageCase{"Version", {"--version"}, 0, "tessaly-cli " TESSALY_PROJECT_VERSION},
         UsageCase{"Info", {"--info", "plan.jww"}, 0, "plan.jww: JWW drawing, version 600"},
         UsageCase{"InfoOfABadFile", {"--info", "bad.jww"}, 1, "bad.jww"},
         UsageCase{"InfoOfAFolder", {"--info", "c"}, 0, "c/part.JWS: JWS figure, version 600"},

@@ -266,11 +266,21 @@ fi
 wine_run "$check/gui-none" "$gui/プログラム/tessaly.exe" "$(winepath_w "$gui")\\readme.txt"
 status=$?
 [[ $status == 0 ]] && pass "tessaly.exe with no drawing closes at once" || fail "tessaly.exe readme.txt: exit $status"
-# The zip holds both programs, the README and the licence.
+# The zip holds both programs, the README, the Japanese guide and the licence.
 zip=$(ls "$win"/tessaly-*-windows.zip 2>/dev/null | head -1)
 listed=$(cmake -E tar tf "$zip" 2>/dev/null | sed -n 's|^tessaly/\(.\)|\1|p' | sort | tr '\n' ' ')
-[[ $listed == "LICENSE README.md tessaly-cli.exe tessaly.exe " ]] && pass "the zip holds $listed" ||
+[[ $listed == "LICENSE README.md guide-ja.txt tessaly-cli.exe tessaly.exe " ]] && pass "the zip holds $listed" ||
   fail "the zip ${zip:-(none)} holds: $listed"
+# The guide as Notepad reads it best: UTF-8 with its byte order mark, CR LF.
+mkdir -p "$check/zip"
+guide=$check/zip/tessaly/guide-ja.txt
+[[ -n $zip ]] && (z=$(realpath "$zip") && cd "$check/zip" && cmake -E tar xf "$z" tessaly/guide-ja.txt) 2>/dev/null
+if [[ -s $guide && $(head -c3 "$guide" | od -An -tx1 | tr -d ' \n') == efbbbf &&
+  $(tr -cd '\n' <"$guide" | wc -c) == $(tr -cd '\r' <"$guide" | wc -c) ]]; then
+  pass "the guide in the zip is UTF-8 with CR LF ($(tr -cd '\n' <"$guide" | wc -c) lines)"
+else
+  fail "the guide in the zip is missing, or not UTF-8 with CR LF: $guide"
+fi
 # The window drawn, as the README shows it.
 screenshot "$check/tessaly-main-win32.png" && pass "the main window drawn: $check/tessaly-main-win32.png" ||
   fail "the main window could not be drawn (see $win/screenshot.err)"

@@ -160,7 +160,15 @@ void RegisterClasses(WNDPROC form1, WNDPROC form2) {
   if (::GetClassInfoExW(wc.hInstance, class1.c_str(), &wc)) return;
   wc.cbSize = sizeof wc;
   wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-  wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+  // The program's own icon, resource 1 of tessaly.rc, at the sizes the system
+  // draws a caption's and Alt+Tab's icons (shared: nothing has to free it).
+  const auto icon = [&](int cx, int cy) {
+    return static_cast<HICON>(::LoadImageW(wc.hInstance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                           ::GetSystemMetrics(cx), ::GetSystemMetrics(cy),
+                                           LR_SHARED));
+  };
+  wc.hIcon = icon(SM_CXICON, SM_CYICON);
+  wc.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
   wc.lpfnWndProc = form1;
   wc.lpszClassName = class1.c_str();

@@ -1,5 +1,5 @@
-// A picture of the real main window on Windows for the README: its client area
-// with a list of drawings, as the screen shows it, saved as PNG.
+// A picture of the real main window on Windows for the README: the window with
+// its caption and a list of drawings, as the screen shows it, saved as PNG.
 //
 //   tessaly-screenshot.exe OUTPUT.png EXAMPLES_DIR
 //
@@ -32,15 +32,12 @@ void Pump(gui::Win32View& view) {
   while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) view.Deliver(msg);
 }
 
-// The window's client area as the screen shows it (the frame is Wine's own
-// drawing, not the system's).
+// The whole window as the screen shows it, with its caption and the program's
+// icon in it (the frame is Wine's drawing of it, not Windows').
 HBITMAP Grab(HWND window, SIZE& size) {
   RECT r{};
-  ::GetClientRect(window, &r);
-  POINT origin{0, 0};
-  ::ClientToScreen(window, &origin);
-  size = {r.right, r.bottom};
-  r = {origin.x, origin.y, origin.x + size.cx, origin.y + size.cy};
+  ::GetWindowRect(window, &r);
+  size = {r.right - r.left, r.bottom - r.top};
   HDC screen = ::GetDC(nullptr);
   HDC dc = ::CreateCompatibleDC(screen);
   HBITMAP bitmap = ::CreateCompatibleBitmap(screen, size.cx, size.cy);
