@@ -339,7 +339,7 @@ TEST_F(Cli, SpeaksJapaneseWhenAsked) {
   const Result r = Run({"-o", "out", "plan.jww", "bad.jww", "missing.jww"}, false, {}, Language::kJapanese);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out,
-            "plan.jww: 寸法 3 個を分解 -> out/plan.jww\n"
+            "plan.jww: 寸法 3 個を分解 -> " + PathToUtf8(fs::path("out") / "plan.jww") + "\n"
             "ファイル 3 個: 変換 1（寸法 3 個を分解）、分解する寸法なし 0、対象外 0、失敗 2\n");
   EXPECT_EQ(r.err,
             "missing.jww: 変換できませんでした: ファイルがありません\n"

@@ -267,7 +267,7 @@ wine_run "$check/gui-none" "$gui/プログラム/tessaly.exe" "$(winepath_w "$gu
 status=$?
 [[ $status == 0 ]] && pass "tessaly.exe with no drawing closes at once" || fail "tessaly.exe readme.txt: exit $status"
 # The zip holds both programs, the README, the Japanese guide and the licence.
-zip=$(ls "$win"/tessaly-*-windows.zip 2>/dev/null | head -1)
+zip=$(ls -t "$win"/tessaly-*-windows.zip 2>/dev/null | head -1)  # the newest: an older version's may be left
 listed=$(cmake -E tar tf "$zip" 2>/dev/null | sed -n 's|^tessaly/\(.\)|\1|p' | sort | tr '\n' ' ')
 [[ $listed == "LICENSE README.md guide-ja.txt tessaly-cli.exe tessaly.exe " ]] && pass "the zip holds $listed" ||
   fail "the zip ${zip:-(none)} holds: $listed"
