@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <new>
 #include <system_error>
 #include <utility>
 
@@ -327,7 +328,11 @@ void WindowModel::ConvertFiles(bool makeChosenFolder) {
       try {
         stopped = converter_.ConvertFiles(plan.items, settings_.checkBox1, *this).stopped;
       } catch (const std::exception& e) {
-        const std::string line = std::string("変換を中断しました: ") + e.what();
+        // Memory running out between files is the one failure left to meet
+        // here; anything else is said as it came.
+        const bool memory = dynamic_cast<const std::bad_alloc*>(&e) != nullptr;
+        const std::string line = std::string("変換を中断しました: ") +
+                                 (memory ? Say(Message("out of memory"), Language::kJapanese) : std::string(e.what()));
         view_->AppendLog(line);
         view_->ShowStatus(line);
         ++failed_;
