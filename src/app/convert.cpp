@@ -123,6 +123,7 @@ RunSummary Converter::Run(const std::vector<ConvertItem>& items, bool drawRefere
     ~EndRun() {
       c.flushes_.FlushAll();
       c.folders_.RemoveEmpty();
+      c.folders_.ForgetTidied();
       c.images_.SetStore(nullptr);
       c.workImages_.reset();
       c.work_.Remove();
@@ -184,6 +185,9 @@ Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t posi
   frontEnd.FileStarted(item.source, position, count);
   frontEnd.ProcessEvents();
   r.target = TargetFor(item);
+  // What a killed run left beside this file's target goes, whatever becomes
+  // of the file.
+  folders_.Tidy(r.target.parent_path());
   auto fail = [&p](Failure f) {
     p.result.outcome = FileOutcome::kFailed;
     p.result.failure = std::move(f);

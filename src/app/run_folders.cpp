@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "io/leftovers.h"
 #include "io/path_text.h"
 
 namespace tessaly {
@@ -34,6 +35,11 @@ void RunFolders::RemoveEmpty() {
   // fs::remove takes an empty folder only.
   for (auto it = made_.rbegin(); it != made_.rend(); ++it) fs::remove(*it, ec);
   made_.clear();
+}
+
+void RunFolders::Tidy(const fs::path& folder) {
+  const fs::path key = (folder.empty() ? fs::path(".") : folder).lexically_normal();
+  if (tidied_.insert(key).second) RemoveLeftTemporaryFiles(key);
 }
 
 }  // namespace tessaly

@@ -1,7 +1,9 @@
-// The folders a run makes for its targets (an output folder's subfolders).
+// The folders a run makes for its targets (an output folder's subfolders), and
+// the folders it writes into.
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "app/failure.h"
@@ -24,8 +26,15 @@ class RunFolders {
   // them all.
   void RemoveEmpty();
 
+  // Before the run's first write into a folder: the temporary files that runs
+  // killed before they ended left there are removed (leftovers.h). Once per
+  // folder and run.
+  void Tidy(const std::filesystem::path& folder);
+  void ForgetTidied() { tidied_.clear(); }
+
  private:
   std::vector<std::filesystem::path> made_;
+  std::set<std::filesystem::path> tidied_;
 };
 
 }  // namespace tessaly

@@ -7,6 +7,7 @@
 
 #include "io/code_page.h"
 #include "io/files.h"
+#include "io/leftovers.h"
 
 namespace tessaly {
 namespace fs = std::filesystem;
@@ -188,6 +189,7 @@ bool SaveSettings(const fs::path& path, const Settings& s, const std::string& la
   const std::string text = SettingsTextToFile(SettingsText(s, lastAddFolder), encoding);
   std::error_code ec;
   if (path.has_parent_path()) fs::create_directories(path.parent_path(), ec);
+  RemoveLeftTemporaryFiles(path.parent_path());
 
   // Written beside the file and renamed over it, so that a failure part-way
   // leaves the previous settings as they were and no partial file.

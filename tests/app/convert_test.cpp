@@ -583,7 +583,7 @@ TEST(ConvertFailure, TargetFolderWithoutWritePermission) {
   EXPECT_TRUE(SameFiles(before, Snapshot(dir.path())));
 }
 
-TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
+TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGoWithWhatKilledRunsLeft) {
   TempDir dir;
   fs::create_directories(dir / "tmp");
   fs::create_directories(dir / "out");
@@ -595,6 +595,12 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
     draw::EmbedImage(k.doc, "Photo.JPG.GZ", std::string("\x1f\x8b\0\0gz", 6));
     test::SaveBuilt(k.doc, dir / "a.jww");
   }
+  // What a run killed before it ended left in the folders this one works in
+  // goes; what it left in a folder this one does not write into stays.
+  fs::create_directories(dir / "tmp" / "tessaly-99999999-Ab12Cd");
+  WriteFile(dir / "tmp" / "tessaly-99999999-Ab12Cd" / "pic.bmp", "BM");
+  WriteFile(dir / "out" / ".a.jww.99999999.0000abcd.tmp", "partial");
+  WriteFile(dir / ".a.jww.99999999.0000abcd.tmp", "partial");
   ScopedEnv tmp("TMPDIR", (dir / "tmp").string());
   Converter converter;
   Recorder rec;
@@ -611,6 +617,8 @@ TEST(ConvertFiles, EmbeddedImagesComeBackAndTheWorkingFilesGo) {
   EXPECT_EQ(work.parent_path(), dir / "tmp");
   EXPECT_TRUE(left.empty());
   EXPECT_TRUE(fs::is_empty(dir / "tmp"));  // the working folder is gone after the run
+  EXPECT_EQ(Snapshot(dir / "out").size(), 1u);
+  EXPECT_TRUE(fs::exists(dir / ".a.jww.99999999.0000abcd.tmp"));
 
   test::Drawing::Kit out;
   ASSERT_TRUE(test::Loads(out.doc, dir / "out" / "a.jww"));

@@ -48,6 +48,19 @@ TEST(Win32Files, BytesGoInAndOutUnchanged) {
   EXPECT_EQ(FilesIn(dir.path()), 1u);
 }
 
+TEST(Win32Files, TheTemporaryFileIsHiddenUntilItIsInPlace) {
+  TempDir dir;
+  AtomicFile out(dir / "plan.jww");
+  out.Write(reinterpret_cast<const std::uint8_t*>("bytes"), 5);
+  std::vector<DWORD> attributes;
+  for (const auto& e : fs::directory_iterator(dir.path())) attributes.push_back(GetFileAttributesW(e.path().c_str()));
+  ASSERT_EQ(attributes.size(), 1u);
+  EXPECT_TRUE(attributes[0] & FILE_ATTRIBUTE_HIDDEN);
+  out.Commit();
+  EXPECT_FALSE(GetFileAttributesW((dir / "plan.jww").c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(ReadFile(dir / "plan.jww"), "bytes");
+}
+
 TEST(Win32Files, ATargetHeldOpenIsReportedAndKept) {
   TempDir dir;
   WriteFile(dir / "open.jww", "keep");

@@ -115,6 +115,14 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
     temp_.clear();
     throw SystemFailure(WriteError::Step::kCreate, target_, Message("cannot create a temporary file in {folder}").Set("folder", PathToUtf8(dir)));
   }
+  // Marked as being written while it is open: a later run that clears what
+  // killed runs left (leftovers.h) leaves it alone, also from another machine
+  // sharing the folder. Where the system keeps no such locks, the process
+  // number in the name is the mark.
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  ::fcntl(fd_, F_OFD_SETLK, &lock);
   if (exists) {
     // The replaced file keeps its permission bits and, where allowed, its owner.
     if (::fchmod(fd_, st.st_mode & 07777) != 0) {

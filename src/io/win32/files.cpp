@@ -148,9 +148,11 @@ AtomicFile::AtomicFile(const fs::path& target) : target_(target) {
     ::swprintf(suffix, 40, L".%lu.%08x.tmp", static_cast<unsigned long>(::GetCurrentProcessId()),
                static_cast<unsigned>(raw::UniqueNumber()));
     temp_ = dir / (L"." + target_.filename().wstring() + suffix);
-    // No sharing: nobody reads a half-written file.
+    // No sharing: nobody reads a half-written file, nor removes it. Hidden
+    // until it is complete, so that a user browsing the folder never sees it,
+    // nor what a killed run left there.
     HANDLE h = ::CreateFileW(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+                             FILE_ATTRIBUTE_HIDDEN, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       fd_ = Fd(h);
     } else if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -202,6 +204,12 @@ void AtomicFile::MakeWritable() {
 void AtomicFile::Finish() {
   if (finished_) return;
   if (fd_ == -1) throw SystemFailure(WriteError::Step::kWrite, target_, Message("the file was closed"));
+  // Shown again before the rename, which keeps the attributes; the times set
+  // stay as they are (zero leaves them).
+  FILE_BASIC_INFO shown{};
+  shown.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!::SetFileInformationByHandle(H(fd_), FileBasicInfo, &shown, sizeof shown))
+    throw SystemFailure(WriteError::Step::kAttributes, target_, Message("cannot set permissions"), LastErrorText());
   if (!::FlushFileBuffers(H(fd_)))
     throw SystemFailure(WriteError::Step::kFlush, target_, Message("cannot flush {file} to disk"), LastErrorText());
   HANDLE h = H(fd_);

@@ -4,6 +4,7 @@
 
 #include <system_error>
 
+#include "io/leftovers.h"
 #include "io/path_text.h"
 #include "io/raw_file.h"
 #include "io/win32/system_text.h"
@@ -22,6 +23,8 @@ bool WorkingFolder::Create(Message& error) {
     return false;
   }
   const fs::path base(std::wstring(buf, n));
+  // What runs that were killed left there goes first.
+  RemoveLeftWorkingFolders(base);
   for (int attempt = 0; attempt < 100; ++attempt) {
     wchar_t name[48];
     ::swprintf(name, 48, L"tessaly-%lu-%08x", static_cast<unsigned long>(::GetCurrentProcessId()),
