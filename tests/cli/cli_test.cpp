@@ -468,6 +468,15 @@ TEST_F(Cli, CtrlCFinishesTheFileAndStopsBeforeTheNext) {
   EXPECT_TRUE(fs::is_empty("tmp"));  // the working folder is gone
   // The handler is given back: the next run starts afresh.
   EXPECT_EQ(Run({"-o", "out", "b.jww"}).status, 0);
+#ifndef _WIN32
+  // Ended from outside, or the terminal closed: the same stop, said so.
+  for (const auto& [signo, status] : {std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+    hooks.afterFile = [signo = signo](const FileResult&) { std::raise(signo); };
+    const Result s = Run({"-o", "out", "a.jww", "b.jww", "c.jww"}, false, hooks);
+    EXPECT_EQ(s.status, status);
+    EXPECT_EQ(s.err, "tessaly-cli: terminated, stopped before 1 file\n");
+  }
+#endif
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ namespace {
 volatile std::sig_atomic_t gSignal = 0;
 struct sigaction gOldInt {};
 struct sigaction gOldTerm {};
+struct sigaction gOldHup {};
 
 extern "C" void OnStopSignal(int signo) { gSignal = signo; }
 
@@ -45,17 +46,21 @@ StopRequests::StopRequests() {
   sa.sa_flags = SA_RESTART;
   sigaction(SIGINT, &sa, &gOldInt);
   sigaction(SIGTERM, &sa, &gOldTerm);
+  // The terminal closed, or the session ended: the file in hand is finished
+  // first, as after SIGTERM.
+  sigaction(SIGHUP, &sa, &gOldHup);
 }
 
 StopRequests::~StopRequests() {
   sigaction(SIGINT, &gOldInt, nullptr);
   sigaction(SIGTERM, &gOldTerm, nullptr);
+  sigaction(SIGHUP, &gOldHup, nullptr);
 }
 
 bool StopRequests::Requested() const { return gSignal != 0; }
 
 int StopRequests::ExitStatus() const { return 128 + (gSignal != 0 ? gSignal : SIGINT); }
 
-const char* StopRequests::Word() const { return gSignal == SIGTERM ? "terminated" : "interrupted"; }
+const char* StopRequests::Word() const { return gSignal == SIGINT || gSignal == 0 ? "interrupted" : "terminated"; }
 
 }  // namespace tessaly
