@@ -28,7 +28,7 @@ TEST_FUZZ_JOBS ?= 3
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time clang-14 libclang-rt-14-dev \
-  qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-ipafont-gothic desktop-file-utils
+  qt6-base-dev qt6-qpa-plugins xvfb xauth fonts-ipafont-gothic desktop-file-utils strace
 # Warnings are errors in CI.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 CLI := $(BUILD)/src/tessaly-cli
@@ -38,7 +38,7 @@ DEMO_OUT := $(BUILD)/demo-out
 generator = $(if $(wildcard $(1)/CMakeCache.txt),,$(if $(shell command -v ninja),-G Ninja,))
 
 .PHONY: deps-windows configure-windows build-windows test-windows screenshots-windows
-.PHONY: all deps configure build demo test test-plain test-asan test-tsan test-fuzz configure-asan configure-tsan
+.PHONY: all deps configure build demo test test-plain test-asan test-tsan test-fuzz test-kill configure-asan configure-tsan
 .PHONY: asan-compiler bench examples
 .PHONY: screenshots fuzz clean
 
@@ -87,6 +87,7 @@ suite = tools/suite.sh $(1) -- $(MAKE) --no-print-directory $(1)
 test:
 	@rm -f $(TEST_RESULTS)/order
 	@$(call suite,test-plain)
+	@$(call suite,test-kill)
 	@$(call suite,test-asan)
 	@$(call suite,test-tsan)
 	@$(call suite,test-fuzz)
@@ -94,6 +95,13 @@ test:
 
 test-plain: build
 	@tools/ctest.sh $(BUILD) -j$(JOBS) $(CTEST_ARGS)
+
+# The command line killed at every point of its runs (strace's fault
+# injection), and the order of the steps that keep a drawing safe when the
+# power goes. Counts kill points. (See tests/kill/kill_points.pl.)
+test-kill: configure
+	cmake --build $(BUILD) -j$(JOBS) --target tessaly-cli
+	@perl tests/kill/kill_points.pl $(CLI) examples
 
 # AddressSanitizer, UndefinedBehaviorSanitizer and the fuzzer's coverage, with
 # clang. A folder configured with another compiler (an older g++ build) is made
