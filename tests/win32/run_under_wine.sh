@@ -239,6 +239,14 @@ status=$?
 (cd "$check/win-inplace" && wine_run "$check/win-missing" "$win_cli" "無い.jww")
 status=$?
 [[ $status == 1 ]] && pass "a missing file fails" || fail "missing file: exit $status"
+# A Japanese Windows: everything said in Japanese. (Wine takes the language
+# from LC_ALL; without that locale on the system it reads arguments as ASCII,
+# hence an ASCII name here.)
+(cd "$check/win-inplace" && LC_ALL=ja_JP.UTF-8 wine_run "$check/win-japanese" "$win_cli" "missing.jww")
+status=$?
+[[ $status == 1 ]] && grep -q '^missing.jww: 変換できませんでした: ファイルがありません' "$check/win-japanese.err" &&
+  grep -q '^ファイル 1 個: 変換 0' "$check/win-japanese.out" && pass "said in Japanese on a Japanese system" ||
+  fail "Japanese: exit $status: $(head -3 "$check/win-japanese.err")"
 
 # 4. tessaly.exe started with two files, as Explorer's "Open with" starts it:
 # both converted without a question where the settings beside the program say
