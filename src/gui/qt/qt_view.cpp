@@ -4,14 +4,16 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
+#include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <string_view>
@@ -137,6 +140,43 @@ void Build(QWidget& window, const Form& form) {
   for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
 }
 
+// Qt writes a file's size and date in the file dialogs in the system's
+// language ("8 Dec"), whatever it was told to speak; these are written as a
+// Japanese desktop writes them.
+class JapaneseFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    enum { kSize = 1, kDate = 3 };
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || (index.column() != kSize && index.column() != kDate))
+      return QIdentityProxyModel::data(index, role);
+    const QModelIndex file = mapToSource(index);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    if (index.column() == kDate)
+      return japanese.toString(files->lastModified(file), QLocale::ShortFormat);
+    if (files->isDir(file)) return QString();
+    return japanese.formattedDataSize(files->size(file), 1, QLocale::DataSizeTraditionalFormat);
+  }
+};
+
+// A file dialog of Qt's own, in Japanese as far as Qt's words allow, with its
+// columns wide enough for what they say.
+std::unique_ptr<QFileDialog> FileDialog(QWidget* parent, const QString& title,
+                                        const QString& start) {
+  auto dialog = std::make_unique<QFileDialog>(parent, title, start);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setProxyModel(new JapaneseFileColumns(dialog.get()));
+  if (auto* details = dialog->findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+  return dialog;
+}
+
 // A control the window was built with.
 template <typename W>
 W* Get(QWidget& window, std::string_view name) {
@@ -156,7 +196,8 @@ QStringList OpenDialogFilters() {
     // by spaces: the description's own list (apart by semicolons, as Windows
     // shows it) gives way to that.
     QString text = Q(f.description);
-    if (text.endsWith(QLatin1Char(')')) && text.contains(QLatin1Char('('))) text.truncate(text.lastIndexOf(QLatin1Char('(')));
+    if (text.endsWith(QLatin1Char(')')) && text.contains(QLatin1Char('(')))
+      text.truncate(text.lastIndexOf(QLatin1Char('(')));
     filters << text + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return filters;
@@ -190,23 +231,47 @@ QFont JapaneseUiFont(int pixelSize) {
   return font;
 }
 
+std::unique_ptr<QFileDialog> MakeAddDialog(QWidget* parent, const QString& start) {
+  // No title: Qt's, 開く.
+  auto dialog = FileDialog(parent, QString(), start);
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  const QStringList filters = OpenDialogFilters();
+  dialog->setNameFilters(filters);
+  dialog->selectNameFilter(filters.value(static_cast<qsizetype>(AddDialogDefaultFilter())));
+  dialog->setDefaultSuffix(QStringLiteral("jww"));
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& start) {
+  auto dialog = FileDialog(parent, QStringLiteral("保存先フォルダを指定"), start);
+  dialog->setOption(QFileDialog::ShowDirsOnly);
+  dialog->setFileMode(QFileDialog::Directory);
+  return dialog;
+}
+
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& question) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("確認"), question,
+                                           QMessageBox::Yes | QMessageBox::No, parent);
+  // The question names folders, which may hold what reads as markup: the
+  // text is shown as it is, line by line.
+  box->setTextFormat(Qt::PlainText);
+  box->setDefaultButton(QMessageBox::Yes);
+  box->setEscapeButton(QMessageBox::No);
+  return box;
+}
+
 DialogHooks DialogHooks::Real() {
   DialogHooks h;
   h.openFiles = [](QWidget* parent, const QString& start) {
-    QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(OpenDialogFilters());
-    dialog.setDefaultSuffix(QStringLiteral("jww"));
-    if (!start.isEmpty()) dialog.setDirectory(start);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    const auto dialog = MakeAddDialog(parent, start);
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
   };
   h.folder = [](QWidget* parent, const QString& start) {
-    return QFileDialog::getExistingDirectory(parent, QStringLiteral("保存先フォルダを指定"), start);
+    const auto dialog = MakeFolderDialog(parent, start);
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
   };
   h.confirm = [](QWidget* parent, const QString& question) {
-    return QMessageBox::question(parent, QStringLiteral("確認"), question,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return MakeQuestionBox(parent, question)->exec() == QMessageBox::Yes;
   };
   return h;
 }

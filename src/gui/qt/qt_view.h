@@ -7,12 +7,15 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFont>
+#include <QMessageBox>
 #include <QObject>
 #include <QShowEvent>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +50,14 @@ struct DialogHooks {
 
 // The add dialog's filters, as Qt writes them.
 QStringList OpenDialogFilters();
+
+// The real dialogs, made and not yet shown, so that a test or a picture sees
+// them as the user does. They are Qt's own, never the desktop's: a desktop's
+// dialog speaks the system's language, and these speak Japanese with
+// InstallQtJapanese() whatever the system's language is.
+std::unique_ptr<QFileDialog> MakeAddDialog(QWidget* parent, const QString& startFolder);
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& startFolder);
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& question);
 
 // "ＭＳ ゴシック" where the system has it, else a Japanese Gothic font of the
 // system, at a size in pixels.

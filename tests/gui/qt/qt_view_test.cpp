@@ -3,6 +3,10 @@
 #include "gui/qt/qt_view.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
@@ -19,6 +23,7 @@
 
 #include "app/window_form.h"
 #include "app/window_model.h"
+#include "gui/qt/qt_language.h"
 #include "io/path_text.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
@@ -78,6 +83,12 @@ struct Fixture {
     return dir / name;
   }
 };
+
+QString ButtonText(QWidget& dialog, QDialogButtonBox::StandardButton which) {
+  auto* box = dialog.findChild<QDialogButtonBox*>();
+  QPushButton* button = box ? box->button(which) : nullptr;
+  return button ? button->text() : QString();
+}
 
 bool Drop(QWidget& target, const QList<QUrl>& urls, bool* entered = nullptr) {
   QMimeData mime;
@@ -190,7 +201,8 @@ class QtViewTest : public QObject {
 
     fx.confirm = false;
     f1.Button4->click();
-    QVERIFY(fx.asked.takeFirst().startsWith(QStringLiteral("変換を開始します。よろしいですか？\n\n")));
+    QVERIFY(
+        fx.asked.takeFirst().startsWith(QStringLiteral("変換を開始します。よろしいですか？\n\n")));
     QVERIFY(!fs::exists(fx.dir / "a._JWW"));
 
     const QRect item = f1.ListBox1->visualItemRect(f1.ListBox1->item(0));
@@ -262,6 +274,100 @@ class QtViewTest : public QObject {
     QVERIFY(!fx.f1().isVisible());
     QCOMPARE(fx.model.ExitStatus(), 1);
   }
+
+  // The add dialog, the folder dialog and the question, as the user gets
+  // them: Qt's own dialogs (the desktop's would speak the system's language),
+  // opening where they should.
+  void theDialogsOpenAsTheUserExpects() {
+    test::TempDir dir;
+    const QString start = Q(dir.path());
+    const auto add = MakeAddDialog(nullptr, start);
+    const auto folder = MakeFolderDialog(nullptr, start);
+    const struct {
+      QFileDialog* dialog;
+      QFileDialog::FileMode mode;
+      QString title;  // empty: Qt's
+      QString filter;
+    } rows[] = {
+        {add.get(),
+         QFileDialog::ExistingFiles,
+         {},
+         OpenDialogFilters()[int(AddDialogDefaultFilter())]},
+        {folder.get(), QFileDialog::Directory, QStringLiteral("保存先フォルダを指定"), {}},
+    };
+    for (const auto& r : rows) {
+      QVERIFY(r.dialog->testOption(QFileDialog::DontUseNativeDialog));
+      QCOMPARE(r.dialog->fileMode(), r.mode);
+      QCOMPARE(QDir(r.dialog->directory()), QDir(start));
+      if (!r.title.isEmpty()) QCOMPARE(r.dialog->windowTitle(), r.title);
+      if (!r.filter.isEmpty()) QCOMPARE(r.dialog->selectedNameFilter(), r.filter);
+    }
+    QCOMPARE(add->selectedNameFilter(), QStringLiteral("Jwwファイル(*.jww *.jws)"));
+    QVERIFY(folder->testOption(QFileDialog::ShowDirsOnly));
+
+    // A file's date and size as a Japanese desktop writes them, whatever the
+    // system's language is.
+    test::WriteFile(dir / "plan.jww", std::string(2048, 'x'));
+    QAbstractProxyModel* shown = add->proxyModel();
+    auto* files = shown ? qobject_cast<QFileSystemModel*>(shown->sourceModel()) : nullptr;
+    QVERIFY(files);
+    const QModelIndex plan = files->index(Q(dir / "plan.jww"));
+    QTRY_COMPARE(files->size(plan), 2048);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QCOMPARE(shown->mapFromSource(plan.siblingAtColumn(1)).data().toString(),
+             QStringLiteral("2.0 KB"));
+    QCOMPARE(shown->mapFromSource(plan.siblingAtColumn(3)).data().toString(),
+             japanese.toString(files->lastModified(plan), QStringLiteral("yyyy/MM/dd H:mm")));
+
+    // The question before a run, every line of it, with Yes the default and
+    // Esc for No. A folder's name that reads as markup is not markup.
+    const QString question = QStringLiteral(
+        "変換を開始します。よろしいですか？\n\n保存先フォルダ /home/user/<b>図面</b>/変換済み/ "
+        "はありません。\n"
+        "作成して、12件のファイルをそこに変換します。");
+    const auto box = MakeQuestionBox(nullptr, question);
+    box->show();
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    QVERIFY(label);
+    QCOMPARE(label->text(), question);
+    QCOMPARE(label->textFormat(), Qt::PlainText);
+    QVERIFY(label->height() >= label->heightForWidth(label->width()));
+    QCOMPARE(box->defaultButton(), box->button(QMessageBox::Yes));
+    QTest::keyClick(box.get(), Qt::Key_Escape);
+    QCOMPARE(box->clickedButton(), static_cast<QAbstractButton*>(box->button(QMessageBox::No)));
+  }
+
+  // Qt's words in Japanese: the buttons of the question and of the dialogs.
+  // Without the translation the program still runs, in English dialogs.
+  void qtSpeaksJapanese() {
+    test::TempDir empty;
+    QVERIFY(!InstallQtJapanese(*QCoreApplication::instance(), Q(empty.path())));
+    QCOMPARE(MakeQuestionBox(nullptr, QStringLiteral("?"))->button(QMessageBox::Yes)->text(),
+             QStringLiteral("&Yes"));
+
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!QFileInfo::exists(folder + QStringLiteral("/qtbase_ja.qm")))
+      QSKIP("Qt's Japanese translation is not installed (make deps installs it)");
+    QVERIFY(InstallQtJapanese(*QCoreApplication::instance()));
+    const auto box = MakeQuestionBox(nullptr, QStringLiteral("?"));
+    const auto add = MakeAddDialog(nullptr, QString());
+    const auto pick = MakeFolderDialog(nullptr, QString());
+    const struct {
+      const char* what;
+      QString text, expected;
+    } rows[] = {
+        {"Yes", box->button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)")},
+        {"No", box->button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)")},
+        {"add: Open", ButtonText(*add, QDialogButtonBox::Open), QStringLiteral("開く(&O)")},
+        {"add: Cancel", ButtonText(*add, QDialogButtonBox::Cancel), QStringLiteral("キャンセル")},
+        {"add: title", add->windowTitle(), QStringLiteral("開く")},
+        {"folder: Choose", ButtonText(*pick, QDialogButtonBox::Open), QStringLiteral("選択(&C)")},
+        {"folder: Cancel", ButtonText(*pick, QDialogButtonBox::Cancel),
+         QStringLiteral("キャンセル")},
+    };
+    for (const auto& r : rows) QVERIFY2(r.text == r.expected, qPrintable(r.what + (": " + r.text)));
+  }
+
 };
 
 }  // namespace tessaly::gui
