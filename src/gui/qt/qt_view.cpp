@@ -307,18 +307,14 @@ TForm1::TForm1(WindowModel& model) : model_(model) {
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { model_.SetCheckBox1(on); });
   connect(Button1, &QPushButton::clicked, this, [this] { model_.Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { model_.Button2Click(); });
-  connect(Button3, &QPushButton::clicked, this, [this] {
-    std::vector<std::size_t> rows;
-    for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
-      rows.push_back(static_cast<std::size_t>(i.row()));
-    model_.Button3Click(rows);
-  });
+  connect(Button3, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(Button4, &QPushButton::clicked, this, [this] { model_.Button4Click(); });
   connect(Button5, &QPushButton::clicked, this, [this] { model_.Button5Click(); });
   connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) {
     const int row = ListBox1->currentRow();
     model_.ListBox1DblClick(row < 0 ? std::nullopt : std::optional<std::size_t>(row));
   });
+  ListBox1->installEventFilter(this);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
@@ -327,6 +323,25 @@ void TForm1::showEvent(QShowEvent* event) {
     shown_ = true;
     if (onFirstShow) onFirstShow();
   }
+}
+
+void TForm1::DeleteSelected() {
+  std::vector<std::size_t> rows;
+  for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
+    rows.push_back(static_cast<std::size_t>(i.row()));
+  model_.Button3Click(rows);
+}
+
+// Delete in the list does what 削除 does; the list's own keys (Ctrl+A, the
+// arrows, Shift and Ctrl with them) stay the list's.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListBox1 && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    DeleteSelected();
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

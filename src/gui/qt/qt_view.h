@@ -89,6 +89,7 @@ class TForm1 : public QWidget {
   std::function<void()> onClosed;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -96,6 +97,9 @@ class TForm1 : public QWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The selected lines go, as with 削除.
+  void DeleteSelected();
+
   WindowModel& model_;
   bool shown_ = false;
 };

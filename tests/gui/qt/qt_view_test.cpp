@@ -275,6 +275,40 @@ class QtViewTest : public QObject {
     QCOMPARE(fx.model.ExitStatus(), 1);
   }
 
+  // Delete and 削除 alike; Ctrl+A is the list's own.
+  void theListTakesDeleteAndCtrlA() {
+    struct Row {
+      const char* name;
+      std::vector<int> selected;
+      Qt::Key key;
+      Qt::KeyboardModifiers modifiers;
+      QStringList left;
+    };
+    const Row rows[] = {
+        {"one line", {1}, Qt::Key_Delete, Qt::NoModifier, {"a.jww", "c.jws"}},
+        {"two lines apart", {0, 2}, Qt::Key_Delete, Qt::NoModifier, {"b.jww"}},
+        {"nothing selected", {}, Qt::Key_Delete, Qt::NoModifier, {"a.jww", "b.jww", "c.jws"}},
+        // Shift+Delete is not Delete: it cuts elsewhere, and here does nothing.
+        {"shift", {1}, Qt::Key_Delete, Qt::ShiftModifier, {"a.jww", "b.jww", "c.jws"}},
+        {"all", {}, Qt::Key_A, Qt::ControlModifier, {}},
+    };
+    for (const Row& r : rows) {
+      Fixture fx;
+      TForm1& f1 = fx.f1();
+      for (const char* name : {"a.jww", "b.jww", "c.jws"}) fx.filesToAdd << Q(fx.dir / name);
+      f1.Button2->click();
+      for (int i : r.selected) f1.ListBox1->item(i)->setSelected(true);
+      QTest::keyClick(f1.ListBox1, r.key, r.modifiers);
+      if (r.key == Qt::Key_A) {
+        QCOMPARE(f1.ListBox1->selectedItems().size(), 3);
+        QTest::keyClick(f1.ListBox1, Qt::Key_Delete);
+      }
+      QStringList left;
+      for (const QString& l : fx.Lines(f1.ListBox1)) left << QFileInfo(l).fileName();
+      QVERIFY2(left == r.left, r.name);
+    }
+  }
+
   // The add dialog, the folder dialog and the question, as the user gets
   // them: Qt's own dialogs (the desktop's would speak the system's language),
   // opening where they should.
