@@ -7,6 +7,7 @@
 #include <QFileSystemModel>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -138,6 +140,22 @@ void Build(QWidget& window, const Form& form) {
   }
   // The first control aligned to the bottom is the lowest.
   for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
+}
+
+FormRect R(const QRect& r) {
+  return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// Where windows may go: each screen less its panels and docks.
+std::vector<FormRect> WorkAreas() {
+  std::vector<FormRect> areas;
+  // The primary screen first: a window on no screen goes there.
+  if (const QScreen* primary = QGuiApplication::primaryScreen())
+    areas.push_back(R(primary->availableGeometry()));
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen != QGuiApplication::primaryScreen()) areas.push_back(R(screen->availableGeometry()));
+  }
+  return areas;
 }
 
 // Qt writes a file's size and date in the file dialogs in the system's
@@ -317,14 +335,6 @@ TForm1::TForm1(WindowModel& model) : model_(model) {
   ListBox1->installEventFilter(this);
 }
 
-void TForm1::showEvent(QShowEvent* event) {
-  QWidget::showEvent(event);
-  if (!shown_) {
-    shown_ = true;
-    if (onFirstShow) onFirstShow();
-  }
-}
-
 void TForm1::DeleteSelected() {
   std::vector<std::size_t> rows;
   for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
@@ -432,12 +442,12 @@ QtView::~QtView() {
 }
 
 void QtView::Start(const std::vector<std::string>& args) {
-  form1_.onFirstShow = [this, args] {
-    model_.FormShow(args);
-    // The command-line run starts once the window is on the screen.
-    QTimer::singleShot(0, &form1_, [this] { model_.RunCommandLine(); });
-  };
+  // Before the window is shown, so that it is placed where it was: see
+  // PlaceWindows.
+  model_.FormShow(args);
   form1_.show();
+  // The command-line run starts once the window is on the screen.
+  QTimer::singleShot(0, &form1_, [this] { model_.RunCommandLine(); });
 }
 
 void QtView::ShowStatus(const std::string& text) {
@@ -476,10 +486,23 @@ void QtView::FocusAddButton() {
   form1_.Button2->setFocus(Qt::OtherFocusReason);
 }
 
+// The settings keep each window's place as pos() gives it: the top-left
+// corner of its frame. move() takes the same only until the window is first
+// shown; once it is, and until the window manager has framed it, move() places
+// the inside there, and the window would creep up by its title bar at every
+// start. So the windows are placed before they are shown.
+//
+// Their frames are not known yet: a window is kept on the screen by its
+// inside, which never moves one that was whole on a screen when it closed.
 void QtView::PlaceWindows(const Settings& s) {
-  form1_.move(s.form1Left, s.form1Top);
-  form2_.move(s.form2Left, s.form2Top);
+  const std::vector<FormRect> areas = WorkAreas();
+  const FormRect f1 =
+      FitOnScreen({s.form1Left, s.form1Top, form1_.width(), form1_.height()}, areas);
+  form1_.move(f1.x, f1.y);
   form2_.resize(s.form2Width, s.form2Height);
+  const FormRect f2 =
+      FitOnScreen({s.form2Left, s.form2Top, form2_.width(), form2_.height()}, areas);
+  form2_.move(f2.x, f2.y);
 }
 
 void QtView::ReadWindows(Settings& s) {

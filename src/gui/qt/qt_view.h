@@ -11,7 +11,6 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QObject>
-#include <QShowEvent>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -84,13 +83,11 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox1;
   QStatusBar* StatusBar1;
 
-  // Called once, as the window is first shown; and when it has closed.
-  std::function<void()> onFirstShow;
+  // Called when the window has closed.
   std::function<void()> onClosed;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -101,7 +98,6 @@ class TForm1 : public QWidget {
   void DeleteSelected();
 
   WindowModel& model_;
-  bool shown_ = false;
 };
 
 class TForm2 : public QWidget {
@@ -126,8 +122,9 @@ class QtView final : public WindowView {
   QtView(const QtView&) = delete;
   QtView& operator=(const QtView&) = delete;
 
-  // Shows the main window; the start-up runs as it is shown, and the
-  // command-line files are converted once it is on the screen.
+  // The start-up (the settings read, the windows placed, the command-line
+  // files listed), then the main window shown; the command-line files are
+  // converted once it is on the screen.
   void Start(const std::vector<std::string>& args);
 
   TForm1& Form1() { return form1_; }

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileSystemModel>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -13,14 +14,17 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <utility>
 
+#include "app/settings.h"
 #include "app/window_form.h"
 #include "app/window_model.h"
 #include "gui/qt/qt_language.h"
@@ -61,9 +65,11 @@ struct Fixture {
   bool confirm = true;
   std::unique_ptr<QtView> view;
 
-  explicit Fixture(std::vector<std::string> args = {}) {
+  // With `saved`, the settings file says that before the start.
+  explicit Fixture(std::vector<std::string> args = {}, const Settings* saved = nullptr) {
     platform.root = dir.path();
     fs::create_directories(dir / "Desktop");
+    if (saved) SaveSettings(platform.SettingsFile(), *saved, "");
     DialogHooks hooks{
         [this](QWidget*, const QString& s) { return asked << "open " + s, filesToAdd; },
         [this](QWidget*, const QString& s) { return asked << "folder " + s, folder; },
@@ -83,6 +89,46 @@ struct Fixture {
     return dir / name;
   }
 };
+
+Settings Placed(QPoint form1, QRect form2) {
+  Settings s;
+  s.form1Left = form1.x();
+  s.form1Top = form1.y();
+  s.form2Left = form2.x();
+  s.form2Top = form2.y();
+  s.form2Width = form2.width();
+  s.form2Height = form2.height();
+  return s;
+}
+
+// Where a window was as it was first shown. A window manager frames a window
+// after that, and until it has, Qt moves the inside to where the frame was
+// asked for: only a window placed before it is shown is placed by its frame.
+// (The offscreen windows have their frames at once.)
+class FirstShown : public QObject {
+ public:
+  explicit FirstShown(QString window) : window_(std::move(window)) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~FirstShown() override { QCoreApplication::instance()->removeEventFilter(this); }
+  std::optional<QPoint> pos;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && !pos && watched->objectName() == window_ &&
+        watched->isWidgetType())
+      pos = static_cast<QWidget*>(watched)->pos();
+    return false;
+  }
+
+ private:
+  QString window_;
+};
+
+// The primary screen less its panels: where windows go.
+QRect WorkArea() {
+  return QGuiApplication::primaryScreen()->availableGeometry();
+}
 
 QString ButtonText(QWidget& dialog, QDialogButtonBox::StandardButton which) {
   auto* box = dialog.findChild<QDialogButtonBox*>();
@@ -400,6 +446,54 @@ class QtViewTest : public QObject {
          QStringLiteral("キャンセル")},
     };
     for (const auto& r : rows) QVERIFY2(r.text == r.expected, qPrintable(r.what + (": " + r.text)));
+  }
+
+  // Where the windows were when the program closed, they are at the next
+  // start: the same corner saved and restored, the frame's, so they never
+  // creep (the offscreen windows have a frame of their own). A place off
+  // every screen is brought onto one.
+  void theWindowsReopenWhereTheyWere() {
+    const QRect a = WorkArea();
+    const QSize f1 = QSize(MainForm().width, MainForm().height);
+    struct Row {
+      const char* name;
+      QPoint form1;
+      QRect form2;
+      QPoint expected1, expected2;
+    };
+    const Row rows[] = {
+        {"on the screen", {300, 20}, {250, 380, 300, 200}, {300, 20}, {250, 380}},
+        {"off to the right and below",
+         {a.right() + 500, a.bottom() + 500},
+         {a.right() + 10, 380, 300, 200},
+         {a.right() + 1 - f1.width(), a.bottom() + 1 - f1.height()},
+         {a.right() + 1 - 300, 380}},
+        {"off to the left and above",
+         {-3000, -3000},
+         {-500, -20, 300, 200},
+         a.topLeft(),
+         a.topLeft()},
+    };
+    for (const Row& r : rows) {
+      const Settings saved = Placed(r.form1, r.form2);
+      FirstShown shown(Q(MainForm().name));
+      Fixture fx({}, &saved);
+      QVERIFY2(shown.pos == r.expected1, r.name);
+      QVERIFY2(fx.f1().pos() == r.expected1, r.name);
+      QVERIFY2(fx.f2().pos() == r.expected2, r.name);
+      QCOMPARE(fx.f2().size(), r.form2.size());
+      QVERIFY(QTest::qWaitForWindowExposed(&fx.f1()));
+      QVERIFY2(fx.f1().pos() == r.expected1, r.name);
+      fx.f2().show();
+      QVERIFY(QTest::qWaitForWindowExposed(&fx.f2()));
+      fx.f2().hide();
+      fx.f1().Button5->click();
+      const Settings back = LoadSettings(fx.platform.SettingsFile(), "");
+      QVERIFY2(QPoint(back.form1Left, back.form1Top) == r.expected1, r.name);
+      QVERIFY2(QRect(back.form2Left, back.form2Top, back.form2Width, back.form2Height) ==
+                   QRect(r.expected2, r.form2.size()),
+               r.name);
+    }
   }
 
 };
