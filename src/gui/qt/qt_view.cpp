@@ -158,6 +158,14 @@ std::vector<FormRect> WorkAreas() {
   return areas;
 }
 
+// The window manager's frame around a shown window; none before the window
+// is first shown.
+QMargins FrameMargins(const QWidget& w) {
+  const QRect frame = w.frameGeometry(), inside = w.geometry();
+  return {inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+          frame.bottom() - inside.bottom()};
+}
+
 // Qt writes a file's size and date in the file dialogs in the system's
 // language ("8 Dec"), whatever it was told to speak; these are written as a
 // Japanese desktop writes them.
@@ -335,6 +343,22 @@ TForm1::TForm1(WindowModel& model) : model_(model) {
   ListBox1->installEventFilter(this);
 }
 
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!onScreen_) QTimer::singleShot(500, this, [this] { OnScreen(); });
+}
+
+void TForm1::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!onScreen_) QTimer::singleShot(0, this, [this] { OnScreen(); });
+}
+
+void TForm1::OnScreen() {
+  if (onScreen_) return;
+  onScreen_ = true;
+  if (onScreen) onScreen();
+}
+
 void TForm1::DeleteSelected() {
   std::vector<std::size_t> rows;
   for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
@@ -398,6 +422,11 @@ TForm2::TForm2(WindowModel& model) : model_(model) {
   ListBox1 = Get<QListWidget>(*this, "ListBox1");
   StatusBar1 = Get<QStatusBar>(*this, "StatusBar1");
   ProgressBar1 = Get<QProgressBar>(*this, "ProgressBar1");
+  // A line of the log is a path and why it failed: cut short, it would lose
+  // the reason. It is shown whole, and the list scrolls sideways instead.
+  ListBox1->setTextElideMode(Qt::ElideNone);
+  ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ListBox1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
@@ -445,9 +474,10 @@ void QtView::Start(const std::vector<std::string>& args) {
   // Before the window is shown, so that it is placed where it was: see
   // PlaceWindows.
   model_.FormShow(args);
+  // The command-line run starts once the window is on the screen and framed:
+  // the log is placed by the main window's frame.
+  form1_.onScreen = [this] { model_.RunCommandLine(); };
   form1_.show();
-  // The command-line run starts once the window is on the screen.
-  QTimer::singleShot(0, &form1_, [this] { model_.RunCommandLine(); });
 }
 
 void QtView::ShowStatus(const std::string& text) {
@@ -523,6 +553,20 @@ void QtView::ShowProgressWindow() {
   const ProgressBarState rest;
   form2_.ProgressBar1->setRange(0, rest.max);
   form2_.ProgressBar1->setValue(rest.value);
+  if (!form2_.isVisible()) {
+    // The log must not hide the main window's status bar, which says how the
+    // run went. A log not yet shown has no frame: it will get one like the
+    // main window's.
+    const QRect main = form1_.frameGeometry();
+    QMargins frame = FrameMargins(form2_);
+    if (frame.isNull()) frame = FrameMargins(form1_);
+    const QRect log(form2_.pos(), form2_.size().grownBy(frame));
+    // From the status bar's top to the frame's bottom edge, its border
+    // included.
+    const int strip = main.bottom() + 1 - form1_.StatusBar1->mapToGlobal(QPoint(0, 0)).y();
+    const FormRect to = KeepClearOf(R(log), R(main), strip, WorkAreas());
+    form2_.move(to.x, to.y);
+  }
   form2_.show();
   form2_.raise();
 }

@@ -11,6 +11,8 @@
 #include <QFont>
 #include <QMessageBox>
 #include <QObject>
+#include <QPaintEvent>
+#include <QShowEvent>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
@@ -83,11 +85,17 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox1;
   QStatusBar* StatusBar1;
 
+  // Called once, as soon as the window is on the screen: when it is first
+  // painted (by then the window manager has framed it), or a little after it
+  // was shown where it is not painted (started minimised).
+  std::function<void()> onScreen;
   // Called when the window has closed.
   std::function<void()> onClosed;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
@@ -96,8 +104,10 @@ class TForm1 : public QWidget {
  private:
   // The selected lines go, as with 削除.
   void DeleteSelected();
+  void OnScreen();
 
   WindowModel& model_;
+  bool onScreen_ = false;
 };
 
 class TForm2 : public QWidget {

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
@@ -448,6 +449,21 @@ class QtViewTest : public QObject {
     for (const auto& r : rows) QVERIFY2(r.text == r.expected, qPrintable(r.what + (": " + r.text)));
   }
 
+  // The log's lines whole, however long: the list scrolls sideways.
+  void theLogShowsLongLinesWhole() {
+    Fixture fx;
+    TForm2& f2 = fx.f2();
+    fx.view->ShowProgressWindow();
+    const QString line = QStringLiteral("変換できませんでした: ") + QString(200, QChar(u'長')) +
+                         QStringLiteral(".jww (ファイルが壊れています)");
+    fx.view->AppendLog(line.toStdString());
+    QCOMPARE(f2.ListBox1->textElideMode(), Qt::ElideNone);
+    QTRY_VERIFY(f2.ListBox1->horizontalScrollBar()->maximum() > 0);
+    const QRect item = f2.ListBox1->visualItemRect(f2.ListBox1->item(0));
+    QVERIFY(item.width() >= f2.ListBox1->fontMetrics().horizontalAdvance(line));
+    fx.view->CloseProgressWindow();
+  }
+
   // Where the windows were when the program closed, they are at the next
   // start: the same corner saved and restored, the frame's, so they never
   // creep (the offscreen windows have a frame of their own). A place off
@@ -496,6 +512,34 @@ class QtViewTest : public QObject {
     }
   }
 
+  // The log opens clear of the main window's status bar, which says how the
+  // run went: below the main window when it would cover it.
+  void theLogKeepsClearOfTheStatusBar() {
+    struct Row {
+      const char* name;
+      QRect form2;
+      bool moves;
+    };
+    const Row rows[] = {
+        {"over the status bar", {110, 300, 300, 150}, true},
+        {"over the list only", {110, 150, 300, 100}, false},
+        {"clear", {110, 520, 300, 150}, false},
+    };
+    for (const Row& r : rows) {
+      const Settings saved = Placed({100, 30}, r.form2);
+      Fixture fx({}, &saved);
+      QVERIFY(QTest::qWaitForWindowExposed(&fx.f1()));
+      fx.view->ShowProgressWindow();
+      QVERIFY(QTest::qWaitForWindowExposed(&fx.f2()));
+      const QRect main = fx.f1().frameGeometry();
+      const QRect bar(fx.f1().StatusBar1->mapToGlobal(QPoint(0, 0)), fx.f1().StatusBar1->size());
+      QVERIFY2(!fx.f2().frameGeometry().intersects(bar), r.name);
+      QVERIFY2(
+          fx.f2().pos() == (r.moves ? QPoint(main.left(), main.bottom() + 1) : r.form2.topLeft()),
+          r.name);
+      fx.view->CloseProgressWindow();
+    }
+  }
 };
 
 }  // namespace tessaly::gui
