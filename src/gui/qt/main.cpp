@@ -6,6 +6,7 @@
 
 #include "app/version.h"
 #include "app/window_model.h"
+#include "gui/qt/qt_language.h"
 #include "gui/qt/qt_platform.h"
 #include "gui/qt/qt_view.h"
 
@@ -20,6 +21,9 @@ int main(int argc, char** argv) {
   for (int size : {16, 24, 32, 48, 64, 128, 256})
     icon.addFile(QStringLiteral(":/icons/tessaly-%1.png").arg(size), QSize(size, size));
   QApplication::setWindowIcon(icon);
+  // Before the windows are made: the dialogs and the question box then speak
+  // Japanese too.
+  tessaly::gui::InstallQtJapanese(app);
 
   tessaly::gui::QtPlatform platform;
   tessaly::WindowModel model(platform);

@@ -4,21 +4,26 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFontDatabase>
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMessageBox>
+#include <QLocale>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <string_view>
@@ -137,6 +142,67 @@ void Build(QWidget& window, const Form& form) {
   for (auto it = bottom.rbegin(); it != bottom.rend(); ++it) layout->addWidget(*it);
 }
 
+FormRect R(const QRect& r) {
+  return {r.x(), r.y(), r.width(), r.height()};
+}
+
+// Where windows may go: each screen less its panels and docks.
+std::vector<FormRect> WorkAreas() {
+  std::vector<FormRect> areas;
+  // The primary screen first: a window on no screen goes there.
+  if (const QScreen* primary = QGuiApplication::primaryScreen())
+    areas.push_back(R(primary->availableGeometry()));
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen != QGuiApplication::primaryScreen()) areas.push_back(R(screen->availableGeometry()));
+  }
+  return areas;
+}
+
+// The window manager's frame around a shown window; none before the window
+// is first shown.
+QMargins FrameMargins(const QWidget& w) {
+  const QRect frame = w.frameGeometry(), inside = w.geometry();
+  return {inside.left() - frame.left(), inside.top() - frame.top(), frame.right() - inside.right(),
+          frame.bottom() - inside.bottom()};
+}
+
+// Qt writes a file's size and date in the file dialogs in the system's
+// language ("8 Dec"), whatever it was told to speak; these are written as a
+// Japanese desktop writes them.
+class JapaneseFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    enum { kSize = 1, kDate = 3 };
+    const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || !files || (index.column() != kSize && index.column() != kDate))
+      return QIdentityProxyModel::data(index, role);
+    const QModelIndex file = mapToSource(index);
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    if (index.column() == kDate)
+      return japanese.toString(files->lastModified(file), QLocale::ShortFormat);
+    if (files->isDir(file)) return QString();
+    return japanese.formattedDataSize(files->size(file), 1, QLocale::DataSizeTraditionalFormat);
+  }
+};
+
+// A file dialog of Qt's own, in Japanese as far as Qt's words allow, with its
+// columns wide enough for what they say.
+std::unique_ptr<QFileDialog> FileDialog(QWidget* parent, const QString& title,
+                                        const QString& start) {
+  auto dialog = std::make_unique<QFileDialog>(parent, title, start);
+  dialog->setOption(QFileDialog::DontUseNativeDialog);
+  dialog->setProxyModel(new JapaneseFileColumns(dialog.get()));
+  if (auto* details = dialog->findChild<QTreeView*>()) {
+    QHeaderView* header = details->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+  }
+  return dialog;
+}
+
 // A control the window was built with.
 template <typename W>
 W* Get(QWidget& window, std::string_view name) {
@@ -156,7 +222,8 @@ QStringList OpenDialogFilters() {
     // by spaces: the description's own list (apart by semicolons, as Windows
     // shows it) gives way to that.
     QString text = Q(f.description);
-    if (text.endsWith(QLatin1Char(')')) && text.contains(QLatin1Char('('))) text.truncate(text.lastIndexOf(QLatin1Char('(')));
+    if (text.endsWith(QLatin1Char(')')) && text.contains(QLatin1Char('(')))
+      text.truncate(text.lastIndexOf(QLatin1Char('(')));
     filters << text + QLatin1Char('(') + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
   }
   return filters;
@@ -190,23 +257,47 @@ QFont JapaneseUiFont(int pixelSize) {
   return font;
 }
 
+std::unique_ptr<QFileDialog> MakeAddDialog(QWidget* parent, const QString& start) {
+  // No title: Qt's, 開く.
+  auto dialog = FileDialog(parent, QString(), start);
+  dialog->setFileMode(QFileDialog::ExistingFiles);
+  const QStringList filters = OpenDialogFilters();
+  dialog->setNameFilters(filters);
+  dialog->selectNameFilter(filters.value(static_cast<qsizetype>(AddDialogDefaultFilter())));
+  dialog->setDefaultSuffix(QStringLiteral("jww"));
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& start) {
+  auto dialog = FileDialog(parent, QStringLiteral("保存先フォルダを指定"), start);
+  dialog->setOption(QFileDialog::ShowDirsOnly);
+  dialog->setFileMode(QFileDialog::Directory);
+  return dialog;
+}
+
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& question) {
+  auto box = std::make_unique<QMessageBox>(QMessageBox::Question, QStringLiteral("確認"), question,
+                                           QMessageBox::Yes | QMessageBox::No, parent);
+  // The question names folders, which may hold what reads as markup: the
+  // text is shown as it is, line by line.
+  box->setTextFormat(Qt::PlainText);
+  box->setDefaultButton(QMessageBox::Yes);
+  box->setEscapeButton(QMessageBox::No);
+  return box;
+}
+
 DialogHooks DialogHooks::Real() {
   DialogHooks h;
   h.openFiles = [](QWidget* parent, const QString& start) {
-    QFileDialog dialog(parent);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilters(OpenDialogFilters());
-    dialog.setDefaultSuffix(QStringLiteral("jww"));
-    if (!start.isEmpty()) dialog.setDirectory(start);
-    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+    const auto dialog = MakeAddDialog(parent, start);
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles() : QStringList();
   };
   h.folder = [](QWidget* parent, const QString& start) {
-    return QFileDialog::getExistingDirectory(parent, QStringLiteral("保存先フォルダを指定"), start);
+    const auto dialog = MakeFolderDialog(parent, start);
+    return dialog->exec() == QDialog::Accepted ? dialog->selectedFiles().value(0) : QString();
   };
   h.confirm = [](QWidget* parent, const QString& question) {
-    return QMessageBox::question(parent, QStringLiteral("確認"), question,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::Yes) == QMessageBox::Yes;
+    return MakeQuestionBox(parent, question)->exec() == QMessageBox::Yes;
   };
   return h;
 }
@@ -242,26 +333,49 @@ TForm1::TForm1(WindowModel& model) : model_(model) {
   connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { model_.SetCheckBox1(on); });
   connect(Button1, &QPushButton::clicked, this, [this] { model_.Button1Click(); });
   connect(Button2, &QPushButton::clicked, this, [this] { model_.Button2Click(); });
-  connect(Button3, &QPushButton::clicked, this, [this] {
-    std::vector<std::size_t> rows;
-    for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
-      rows.push_back(static_cast<std::size_t>(i.row()));
-    model_.Button3Click(rows);
-  });
+  connect(Button3, &QPushButton::clicked, this, [this] { DeleteSelected(); });
   connect(Button4, &QPushButton::clicked, this, [this] { model_.Button4Click(); });
   connect(Button5, &QPushButton::clicked, this, [this] { model_.Button5Click(); });
   connect(ListBox1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) {
     const int row = ListBox1->currentRow();
     model_.ListBox1DblClick(row < 0 ? std::nullopt : std::optional<std::size_t>(row));
   });
+  ListBox1->installEventFilter(this);
 }
 
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!shown_) {
-    shown_ = true;
-    if (onFirstShow) onFirstShow();
+  if (!onScreen_) QTimer::singleShot(500, this, [this] { OnScreen(); });
+}
+
+void TForm1::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  if (!onScreen_) QTimer::singleShot(0, this, [this] { OnScreen(); });
+}
+
+void TForm1::OnScreen() {
+  if (onScreen_) return;
+  onScreen_ = true;
+  if (onScreen) onScreen();
+}
+
+void TForm1::DeleteSelected() {
+  std::vector<std::size_t> rows;
+  for (const QModelIndex& i : ListBox1->selectionModel()->selectedRows())
+    rows.push_back(static_cast<std::size_t>(i.row()));
+  model_.Button3Click(rows);
+}
+
+// Delete in the list does what 削除 does; the list's own keys (Ctrl+A, the
+// arrows, Shift and Ctrl with them) stay the list's.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ListBox1 && event->type() == QEvent::KeyPress &&
+      static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete &&
+      static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier) {
+    DeleteSelected();
+    return true;
   }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -308,6 +422,11 @@ TForm2::TForm2(WindowModel& model) : model_(model) {
   ListBox1 = Get<QListWidget>(*this, "ListBox1");
   StatusBar1 = Get<QStatusBar>(*this, "StatusBar1");
   ProgressBar1 = Get<QProgressBar>(*this, "ProgressBar1");
+  // A line of the log is a path and why it failed: cut short, it would lose
+  // the reason. It is shown whole, and the list scrolls sideways instead.
+  ListBox1->setTextElideMode(Qt::ElideNone);
+  ListBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  ListBox1->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {
@@ -352,11 +471,12 @@ QtView::~QtView() {
 }
 
 void QtView::Start(const std::vector<std::string>& args) {
-  form1_.onFirstShow = [this, args] {
-    model_.FormShow(args);
-    // The command-line run starts once the window is on the screen.
-    QTimer::singleShot(0, &form1_, [this] { model_.RunCommandLine(); });
-  };
+  // Before the window is shown, so that it is placed where it was: see
+  // PlaceWindows.
+  model_.FormShow(args);
+  // The command-line run starts once the window is on the screen and framed:
+  // the log is placed by the main window's frame.
+  form1_.onScreen = [this] { model_.RunCommandLine(); };
   form1_.show();
 }
 
@@ -396,10 +516,23 @@ void QtView::FocusAddButton() {
   form1_.Button2->setFocus(Qt::OtherFocusReason);
 }
 
+// The settings keep each window's place as pos() gives it: the top-left
+// corner of its frame. move() takes the same only until the window is first
+// shown; once it is, and until the window manager has framed it, move() places
+// the inside there, and the window would creep up by its title bar at every
+// start. So the windows are placed before they are shown.
+//
+// Their frames are not known yet: a window is kept on the screen by its
+// inside, which never moves one that was whole on a screen when it closed.
 void QtView::PlaceWindows(const Settings& s) {
-  form1_.move(s.form1Left, s.form1Top);
-  form2_.move(s.form2Left, s.form2Top);
+  const std::vector<FormRect> areas = WorkAreas();
+  const FormRect f1 =
+      FitOnScreen({s.form1Left, s.form1Top, form1_.width(), form1_.height()}, areas);
+  form1_.move(f1.x, f1.y);
   form2_.resize(s.form2Width, s.form2Height);
+  const FormRect f2 =
+      FitOnScreen({s.form2Left, s.form2Top, form2_.width(), form2_.height()}, areas);
+  form2_.move(f2.x, f2.y);
 }
 
 void QtView::ReadWindows(Settings& s) {
@@ -420,6 +553,20 @@ void QtView::ShowProgressWindow() {
   const ProgressBarState rest;
   form2_.ProgressBar1->setRange(0, rest.max);
   form2_.ProgressBar1->setValue(rest.value);
+  if (!form2_.isVisible()) {
+    // The log must not hide the main window's status bar, which says how the
+    // run went. A log not yet shown has no frame: it will get one like the
+    // main window's.
+    const QRect main = form1_.frameGeometry();
+    QMargins frame = FrameMargins(form2_);
+    if (frame.isNull()) frame = FrameMargins(form1_);
+    const QRect log(form2_.pos(), form2_.size().grownBy(frame));
+    // From the status bar's top to the frame's bottom edge, its border
+    // included.
+    const int strip = main.bottom() + 1 - form1_.StatusBar1->mapToGlobal(QPoint(0, 0)).y();
+    const FormRect to = KeepClearOf(R(log), R(main), strip, WorkAreas());
+    form2_.move(to.x, to.y);
+  }
   form2_.show();
   form2_.raise();
 }

@@ -7,12 +7,16 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFont>
+#include <QMessageBox>
 #include <QObject>
+#include <QPaintEvent>
 #include <QShowEvent>
 #include <QStringList>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +52,14 @@ struct DialogHooks {
 // The add dialog's filters, as Qt writes them.
 QStringList OpenDialogFilters();
 
+// The real dialogs, made and not yet shown, so that a test or a picture sees
+// them as the user does. They are Qt's own, never the desktop's: a desktop's
+// dialog speaks the system's language, and these speak Japanese with
+// InstallQtJapanese() whatever the system's language is.
+std::unique_ptr<QFileDialog> MakeAddDialog(QWidget* parent, const QString& startFolder);
+std::unique_ptr<QFileDialog> MakeFolderDialog(QWidget* parent, const QString& startFolder);
+std::unique_ptr<QMessageBox> MakeQuestionBox(QWidget* parent, const QString& question);
+
 // "ＭＳ ゴシック" where the system has it, else a Japanese Gothic font of the
 // system, at a size in pixels.
 QFont JapaneseUiFont(int pixelSize);
@@ -73,20 +85,29 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox1;
   QStatusBar* StatusBar1;
 
-  // Called once, as the window is first shown; and when it has closed.
-  std::function<void()> onFirstShow;
+  // Called once, as soon as the window is on the screen: when it is first
+  // painted (by then the window manager has framed it), or a little after it
+  // was shown where it is not painted (started minimised).
+  std::function<void()> onScreen;
+  // Called when the window has closed.
   std::function<void()> onClosed;
 
  protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The selected lines go, as with 削除.
+  void DeleteSelected();
+  void OnScreen();
+
   WindowModel& model_;
-  bool shown_ = false;
+  bool onScreen_ = false;
 };
 
 class TForm2 : public QWidget {
@@ -111,8 +132,9 @@ class QtView final : public WindowView {
   QtView(const QtView&) = delete;
   QtView& operator=(const QtView&) = delete;
 
-  // Shows the main window; the start-up runs as it is shown, and the
-  // command-line files are converted once it is on the screen.
+  // The start-up (the settings read, the windows placed, the command-line
+  // files listed), then the main window shown; the command-line files are
+  // converted once it is on the screen.
   void Start(const std::vector<std::string>& args);
 
   TForm1& Form1() { return form1_; }

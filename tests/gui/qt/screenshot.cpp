@@ -1,5 +1,6 @@
 // Pictures of the real windows for the README: the main window with a list of
-// drawings, and both windows in the middle of converting them.
+// drawings, the add dialog and the question before a run as Qt draws them in
+// Japanese, and both windows in the middle of converting them.
 //
 //   tessaly-screenshot OUTPUT_DIR EXAMPLES_DIR
 //
@@ -7,6 +8,8 @@
 // drawings are copies of the examples in a folder of its own; nothing else is
 // touched.
 #include <QApplication>
+#include <QEventLoop>
+#include <QFileSystemModel>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
@@ -16,6 +19,7 @@
 #include <system_error>
 
 #include "app/window_model.h"
+#include "gui/qt/qt_language.h"
 #include "gui/qt/qt_view.h"
 #include "io/path_text.h"
 
@@ -44,6 +48,7 @@ bool Save(QWidget& w, const fs::path& file) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tessaly"));
+  gui::InstallQtJapanese(app);
   if (argc != 3) {
     std::fprintf(stderr, "usage: tessaly-screenshot OUTPUT_DIR EXAMPLES_DIR\n");
     return 2;
@@ -79,14 +84,35 @@ int main(int argc, char** argv) {
   gui::DialogHooks hooks;
   hooks.openFiles = [&](QWidget*, const QString&) { return files; };
   hooks.folder = [](QWidget*, const QString&) { return QString(); };
-  hooks.confirm = [](QWidget*, const QString&) { return true; };
+  int status = 0;
+  // The question as the model asks it, drawn before it is answered.
+  hooks.confirm = [&](QWidget* parent, const QString& question) {
+    const auto box = gui::MakeQuestionBox(parent, question);
+    box->show();
+    QCoreApplication::processEvents();
+    if (!Save(*box, out / "tessaly-question-qt.png")) status = 1;
+    return true;
+  };
   gui::QtView view(model, hooks);
   view.Start({});
   gui::TForm1& f1 = view.Form1();
   gui::TForm2& f2 = view.Form2();
 
-  int status = 0;
   QTimer::singleShot(200, &f1, [&] {
+    // The add dialog in the drawings' folder, once it has listed them.
+    {
+      const auto dialog = gui::MakeAddDialog(&f1, QString::fromStdString(PathToUtf8(drawings)));
+      QEventLoop listed;
+      for (auto* model : dialog->findChildren<QFileSystemModel*>())
+        QObject::connect(model, &QFileSystemModel::directoryLoaded, &listed, &QEventLoop::quit);
+      QTimer::singleShot(5000, &listed, &QEventLoop::quit);
+      dialog->selectFile(QStringLiteral("plan.jww"));
+      dialog->resize(760, 400);
+      dialog->show();
+      listed.exec();
+      QCoreApplication::processEvents();
+      if (!Save(*dialog, out / "tessaly-dialog-qt.png")) status = 1;
+    }
     f1.Button2->click();
     f1.ListBox1->item(2)->setSelected(true);
     if (!Save(f1, out / "tessaly-main.png")) status = 1;
