@@ -103,8 +103,8 @@ int main(int argc, char** argv) {
     {
       const auto dialog = gui::MakeAddDialog(&f1, QString::fromStdString(PathToUtf8(drawings)));
       QEventLoop listed;
-      for (auto* model : dialog->findChildren<QFileSystemModel*>())
-        QObject::connect(model, &QFileSystemModel::directoryLoaded, &listed, &QEventLoop::quit);
+      for (auto* listing : dialog->findChildren<QFileSystemModel*>())
+        QObject::connect(listing, &QFileSystemModel::directoryLoaded, &listed, &QEventLoop::quit);
       QTimer::singleShot(5000, &listed, &QEventLoop::quit);
       dialog->selectFile(QStringLiteral("plan.jww"));
       dialog->resize(760, 400);
