@@ -47,6 +47,69 @@ bool Checked(HWND button) {
   return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
+// Per-monitor scaling's functions, taken from user32 where it has them
+// (Windows 10 1607 on): the program starts on older systems too, and there
+// draws at the one DPI of the screen.
+struct DpiFunctions {
+  UINT(WINAPI* forWindow)(HWND) = nullptr;
+  BOOL(WINAPI* adjustWindowRect)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
+  int(WINAPI* systemMetrics)(int, UINT) = nullptr;
+};
+
+template <typename F>
+void Take(HMODULE module, const char* name, F& to) {
+  // Through the generic function type, which any function pointer may be cast to.
+  to = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+const DpiFunctions& Dpi() {
+  static const DpiFunctions functions = [] {
+    DpiFunctions f;
+    if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
+      Take(user32, "GetDpiForWindow", f.forWindow);
+      Take(user32, "AdjustWindowRectExForDpi", f.adjustWindowRect);
+      Take(user32, "GetSystemMetricsForDpi", f.systemMetrics);
+    }
+    return f;
+  }();
+  return functions;
+}
+
+int Metric(int index, UINT dpi) {
+  return Dpi().systemMetrics ? Dpi().systemMetrics(index, dpi) : ::GetSystemMetrics(index);
+}
+
+RECT WindowRect(HWND w) {
+  RECT r{};
+  ::GetWindowRect(w, &r);
+  return r;
+}
+
+// The outside of a fixed window, whose inside is the description's size at `dpi`.
+SIZE FrameFor(const Form& form, DWORD style, UINT dpi) {
+  RECT frame{0, 0, Scaled(form.width, dpi), Scaled(form.height, dpi)};
+  if (Dpi().adjustWindowRect) {
+    Dpi().adjustWindowRect(&frame, style, FALSE, 0, dpi);
+  } else {
+    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  }
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// A fixed window's inside made the description's size at `dpi`, whatever its
+// frame turned out to be: the frame of a window just moved to another scale
+// may still be drawn at the old one.
+void FitInside(HWND window, const Form& form, UINT dpi) {
+  RECT inside{};
+  ::GetClientRect(window, &inside);
+  const int dx = Scaled(form.width, dpi) - inside.right,
+            dy = Scaled(form.height, dpi) - inside.bottom;
+  if (dx == 0 && dy == 0) return;
+  const RECT r = WindowRect(window);
+  ::SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 HFONT UiFont(int pixels) {
   // The character height in pixels, as a negative height asks for.
   return ::CreateFontW(-pixels, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
@@ -91,65 +154,43 @@ ControlClass ClassOf(const Form& form, std::size_t i) {
   return {L"STATIC", 0, 0};
 }
 
-HWND Child(HWND parent, const ControlClass& cls, std::string_view text, FormRect r, int id,
-           HFONT font) {
-  HWND w = ::CreateWindowExW(cls.exStyle, cls.name, W(text).c_str(),
-                             WS_CHILD | WS_VISIBLE | cls.style, r.x, r.y, r.width, r.height, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             ::GetModuleHandleW(nullptr), nullptr);
-  if (w && font) ::SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return w;
+HWND Child(HWND parent, const ControlClass& cls, std::string_view text, int id) {
+  return ::CreateWindowExW(
+      cls.exStyle, cls.name, W(text).c_str(), WS_CHILD | WS_VISIBLE | cls.style, 0, 0, 0, 0, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
 }
 
-// Places the controls aligned to the bottom edge, then those that fill what
-// is left, of the window or of the status bar that holds them.
-void LayOut(const Form& form, HWND window, const std::vector<HWND>& controls) {
-  RECT client{};
-  ::GetClientRect(window, &client);
-  int bottom = client.bottom;
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    const FormControl& c = form.controls[i];
-    if (!c.parent.empty() || c.align != ControlAlign::kBottom) continue;
-    if (c.kind == ControlKind::kStatusBar) {
-      // A status bar takes its place, and the height its font needs, by itself.
-      ::SendMessageW(controls[i], WM_SIZE, 0, 0);
-      RECT bar{};
-      ::GetWindowRect(controls[i], &bar);
-      bottom -= bar.bottom - bar.top;
-    } else {
-      bottom -= c.rect.height;
-      ::MoveWindow(controls[i], 0, bottom, client.right, c.rect.height, TRUE);
-    }
-  }
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    const FormControl& c = form.controls[i];
-    if (c.align != ControlAlign::kClient) continue;
-    if (c.parent.empty()) {
-      ::MoveWindow(controls[i], 0, 0, client.right, std::max<int>(bottom, 0), TRUE);
-      continue;
-    }
-    // Inside a status bar: clear of its edges and of the size grip.
-    RECT inside{};
-    ::GetClientRect(controls[form.IndexOf(c.parent)], &inside);
-    const int grip = form.resizable ? ::GetSystemMetrics(SM_CXVSCROLL) : 0;
-    ::MoveWindow(controls[i], 2, 3, std::max<int>(inside.right - grip - 4, 0),
-                 std::max<int>(inside.bottom - 5, 0), TRUE);
-  }
-}
-
-// Lets a list scroll sideways as far as its widest line.
-void FitWidth(HWND list, const std::wstring& line) {
-  HDC dc = ::GetDC(list);
-  if (!dc) return;
-  HGDIOBJ old =
-      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+// A text's width in a window's font.
+int TextWidth(HWND w, const std::wstring& text) {
+  HDC dc = ::GetDC(w);
+  if (!dc) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(w, WM_GETFONT, 0, 0)));
   SIZE size{};
-  ::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   ::SelectObject(dc, old);
-  ::ReleaseDC(list, dc);
-  const auto extent = static_cast<LONG>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
-  if (size.cx + 8 > extent)
-    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 8), 0);
+  ::ReleaseDC(w, dc);
+  return size.cx;
+}
+
+// Lets a list scroll sideways as far as its widest line, and a little more, so
+// that the end of the line is never under the edge.
+void FitWidth(HWND list, const std::wstring& line, UINT dpi) {
+  const int wanted = TextWidth(list, line) + Scaled(8, dpi);
+  if (wanted > static_cast<LONG>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0)))
+    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(wanted), 0);
+}
+
+// Every line again, in a font of another size.
+void FitWidths(HWND list, UINT dpi) {
+  ::SendMessageW(list, LB_SETHORIZONTALEXTENT, 0, 0);
+  const auto n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    std::wstring line(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1,
+                      L'\0');
+    line.resize(static_cast<std::size_t>(
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
+    FitWidth(list, line, dpi);
+  }
 }
 
 void RegisterClasses(WNDPROC form1, WNDPROC form2) {
@@ -203,6 +244,27 @@ std::wstring OpenDialogFilter() {
     filter += L'\0';
   }
   return filter;  // c_str() adds the list's closing NUL
+}
+
+int Scaled(int length, UINT dpi) {
+  return ::MulDiv(length, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+FormRect Scaled(FormRect r, UINT dpi) {
+  const int x = Scaled(r.x, dpi), y = Scaled(r.y, dpi);
+  return {x, y, Scaled(r.x + r.width, dpi) - x, Scaled(r.y + r.height, dpi) - y};
+}
+
+UINT DpiOf(HWND window) {
+  if (window && Dpi().forWindow) {
+    if (const UINT dpi = Dpi().forWindow(window); dpi != 0) return dpi;
+  }
+  int dpi = 0;
+  if (HDC dc = ::GetDC(window)) {
+    dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(window, dc);
+  }
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
 }
 
 DialogHooks DialogHooks::Real() {
@@ -268,7 +330,7 @@ Win32View::Win32View(WindowModel& model, DialogHooks hooks)
   ::InitCommonControlsEx(&icc);
   RegisterClasses(Form1Proc, Form2Proc);
 
-  form1_.Handle = CreateForm(MainForm(), nullptr, kForm1Ids, form1_.controls);
+  form1_.Handle = CreateForm(MainForm(), nullptr, kForm1Ids, form1_.controls, form1_.Dpi);
   form1_.GroupBox1 = Control1("GroupBox1");
   form1_.RadioButton1 = Control1("RadioButton1");
   form1_.RadioButton2 = Control1("RadioButton2");
@@ -286,7 +348,7 @@ Win32View::Win32View(WindowModel& model, DialogHooks hooks)
   form1_.StatusBar1 = Control1("StatusBar1");
 
   // Owned by the main window: above it while it logs, and gone with it.
-  form2_.Handle = CreateForm(ProgressForm(), form1_.Handle, kForm2Ids, form2_.controls);
+  form2_.Handle = CreateForm(ProgressForm(), form1_.Handle, kForm2Ids, form2_.controls, form2_.Dpi);
   auto progress = [this](std::string_view name) {
     return form2_.controls[ProgressForm().IndexOf(name)];
   };
@@ -318,37 +380,26 @@ HWND Win32View::Control1(std::string_view name) const {
   return form1_.controls.empty() ? nullptr : form1_.controls[MainForm().IndexOf(name)];
 }
 
-HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls) {
+HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls,
+                           UINT& dpi) {
   const DWORD style = form.resizable ? WS_OVERLAPPEDWINDOW : kFixedStyle;
-  RECT frame{0, 0, form.width, form.height};
-  // A fixed window is sized by its inside.
-  if (!form.resizable) ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-  HWND window =
-      ::CreateWindowExW(0, W(form.name).c_str(), W(form.caption).c_str(), style, form.left,
-                        form.top, frame.right - frame.left, frame.bottom - frame.top, owner,
-                        nullptr, ::GetModuleHandleW(nullptr), this);
+  // Opened at 96 DPI first: what the screen there has is known once the
+  // window is.
+  dpi = USER_DEFAULT_SCREEN_DPI;
+  const SIZE first = form.resizable ? SIZE{form.width, form.height} : FrameFor(form, style, dpi);
+  HWND window = ::CreateWindowExW(0, W(form.name).c_str(), W(form.caption).c_str(), style,
+                                  form.left, form.top, first.cx, first.cy, owner, nullptr,
+                                  ::GetModuleHandleW(nullptr), this);
   // Creation order is the order of the Tab key.
   controls.clear();
   for (std::size_t i = 0; i < form.controls.size(); ++i) {
     const FormControl& c = form.controls[i];
     HWND parent = window;
-    FormRect at = c.align == ControlAlign::kNone ? c.rect : FormRect{};
-    if (!c.parent.empty()) {
-      const std::size_t p = form.IndexOf(c.parent);
-      // A group box passes no notifications on: what it holds are the
-      // window's own controls, placed over it.
-      if (form.controls[p].kind == ControlKind::kGroupBox) {
-        at = form.InWindow(c);
-      } else {
-        parent = controls[p];
-      }
-    }
-    // A progress bar draws no text.
-    HFONT font = c.kind == ControlKind::kProgressBar
-                     ? nullptr
-                     : Font(c.fontPixels != 0 ? c.fontPixels : form.fontPixels);
-    controls.push_back(
-        Child(parent, ClassOf(form, i), c.caption, at, firstId + static_cast<int>(i), font));
+    // A group box passes no notifications on: what it holds are the window's
+    // own controls, placed over it.
+    if (!c.parent.empty() && form.Control(c.parent).kind != ControlKind::kGroupBox)
+      parent = controls[form.IndexOf(c.parent)];
+    controls.push_back(Child(parent, ClassOf(form, i), c.caption, firstId + static_cast<int>(i)));
   }
   for (std::size_t i = 0; i < form.controls.size(); ++i) {
     const FormControl& c = form.controls[i];
@@ -363,8 +414,96 @@ HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vecto
         std::none_of(form.controls.begin(), form.controls.end(), holds))
       ::SendMessageW(controls[i], SB_SIMPLE, TRUE, 0);
   }
-  LayOut(form, window, controls);
+  const UINT screen = DpiOf(window);
+  if (screen != dpi) {
+    const SIZE size = form.resizable ? SIZE{Scaled(form.width, screen), Scaled(form.height, screen)}
+                                     : FrameFor(form, style, screen);
+    ::SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    dpi = screen;
+  }
+  if (!form.resizable) FitInside(window, form, dpi);
+  PlaceControls(form, window, controls, dpi);
   return window;
+}
+
+void Win32View::PlaceControls(const Form& form, HWND window, const std::vector<HWND>& controls,
+                              UINT dpi) {
+  for (std::size_t i = 0; i < form.controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    // A progress bar draws no text.
+    if (c.kind != ControlKind::kProgressBar) {
+      const int pixels = Scaled(c.fontPixels != 0 ? c.fontPixels : form.fontPixels, dpi);
+      ::SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(Font(pixels)), TRUE);
+    }
+    if (c.align == ControlAlign::kNone) {
+      const FormRect at = Scaled(form.InWindow(c), dpi);
+      ::MoveWindow(controls[i], at.x, at.y, at.width, at.height, TRUE);
+    }
+  }
+  LayOut(form, window, controls, dpi);
+}
+
+// Places the controls aligned to the bottom edge, then those that fill what
+// is left, of the window or of the status bar that holds them.
+void Win32View::LayOut(const Form& form, HWND window, const std::vector<HWND>& controls, UINT dpi) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  int bottom = client.bottom;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (!c.parent.empty() || c.align != ControlAlign::kBottom) continue;
+    if (c.kind == ControlKind::kStatusBar) {
+      // A status bar takes its place, and the height its font needs, by itself.
+      ::SendMessageW(controls[i], WM_SIZE, 0, 0);
+      const RECT bar = WindowRect(controls[i]);
+      bottom -= bar.bottom - bar.top;
+    } else {
+      const int height = Scaled(c.rect.height, dpi);
+      bottom -= height;
+      ::MoveWindow(controls[i], 0, bottom, client.right, height, TRUE);
+    }
+  }
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (c.align != ControlAlign::kClient) continue;
+    if (c.parent.empty()) {
+      ::MoveWindow(controls[i], 0, 0, client.right, std::max<int>(bottom, 0), TRUE);
+      continue;
+    }
+    // Inside a status bar: clear of its edges and of the size grip.
+    RECT inside{};
+    ::GetClientRect(controls[form.IndexOf(c.parent)], &inside);
+    const int grip = form.resizable ? Metric(SM_CXVSCROLL, dpi) : 0;
+    const int edge = Scaled(2, dpi);
+    ::MoveWindow(controls[i], edge, edge + 1, std::max<int>(inside.right - grip - 2 * edge, 0),
+                 std::max<int>(inside.bottom - 2 * edge - 1, 0), TRUE);
+  }
+}
+
+void Win32View::Rescale(HWND window, UINT dpi, const RECT* suggested) {
+  const bool main = window == form1_.Handle;
+  const Form& form = main ? MainForm() : ProgressForm();
+  UINT& current = main ? form1_.Dpi : form2_.Dpi;
+  const std::vector<HWND>& controls = main ? form1_.controls : form2_.controls;
+  const UINT old = current;
+  current = dpi;
+  RECT r = suggested ? *suggested : WindowRect(window);
+  if (!form.resizable) {
+    // The system's suggestion scales the old size, rounded at each move; a
+    // fixed window is the description's own size at every DPI.
+    const SIZE size = FrameFor(form, static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)), dpi);
+    r.right = r.left + size.cx;
+    r.bottom = r.top + size.cy;
+  } else if (!suggested) {
+    r.right = r.left + ::MulDiv(r.right - r.left, static_cast<int>(dpi), static_cast<int>(old));
+    r.bottom = r.top + ::MulDiv(r.bottom - r.top, static_cast<int>(dpi), static_cast<int>(old));
+  }
+  ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!form.resizable) FitInside(window, form, dpi);
+  PlaceControls(form, window, controls, dpi);
+  FitWidths(main ? form1_.ListBox1 : form2_.ListBox1, dpi);
 }
 
 LRESULT CALLBACK Win32View::Form1Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -395,6 +534,10 @@ LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kRunCommandLine:
       model_.RunCommandLine();
+      return 0;
+    case WM_DPICHANGED:
+      // Moved onto a monitor of another scale, or the scale changed.
+      Rescale(h, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_ACTIVATE:
       // The focus comes back to the control that had it.
@@ -430,7 +573,10 @@ LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT Win32View::OnForm2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
-      LayOut(ProgressForm(), h, form2_.controls);
+      LayOut(ProgressForm(), h, form2_.controls, form2_.Dpi);
+      return 0;
+    case WM_DPICHANGED:
+      Rescale(h, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_SETFOCUS:
       ::SetFocus(form2_.ListBox1);
@@ -552,7 +698,7 @@ void Win32View::ShowLines(const std::vector<std::string>& lines) {
   for (const auto& l : lines) {
     const std::wstring line = W(l);
     ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    FitWidth(list, line);
+    FitWidth(list, line, form1_.Dpi);
   }
   ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list, nullptr, TRUE);
@@ -584,8 +730,22 @@ void Win32View::FocusAddButton() {
 void Win32View::PlaceWindows(const Settings& s) {
   ::SetWindowPos(form1_.Handle, nullptr, s.form1Left, s.form1Top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ::SetWindowPos(form2_.Handle, nullptr, s.form2Left, s.form2Top, s.form2Width, s.form2Height,
+  // A size saved on the screen is kept as it was; the description's own (no
+  // size saved yet) is at 96 DPI.
+  const Form& f2 = ProgressForm();
+  int width = s.form2Width, height = s.form2Height;
+  if (width == f2.width && height == f2.height) {
+    width = Scaled(f2.width, form2_.Dpi);
+    height = Scaled(f2.height, form2_.Dpi);
+  }
+  ::SetWindowPos(form2_.Handle, nullptr, s.form2Left, s.form2Top, width, height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+  // On a monitor of another scale now. (A system that scales per monitor has
+  // said so by now; an older one says nothing, and has one scale.)
+  for (HWND w : {form1_.Handle, form2_.Handle}) {
+    const UINT dpi = DpiOf(w);
+    if (dpi != (w == form1_.Handle ? form1_.Dpi : form2_.Dpi)) Rescale(w, dpi, nullptr);
+  }
 }
 
 void Win32View::ReadWindows(Settings& s) {
@@ -632,7 +792,7 @@ void Win32View::AppendLog(const std::string& text) {
   const auto at =
       ::SendMessageW(form2_.ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   ::SendMessageW(form2_.ListBox1, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
-  FitWidth(form2_.ListBox1, line);
+  FitWidth(form2_.ListBox1, line, form2_.Dpi);
   ::UpdateWindow(form2_.ListBox1);
 }
 

@@ -11,6 +11,7 @@
 // clang-format on
 #include <shellapi.h>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,10 +42,20 @@ struct DialogHooks {
 // NUL, patterns, NUL, ..., and a second NUL at the end (that of c_str()).
 std::wstring OpenDialogFilter();
 
+// The windows' description is in pixels at 96 DPI. On a screen of `dpi` a
+// length is this many pixels, and a rectangle has its edges scaled, so that
+// controls that meet at 96 DPI still meet and none grows a gap.
+int Scaled(int length, UINT dpi);
+FormRect Scaled(FormRect rect, UINT dpi);
+// The DPI a window is drawn at: that of its monitor where the system says
+// (Windows 10 1607 on), else the screen's.
+UINT DpiOf(HWND window);
+
 // The controls of the main window.
 struct TForm1 {
   HWND Handle = nullptr;
-  std::vector<HWND> controls;  // in the order of the window's description
+  UINT Dpi = USER_DEFAULT_SCREEN_DPI;  // what its controls and fonts are made for
+  std::vector<HWND> controls;          // in the order of the window's description
   HWND GroupBox1 = nullptr;
   HWND RadioButton1 = nullptr, RadioButton2 = nullptr, RadioButton3 = nullptr,
        RadioButton4 = nullptr;
@@ -60,6 +71,7 @@ struct TForm1 {
 // The controls of the progress window.
 struct TForm2 {
   HWND Handle = nullptr;
+  UINT Dpi = USER_DEFAULT_SCREEN_DPI;
   std::vector<HWND> controls;  // in the order of the window's description
   HWND ListBox1 = nullptr;
   HWND StatusBar1 = nullptr;
@@ -108,8 +120,17 @@ class Win32View final : public WindowView {
   static LRESULT CALLBACK Form2Proc(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnForm1(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnForm2(HWND, UINT, WPARAM, LPARAM);
-  // A window and its controls, from their description.
-  HWND CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls);
+  // A window and its controls, from their description, made for the DPI of
+  // the screen it opens on.
+  HWND CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls,
+                  UINT& dpi);
+  // Fonts and places of every control at the window's DPI.
+  void PlaceControls(const Form& form, HWND window, const std::vector<HWND>& controls, UINT dpi);
+  // The controls aligned to an edge or filling the window, after a resize.
+  void LayOut(const Form& form, HWND window, const std::vector<HWND>& controls, UINT dpi);
+  // The window is drawn at another DPI now: the size the system suggests (or
+  // its own, scaled), new fonts, every control placed again.
+  void Rescale(HWND window, UINT dpi, const RECT* suggested);
   HFONT Font(int pixels);
   HWND Control1(std::string_view name) const;  // a control of TForm1
   void OnCommand(HWND from, int id, int code);
@@ -119,9 +140,11 @@ class Win32View final : public WindowView {
   DialogHooks hooks_;
   TForm1 form1_;
   TForm2 form2_;
-  std::vector<std::pair<int, HFONT>> fonts_;  // by height in pixels
-  HWND focus1_ = nullptr;                     // the control that had the focus when TForm1 was left
-  bool showingChoices_ = false;               // the view itself is setting the controls
+  // By height in pixels, the heights of every DPI met so far: a window that
+  // goes back and forth between two monitors makes no font twice.
+  std::vector<std::pair<int, HFONT>> fonts_;
+  HWND focus1_ = nullptr;        // the control that had the focus when TForm1 was left
+  bool showingChoices_ = false;  // the view itself is setting the controls
 };
 
 }  // namespace tessaly::gui

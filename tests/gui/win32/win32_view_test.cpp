@@ -10,6 +10,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -51,6 +52,39 @@ std::string Status(HWND bar) {
   std::wstring text(LOWORD(::SendMessageW(bar, SB_GETTEXTLENGTHW, 0, 0)) + 1, L'\0');
   ::SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
   return U(text.c_str());
+}
+RECT RectIn(HWND w, HWND parent) {
+  RECT r{};
+  ::GetWindowRect(w, &r);
+  ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+RECT WindowRectOf(HWND w) {
+  RECT r{};
+  ::GetWindowRect(w, &r);
+  return r;
+}
+std::array<LONG, 4> XYWH(const RECT& r) {
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+std::array<LONG, 4> XYWH(const FormRect& r) {
+  return {r.x, r.y, r.width, r.height};
+}
+// A text's width in a window's font.
+int TextWidth(HWND w, const std::string& utf8) {
+  const std::wstring text = PathFromUtf8(utf8).wstring();
+  HDC dc = ::GetDC(w);
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(w, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(w, dc);
+  return size.cx;
+}
+// Every line of a list can be scrolled to its end: none is cut.
+void ExpectWhole(HWND list) {
+  const auto extent = ::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
+  for (const std::string& line : Lines(list)) EXPECT_LT(TextWidth(list, line), extent) << line;
 }
 LOGFONTW FontOf(HWND w) {
   LOGFONTW lf{};
@@ -200,13 +234,17 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
     ::GetClassNameW(window, cls, 32);
     EXPECT_EQ(U(cls), form.name);
     EXPECT_EQ(Text(window), form.caption);
+    // Made for the screen's DPI; the description's sizes at 96 DPI scaled to it
+    // (the progress window's from the settings, which have none saved here).
+    const UINT dpi = window == f1.Handle ? f1.Dpi : f2.Dpi;
+    EXPECT_EQ(dpi, DpiOf(window));
     RECT r{};
     ::GetWindowRect(window, &r);
     EXPECT_EQ(r.left, form.left);
     EXPECT_EQ(r.top, form.top);
     if (!form.resizable) ::GetClientRect(window, &r);
-    EXPECT_EQ(r.right - r.left, form.width);
-    EXPECT_EQ(r.bottom - r.top, form.height);
+    EXPECT_EQ(r.right - r.left, Scaled(form.width, dpi));
+    EXPECT_EQ(r.bottom - r.top, Scaled(form.height, dpi));
     const auto style = ::GetWindowLongW(window, GWL_STYLE);
     EXPECT_TRUE((style & WS_MINIMIZEBOX) && (style & WS_SYSMENU));
     EXPECT_EQ((style & WS_MAXIMIZEBOX) != 0, form.resizable);
@@ -228,14 +266,11 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
       const bool inBox = !c.parent.empty() && form.Control(c.parent).kind == ControlKind::kGroupBox;
       const HWND parent = c.parent.empty() || inBox ? window : controls[form.IndexOf(c.parent)];
       EXPECT_EQ(::GetParent(w), parent);
-      ::GetWindowRect(w, &r);
-      ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+      r = RectIn(w, parent);
       RECT inside{};
       ::GetClientRect(parent, &inside);
       if (c.align == ControlAlign::kNone) {
-        const FormRect at = form.InWindow(c);
-        EXPECT_EQ((std::array{r.left, r.top, r.right - r.left, r.bottom - r.top}),
-                  (std::array<LONG, 4>{at.x, at.y, at.width, at.height}));
+        EXPECT_EQ(XYWH(r), XYWH(Scaled(form.InWindow(c), dpi)));
       } else if (!c.parent.empty()) {
         EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= inside.right &&
                     r.bottom <= inside.bottom && r.right > r.left);
@@ -255,7 +290,7 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
       if (c.kind == ControlKind::kProgressBar) continue;  // it draws no text
       const LOGFONTW lf = FontOf(w);
       EXPECT_EQ(U(lf.lfFaceName), kFormFontFace);
-      EXPECT_EQ(lf.lfHeight, -(c.fontPixels != 0 ? c.fontPixels : form.fontPixels));
+      EXPECT_EQ(lf.lfHeight, -Scaled(c.fontPixels != 0 ? c.fontPixels : form.fontPixels, dpi));
       EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
     }
   }
@@ -347,6 +382,10 @@ TEST(Win32View, EachControlReachesTheModel) {
 
   // Alt+X, the Close button's underlined letter, as the keyboard sends it.
   const HWND main = f1.Handle;
+  // The progress window's size, which the settings have not saved, at the
+  // screen's DPI.
+  const std::string size2 = std::to_string(Scaled(ProgressForm().width, fx.f2().Dpi)) + "\r\n" +
+                            std::to_string(Scaled(ProgressForm().height, fx.f2().Dpi));
   ::PostMessageW(f1.ListBox1, WM_SYSCHAR, L'x', 0x20000000);
   fx.Pump();
   EXPECT_FALSE(::IsWindow(main));
@@ -355,7 +394,7 @@ TEST(Win32View, EachControlReachesTheModel) {
   const std::string settings = test::ReadFile(fx.exe.parent_path() / "tessaly.dat");
   std::string edit1;
   ASSERT_TRUE(Utf8ToCp932("C:\\図面\\表", edit1));
-  EXPECT_EQ(settings, "192\r\n107\r\n194\r\n107\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n" + edit1 +
+  EXPECT_EQ(settings, "192\r\n107\r\n194\r\n107\r\n" + size2 + "\r\n0\r\n0\r\n1\r\n0\r\n" + edit1 +
                           "\r\n" + PathToUtf8(fx.dir.path()) + "\\\r\n0\r\n");
 }
 
@@ -398,6 +437,7 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   ASSERT_EQ(log.size(), 3u);
   EXPECT_EQ(log[1].rfind("変換できませんでした: ", 0), 0u) << log[1];
   EXPECT_EQ(log[2], "3件中1件を変換できませんでした");
+  ExpectWhole(f2.ListBox1);
   EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 1);
   EXPECT_TRUE(::IsWindowEnabled(f1.Button4));
   EXPECT_FALSE(fs::exists(fx.dir / "good._JWW"));
@@ -424,6 +464,139 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   ::PostMessageW(main, WM_CLOSE, 0, 0);
   fx.Pump();
   EXPECT_FALSE(::IsWindow(main));
+}
+
+// Lengths at 96 DPI on screens of other scales: edges are scaled, so that
+// what meets at 96 DPI still meets, and MulDiv rounds halves up.
+TEST(Win32View, LengthsScaleWithTheScreen) {
+  const struct {
+    UINT dpi;
+    FormRect at96, expected;
+  } rects[] = {
+      {96, {348, 196, 80, 40}, {348, 196, 80, 40}},    // 変換, 100 %
+      {120, {348, 196, 80, 40}, {435, 245, 100, 50}},  // 125 %
+      {144, {348, 196, 80, 40}, {522, 294, 120, 60}},  // 150 %
+      {192, {348, 196, 80, 40}, {696, 392, 160, 80}},  // 200 %
+      {120, {132, 49, 236, 22}, {165, 61, 295, 28}},   // Edit1: 61.25 and 88.75 rounded
+      {120, {0, 0, 10, 10}, {0, 0, 13, 13}},           // 12.5 rounds up ...
+      {120, {10, 0, 10, 10}, {13, 0, 12, 13}},         // ... and the next one starts there
+      {168, {8, 122, 332, 150}, {14, 214, 581, 262}},  // ListBox1 at 175 %
+  };
+  for (const auto& r : rects) {
+    SCOPED_TRACE(r.dpi);
+    EXPECT_EQ(Scaled(r.at96, r.dpi), r.expected);
+  }
+  const struct {
+    int at96;
+    UINT dpi;
+    int expected;
+  } lengths[] = {{13, 96, 13},  {13, 144, 20}, {11, 144, 17},
+                 {16, 144, 24}, {13, 120, 16}, {13, 192, 26}};
+  for (const auto& l : lengths)
+    EXPECT_EQ(Scaled(l.at96, l.dpi), l.expected) << l.at96 << " " << l.dpi;
+}
+
+// The windows open at the screen's scale: with TESSALY_TEST_DPI set (the run
+// under Wine sets the desktop's scale to it), the controls are where that
+// scale puts them, in pixels counted here by hand.
+TEST(Win32View, TheWindowsOpenAtTheScreensScale) {
+  const char* wanted = std::getenv("TESSALY_TEST_DPI");
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  const UINT dpi = wanted ? static_cast<UINT>(std::atoi(wanted)) : f1.Dpi;
+  EXPECT_EQ(f1.Dpi, dpi);
+  EXPECT_EQ(fx.f2().Dpi, dpi);
+  const struct {
+    UINT dpi;
+    std::array<LONG, 4> button4, inside;
+    LONG font;
+  } scales[] = {
+      {96, {348, 196, 80, 40}, {0, 0, 436, 300}, -16},
+      {144, {522, 294, 120, 60}, {0, 0, 654, 450}, -24},
+  };
+  bool met = false;
+  for (const auto& s : scales) {
+    if (s.dpi != dpi) continue;
+    met = true;
+    EXPECT_EQ(XYWH(RectIn(f1.Button4, f1.Handle)), s.button4);
+    RECT inside{};
+    ::GetClientRect(f1.Handle, &inside);
+    EXPECT_EQ(XYWH(inside), s.inside);
+    EXPECT_EQ(FontOf(f1.Button4).lfHeight, s.font);
+  }
+  if (!met) GTEST_SKIP() << "no pixels counted by hand for " << dpi << " DPI";
+}
+
+// A move to a monitor of another scale: the window takes the place the system
+// suggests (the main window its own size at that scale), new fonts, every
+// control placed again, every line of the lists still whole; and back.
+TEST(Win32View, AMoveToAnotherScaleRescalesBothWindows) {
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  const TForm2& f2 = fx.f2();
+  fx.filesToAdd = {(fx.dir / "a very long name of a drawing that goes on and on.jww").wstring()};
+  Click(f1.Button2);
+  fx.view->ShowProgressWindow();
+  fx.view->AppendLog(std::string(60, 'x') + "の図面を変換できませんでした");
+  const UINT start = f1.Dpi;
+  const struct {
+    UINT dpi;
+    std::array<LONG, 4> button4;
+  } button4[] = {
+      {96, {348, 196, 80, 40}},
+      {144, {522, 294, 120, 60}},
+      {192, {696, 392, 160, 80}},
+  };
+  // To a scale whose windows the virtual screen holds (the system keeps a
+  // window no larger than the screen), and back.
+  const UINT other = start > USER_DEFAULT_SCREEN_DPI ? USER_DEFAULT_SCREEN_DPI : 192;
+  for (const UINT dpi : {other, start}) {
+    SCOPED_TRACE(dpi);
+    RECT suggested{40, 30, 40 + 700, 30 + 500};
+    ::SendMessageW(f1.Handle, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(f1.Dpi, dpi);
+    RECT r{};
+    ::GetWindowRect(f1.Handle, &r);
+    EXPECT_EQ((std::array{r.left, r.top}), (std::array{40L, 30L}));
+    ::GetClientRect(f1.Handle, &r);
+    EXPECT_EQ((std::array{r.right, r.bottom}),
+              (std::array<LONG, 2>{Scaled(MainForm().width, dpi), Scaled(MainForm().height, dpi)}));
+    for (const auto& b : button4) {
+      if (b.dpi == dpi) {
+        EXPECT_EQ(XYWH(RectIn(f1.Button4, f1.Handle)), b.button4);
+      }
+    }
+    EXPECT_EQ(XYWH(RectIn(f1.ListBox1, f1.Handle)),
+              XYWH(Scaled(MainForm().Control("ListBox1").rect, dpi)));
+    EXPECT_EQ(FontOf(f1.ListBox1).lfHeight, -Scaled(13, dpi));
+    EXPECT_EQ(FontOf(f1.Button4).lfHeight, -Scaled(16, dpi));
+    EXPECT_EQ(FontOf(f1.Button1).lfHeight, -Scaled(11, dpi));
+    EXPECT_EQ(FontOf(f1.StatusBar1).lfHeight, -Scaled(13, dpi));
+    // The status bar at the bottom, below the list and the buttons.
+    const RECT bar = RectIn(f1.StatusBar1, f1.Handle);
+    EXPECT_EQ(bar.bottom, r.bottom);
+    EXPECT_GE(bar.top, RectIn(f1.Button5, f1.Handle).bottom);
+    ExpectWhole(f1.ListBox1);
+
+    RECT suggested2{300, 200, 300 + 800, 200 + 400};
+    ::SendMessageW(f2.Handle, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                   reinterpret_cast<LPARAM>(&suggested2));
+    EXPECT_EQ(f2.Dpi, dpi);
+    EXPECT_EQ(XYWH(WindowRectOf(f2.Handle)), XYWH(suggested2));
+    EXPECT_EQ(FontOf(f2.ListBox1).lfHeight, -Scaled(13, dpi));
+    EXPECT_EQ(FontOf(f2.StatusBar1).lfHeight, -Scaled(13, dpi));
+    ::GetClientRect(f2.Handle, &r);
+    const RECT log = RectIn(f2.ListBox1, f2.Handle), bar2 = RectIn(f2.StatusBar1, f2.Handle);
+    EXPECT_EQ((std::array{log.left, log.top, log.right, log.bottom}),
+              (std::array{0L, 0L, r.right, bar2.top}));
+    EXPECT_EQ(bar2.bottom, r.bottom);
+    ExpectWhole(f2.ListBox1);
+  }
 }
 
 // Started with files: the settings of the last start shown, the files
