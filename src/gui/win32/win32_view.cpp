@@ -79,6 +79,10 @@ int Metric(int index, UINT dpi) {
   return Dpi().systemMetrics ? Dpi().systemMetrics(index, dpi) : ::GetSystemMetrics(index);
 }
 
+FormRect ToForm(const RECT& r) {
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
 RECT WindowRect(HWND w) {
   RECT r{};
   ::GetWindowRect(w, &r);
@@ -265,6 +269,28 @@ UINT DpiOf(HWND window) {
     ::ReleaseDC(window, dc);
   }
   return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+std::vector<FormRect> WorkAreas() {
+  std::vector<FormRect> areas;
+  ::EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM to) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (::GetMonitorInfoW(monitor, &info)) {
+          auto& list = *reinterpret_cast<std::vector<FormRect>*>(to);
+          const FormRect work = ToForm(info.rcWork);
+          if (info.dwFlags & MONITORINFOF_PRIMARY) {
+            list.insert(list.begin(), work);
+          } else {
+            list.push_back(work);
+          }
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&areas));
+  return areas;
 }
 
 DialogHooks DialogHooks::Real() {
@@ -728,37 +754,58 @@ void Win32View::FocusAddButton() {
 }
 
 void Win32View::PlaceWindows(const Settings& s) {
-  ::SetWindowPos(form1_.Handle, nullptr, s.form1Left, s.form1Top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // Saved places are screen pixels, and may be off every monitor now (one
+  // taken away, another scale): each is brought onto the screen first.
+  const std::vector<FormRect> areas = WorkAreas();
+  MoveOnScreen(form1_.Handle, {s.form1Left, s.form1Top, 0, 0}, areas);
   // A size saved on the screen is kept as it was; the description's own (no
   // size saved yet) is at 96 DPI.
   const Form& f2 = ProgressForm();
-  int width = s.form2Width, height = s.form2Height;
-  if (width == f2.width && height == f2.height) {
-    width = Scaled(f2.width, form2_.Dpi);
-    height = Scaled(f2.height, form2_.Dpi);
+  FormRect r2{s.form2Left, s.form2Top, s.form2Width, s.form2Height};
+  if (r2.width == f2.width && r2.height == f2.height) {
+    r2.width = Scaled(f2.width, form2_.Dpi);
+    r2.height = Scaled(f2.height, form2_.Dpi);
   }
-  ::SetWindowPos(form2_.Handle, nullptr, s.form2Left, s.form2Top, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  // On a monitor of another scale now. (A system that scales per monitor has
-  // said so by now; an older one says nothing, and has one scale.)
-  for (HWND w : {form1_.Handle, form2_.Handle}) {
-    const UINT dpi = DpiOf(w);
-    if (dpi != (w == form1_.Handle ? form1_.Dpi : form2_.Dpi)) Rescale(w, dpi, nullptr);
+  MoveOnScreen(form2_.Handle, r2, areas);
+}
+
+void Win32View::MoveOnScreen(HWND window, FormRect wanted, const std::vector<FormRect>& areas) {
+  // The window's own, which Rescale changes.
+  const UINT& dpi = window == form1_.Handle ? form1_.Dpi : form2_.Dpi;
+  const UINT before = dpi;
+  if (wanted.width <= 0 || wanted.height <= 0) {
+    const FormRect now = ToForm(WindowRect(window));
+    wanted.width = now.width;
+    wanted.height = now.height;
   }
+  const FormRect at = FitOnScreen(wanted, areas);
+  ::SetWindowPos(window, nullptr, at.x, at.y, at.width, at.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // On a monitor of another scale the window has another size, which must fit
+  // too. (A system that scales per monitor has said so by now; an older one
+  // says nothing, and has one scale.)
+  if (const UINT there = DpiOf(window); there != dpi) Rescale(window, there, nullptr);
+  if (dpi == before) return;
+  const FormRect placed = ToForm(WindowRect(window));
+  const FormRect fitted = FitOnScreen(placed, areas);
+  if (fitted != placed)
+    ::SetWindowPos(window, nullptr, fitted.x, fitted.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32View::ReadWindows(Settings& s) {
-  // A minimised window keeps where it is restored to.
+  // A minimised window keeps where it is restored to. That place is kept in
+  // the coordinates of the work area, which start beside a taskbar on the left
+  // or at the top: back to the screen's.
   auto bounds = [](HWND w) {
-    RECT r{};
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
-    if (::IsIconic(w) && ::GetWindowPlacement(w, &wp)) {
-      r = wp.rcNormalPosition;
-    } else {
-      ::GetWindowRect(w, &r);
-    }
+    if (!::IsIconic(w) || !::GetWindowPlacement(w, &wp)) return WindowRect(w);
+    RECT r = wp.rcNormalPosition;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetMonitorInfoW(::MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info))
+      ::OffsetRect(&r, info.rcWork.left - info.rcMonitor.left,
+                   info.rcWork.top - info.rcMonitor.top);
     return r;
   };
   const RECT r1 = bounds(form1_.Handle), r2 = bounds(form2_.Handle);
@@ -782,6 +829,16 @@ void Win32View::ShowProgressWindow() {
   const ProgressBarState rest;
   ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, rest.max);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(rest.value), 0);
+  // The log never hides the main window's status bar, which says how the run
+  // ends: the window opens below the main window, or beside it.
+  if (::IsWindowVisible(form1_.Handle) && !::IsIconic(form1_.Handle)) {
+    const RECT main = WindowRect(form1_.Handle), bar = WindowRect(form1_.StatusBar1);
+    const FormRect now = ToForm(WindowRect(form2_.Handle));
+    const FormRect clear = KeepClearOf(now, ToForm(main), main.bottom - bar.top, WorkAreas());
+    if (clear != now)
+      ::SetWindowPos(form2_.Handle, nullptr, clear.x, clear.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   ::ShowWindow(form2_.Handle, SW_SHOW);
   ::SetWindowPos(form2_.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ::UpdateWindow(form2_.Handle);

@@ -50,6 +50,9 @@ FormRect Scaled(FormRect rect, UINT dpi);
 // The DPI a window is drawn at: that of its monitor where the system says
 // (Windows 10 1607 on), else the screen's.
 UINT DpiOf(HWND window);
+// The work areas of the monitors (what the taskbar leaves), the primary one
+// first.
+std::vector<FormRect> WorkAreas();
 
 // The controls of the main window.
 struct TForm1 {
@@ -131,6 +134,9 @@ class Win32View final : public WindowView {
   // The window is drawn at another DPI now: the size the system suggests (or
   // its own, scaled), new fonts, every control placed again.
   void Rescale(HWND window, UINT dpi, const RECT* suggested);
+  // A window where the settings put it, brought onto the screen; a width of 0
+  // keeps its size.
+  void MoveOnScreen(HWND window, FormRect wanted, const std::vector<FormRect>& areas);
   HFONT Font(int pixels);
   HWND Control1(std::string_view name) const;  // a control of TForm1
   void OnCommand(HWND from, int id, int code);

@@ -599,12 +599,64 @@ TEST(Win32View, AMoveToAnotherScaleRescalesBothWindows) {
   }
 }
 
+// Saved places off every monitor come back onto the screen, places on it stay;
+// the log opens clear of the main window's status bar; a minimised window is
+// saved where it is restored to.
+TEST(Win32View, WindowsReopenOnTheScreenClearOfTheStatusBar) {
+  const std::vector<FormRect> areas = WorkAreas();
+  ASSERT_FALSE(areas.empty());
+  const FormRect screen = areas.front();
+  const auto inside = [&](const RECT& r) {
+    return r.left >= screen.x && r.top >= screen.y && r.right <= screen.x + screen.width &&
+           r.bottom <= screen.y + screen.height;
+  };
+  {
+    Fixture fx("5000\r\n4000\r\n-3000\r\n-2000\r\n500\r\n300\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n");
+    fx.view->Start({});
+    fx.Pump();
+    const RECT r1 = WindowRectOf(fx.f1().Handle), r2 = WindowRectOf(fx.f2().Handle);
+    EXPECT_TRUE(inside(r1)) << XYWH(r1)[0] << "," << XYWH(r1)[1];
+    EXPECT_TRUE(inside(r2)) << XYWH(r2)[0] << "," << XYWH(r2)[1];
+    EXPECT_EQ((std::array{r2.right - r2.left, r2.bottom - r2.top}), (std::array{500L, 300L}));
+  }
+
+  Fixture fx("0\r\n0\r\n0\r\n0\r\n300\r\n200\r\n0\r\n0\r\n3\r\n0\r\n\r\n\r\n1\r\n");
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  const TForm2& f2 = fx.f2();
+  // The log where the settings would have it: over the main window's status bar.
+  const RECT main = WindowRectOf(f1.Handle), bar = WindowRectOf(f1.StatusBar1);
+  ::SetWindowPos(f2.Handle, nullptr, 20, bar.top - 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  fx.filesToAdd = {fx.Drawing(fx.dir / "a.jww", 1).wstring()};
+  Click(f1.Button2);
+  Click(f1.Button4);
+  RECT log = WindowRectOf(f2.Handle), overlap{};
+  const RECT strip{main.left, bar.top, main.right, main.bottom};
+  EXPECT_FALSE(::IntersectRect(&overlap, &log, &strip));
+  EXPECT_EQ((std::array{log.left, log.top}), (std::array{main.left, main.bottom}));  // just below
+  EXPECT_TRUE(inside(log));
+
+  // Minimised, it keeps the place it is restored to; the log is saved where
+  // it went.
+  ::SetWindowPos(f1.Handle, nullptr, 110, 70, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  ::ShowWindow(f1.Handle, SW_MINIMIZE);
+  fx.Pump();
+  ASSERT_TRUE(::IsIconic(f1.Handle));
+  ::PostMessageW(f1.Handle, WM_CLOSE, 0, 0);
+  fx.Pump();
+  const std::string places = "110\r\n70\r\n" + std::to_string(log.left) + "\r\n" +
+                             std::to_string(log.top) + "\r\n300\r\n200\r\n";
+  EXPECT_EQ(test::ReadFile(fx.platform.SettingsFile()).substr(0, places.size()), places);
+}
+
 // Started with files: the settings of the last start shown, the files
 // converted without a question, and the program closes by itself.
 TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
   std::string folder;
   ASSERT_TRUE(Utf8ToCp932("C:\\図面\\", folder));
-  Fixture fx("50\r\n60\r\n100\r\n110\r\n500\r\n300\r\n0\r\n0\r\n1\r\n0\r\n" + folder +
+  // The log beside the main window, clear of its status bar: it opens where it was.
+  Fixture fx("50\r\n60\r\n800\r\n110\r\n400\r\n300\r\n0\r\n0\r\n1\r\n0\r\n" + folder +
              "\r\n\r\n0\r\n");
   fs::create_directories(fx.dir.path() / L"図面");
   const fs::path plan = fx.Drawing(fx.dir.path() / L"図面" / L"平面.jww", 1);
@@ -617,7 +669,7 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
   EXPECT_EQ(r.left, 50);
   EXPECT_EQ(r.top, 60);
   ::GetWindowRect(fx.f2().Handle, &r);
-  EXPECT_EQ(r.right - r.left, 500);
+  EXPECT_EQ(r.right - r.left, 400);
   const HWND main = f1.Handle;
   fx.Pump();
   EXPECT_TRUE(fx.asked.empty());
@@ -626,7 +678,7 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
   EXPECT_TRUE(fx.quit);
   EXPECT_EQ(fx.model.ExitStatus(), 0);
   const std::string settings = test::ReadFile(fx.platform.SettingsFile());
-  EXPECT_EQ(settings.substr(0, 28), "50\r\n60\r\n100\r\n110\r\n500\r\n300\r\n");
+  EXPECT_EQ(settings.substr(0, 28), "50\r\n60\r\n800\r\n110\r\n400\r\n300\r\n");
   EXPECT_NE(settings.find("\r\n" + folder + "\r\n"), std::string::npos);
 }
 
