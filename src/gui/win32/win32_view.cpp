@@ -197,6 +197,10 @@ void FitWidths(HWND list, UINT dpi) {
   }
 }
 
+std::wstring CountText(ProgressBarState p) {
+  return std::to_wstring(p.value) + L" / " + std::to_wstring(p.max);
+}
+
 void RegisterClasses(WNDPROC form1, WNDPROC form2) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
@@ -497,13 +501,23 @@ void Win32View::LayOut(const Form& form, HWND window, const std::vector<HWND>& c
       ::MoveWindow(controls[i], 0, 0, client.right, std::max<int>(bottom, 0), TRUE);
       continue;
     }
-    // Inside a status bar: clear of its edges and of the size grip.
+    // Inside a status bar, after a part that counts the files (room for four
+    // figures, or the run's count): clear of the part's edges and of the size
+    // grip.
+    HWND bar = controls[form.IndexOf(c.parent)];
+    const int most = std::max(count_ ? count_->max : 0, 9999);
+    const int parts[] = {TextWidth(bar, CountText({most, most})) + Scaled(16, dpi), -1};
+    ::SendMessageW(bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    RECT part{};
+    ::SendMessageW(bar, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
     RECT inside{};
-    ::GetClientRect(controls[form.IndexOf(c.parent)], &inside);
+    ::GetClientRect(bar, &inside);
     const int grip = form.resizable ? Metric(SM_CXVSCROLL, dpi) : 0;
     const int edge = Scaled(2, dpi);
-    ::MoveWindow(controls[i], edge, edge + 1, std::max<int>(inside.right - grip - 2 * edge, 0),
-                 std::max<int>(inside.bottom - 2 * edge - 1, 0), TRUE);
+    const int right = std::min<int>(part.right, inside.right - grip) - edge;
+    ::MoveWindow(controls[i], part.left + edge, part.top + edge / 2,
+                 std::max<int>(right - part.left - edge, 0),
+                 std::max<int>(part.bottom - part.top - edge, 0), TRUE);
   }
 }
 
@@ -829,6 +843,9 @@ void Win32View::ShowProgressWindow() {
   const ProgressBarState rest;
   ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, rest.max);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(rest.value), 0);
+  // No count until the run gives one.
+  count_.reset();
+  ShowCount();
   // The log never hides the main window's status bar, which says how the run
   // ends: the window opens below the main window, or beside it.
   if (::IsWindowVisible(form1_.Handle) && !::IsIconic(form1_.Handle)) {
@@ -857,6 +874,17 @@ void Win32View::ShowProgress(std::size_t done, std::size_t total) {
   const ProgressBarState p = ProgressBarFor(done, total);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, p.max);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(p.value), 0);
+  const bool wider = !count_ || count_->max != p.max;
+  count_ = p;
+  // A count of more figures needs a wider part.
+  if (wider) LayOut(ProgressForm(), form2_.Handle, form2_.controls, form2_.Dpi);
+  ShowCount();
+}
+
+void Win32View::ShowCount() {
+  const std::wstring text = count_ ? CountText(*count_) : std::wstring();
+  ::SendMessageW(form2_.StatusBar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  ::UpdateWindow(form2_.StatusBar1);
 }
 
 void Win32View::CloseProgressWindow() {

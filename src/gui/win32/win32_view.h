@@ -77,6 +77,8 @@ struct TForm2 {
   UINT Dpi = USER_DEFAULT_SCREEN_DPI;
   std::vector<HWND> controls;  // in the order of the window's description
   HWND ListBox1 = nullptr;
+  // Its first part says "k / n", files done of files listed; the second
+  // holds the bar.
   HWND StatusBar1 = nullptr;
   HWND ProgressBar1 = nullptr;  // inside StatusBar1
 };
@@ -141,6 +143,7 @@ class Win32View final : public WindowView {
   HWND Control1(std::string_view name) const;  // a control of TForm1
   void OnCommand(HWND from, int id, int code);
   void OnDropFiles(HDROP drop);
+  void ShowCount();
 
   WindowModel& model_;
   DialogHooks hooks_;
@@ -149,8 +152,9 @@ class Win32View final : public WindowView {
   // By height in pixels, the heights of every DPI met so far: a window that
   // goes back and forth between two monitors makes no font twice.
   std::vector<std::pair<int, HFONT>> fonts_;
-  HWND focus1_ = nullptr;        // the control that had the focus when TForm1 was left
-  bool showingChoices_ = false;  // the view itself is setting the controls
+  std::optional<ProgressBarState> count_;  // what TForm2's status bar says
+  HWND focus1_ = nullptr;                  // the control that had the focus when TForm1 was left
+  bool showingChoices_ = false;            // the view itself is setting the controls
 };
 
 }  // namespace tessaly::gui

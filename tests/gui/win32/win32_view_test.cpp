@@ -48,9 +48,9 @@ std::vector<std::string> Lines(HWND list) {
   return lines;
 }
 // A simple status bar's one text is read as part 0.
-std::string Status(HWND bar) {
-  std::wstring text(LOWORD(::SendMessageW(bar, SB_GETTEXTLENGTHW, 0, 0)) + 1, L'\0');
-  ::SendMessageW(bar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+std::string Status(HWND bar, int part = 0) {
+  std::wstring text(LOWORD(::SendMessageW(bar, SB_GETTEXTLENGTHW, part, 0)) + 1, L'\0');
+  ::SendMessageW(bar, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text.data()));
   return U(text.c_str());
 }
 RECT RectIn(HWND w, HWND parent) {
@@ -272,8 +272,12 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
       if (c.align == ControlAlign::kNone) {
         EXPECT_EQ(XYWH(r), XYWH(Scaled(form.InWindow(c), dpi)));
       } else if (!c.parent.empty()) {
-        EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= inside.right &&
-                    r.bottom <= inside.bottom && r.right > r.left);
+        // In the status bar's second part, after the count of files.
+        RECT part{};
+        ASSERT_TRUE(::SendMessageW(parent, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part)));
+        EXPECT_TRUE(r.left >= part.left && r.top >= part.top && r.right <= part.right &&
+                    r.bottom <= part.bottom && r.right > r.left && r.bottom > r.top)
+            << XYWH(r)[0] << " " << XYWH(part)[0];
       } else if (c.align == ControlAlign::kBottom) {
         EXPECT_EQ((std::array{r.left, r.right, r.bottom}),
                   (std::array{0L, inside.right, inside.bottom}));
@@ -296,6 +300,7 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
   }
   EXPECT_TRUE(::SendMessageW(f1.StatusBar1, SB_ISSIMPLE, 0, 0));
   EXPECT_FALSE(::SendMessageW(f2.StatusBar1, SB_ISSIMPLE, 0, 0));
+  EXPECT_EQ(::SendMessageW(f2.StatusBar1, SB_GETPARTS, 0, 0), 2);
   const wchar_t filter[] =
       L"Jww図面ファイル(*.jww)\0*.jww\0Jww図形ファイル(*.jws)\0*.jws\0Jwwファイル(*.jww;*.jws)\0*.jww;*.jws\0";
   EXPECT_EQ(OpenDialogFilter(), std::wstring(filter, std::size(filter) - 1));
@@ -398,9 +403,9 @@ TEST(Win32View, EachControlReachesTheModel) {
                           "\r\n" + PathToUtf8(fx.dir.path()) + "\\\r\n0\r\n");
 }
 
-// During a run: the log and the bar, the buttons disabled, drops refused; Esc
-// and an attempt to close each stop the run before the next file, and the
-// window stays; a failure keeps the log open.
+// During a run: the log, the bar and the count of files, the buttons
+// disabled, drops refused; Esc and an attempt to close each stop the run
+// before the next file, and the window stays; a failure keeps the log open.
 TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   Fixture fx("0\r\n0\r\n0\r\n0\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n");
   fx.view->Start({});
@@ -423,6 +428,12 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
     EXPECT_EQ(::SendMessageW(f2.ListBox1, LB_GETCURSEL, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 0);
     EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETRANGE, FALSE, 0), 3);
+    EXPECT_EQ(Status(f2.StatusBar1, 0), "0 / 3");
+    // The count has room for itself, and the bar stays clear of it.
+    RECT count{};
+    ::SendMessageW(f2.StatusBar1, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&count));
+    EXPECT_LT(TextWidth(f2.StatusBar1, "9999 / 9999"), count.right - count.left);
+    EXPECT_GE(RectIn(f2.ProgressBar1, f2.StatusBar1).left, count.right);
     EXPECT_FALSE(::IsWindowEnabled(f1.Button2) || ::IsWindowEnabled(f1.Button3) ||
                  ::IsWindowEnabled(f1.Button4));
     ::SendMessageW(f1.Handle, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({good})), 0);
@@ -439,6 +450,7 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   EXPECT_EQ(log[2], "3件中1件を変換できませんでした");
   ExpectWhole(f2.ListBox1);
   EXPECT_EQ(::SendMessageW(f2.ProgressBar1, PBM_GETPOS, 0, 0), 1);
+  EXPECT_EQ(Status(f2.StatusBar1, 0), "1 / 3");
   EXPECT_TRUE(::IsWindowEnabled(f1.Button4));
   EXPECT_FALSE(fs::exists(fx.dir / "good._JWW"));
 
@@ -459,6 +471,7 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   Click(f1.Button2);
   Click(f1.Button4);
   EXPECT_EQ(Status(f1.StatusBar1), "変換完了(3)");
+  EXPECT_EQ(Status(f2.StatusBar1, 0), "3 / 3");
   EXPECT_TRUE(fs::exists(fx.dir / "other._JWW"));
   const HWND main = f1.Handle;
   ::PostMessageW(main, WM_CLOSE, 0, 0);
@@ -542,6 +555,7 @@ TEST(Win32View, AMoveToAnotherScaleRescalesBothWindows) {
   Click(f1.Button2);
   fx.view->ShowProgressWindow();
   fx.view->AppendLog(std::string(60, 'x') + "の図面を変換できませんでした");
+  fx.view->ShowProgress(1, 12345);
   const UINT start = f1.Dpi;
   const struct {
     UINT dpi;
@@ -595,6 +609,11 @@ TEST(Win32View, AMoveToAnotherScaleRescalesBothWindows) {
     EXPECT_EQ((std::array{log.left, log.top, log.right, log.bottom}),
               (std::array{0L, 0L, r.right, bar2.top}));
     EXPECT_EQ(bar2.bottom, r.bottom);
+    RECT count{};
+    ::SendMessageW(f2.StatusBar1, SB_GETRECT, 0, reinterpret_cast<LPARAM>(&count));
+    EXPECT_EQ(Status(f2.StatusBar1, 0), "1 / 12345");
+    EXPECT_LT(TextWidth(f2.StatusBar1, "12345 / 12345"), count.right - count.left);
+    EXPECT_GE(RectIn(f2.ProgressBar1, f2.StatusBar1).left, count.right);
     ExpectWhole(f2.ListBox1);
   }
 }
