@@ -656,12 +656,7 @@ void Win32View::OnCommand(HWND from, int id, int code) {
   } else if (from == form1_.Button2) {
     model_.Button2Click();
   } else if (from == form1_.Button3) {
-    const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
-    std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
-    if (!rows.empty())
-      ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
-                     reinterpret_cast<LPARAM>(rows.data()));
-    model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
+    DeleteSelected();
   } else if (from == form1_.Button4) {
     model_.Button4Click();
   } else if (from == form1_.Button5) {
@@ -672,6 +667,15 @@ void Win32View::OnCommand(HWND from, int id, int code) {
         model_.SetDestination(d.destination);
     }
   }
+}
+
+void Win32View::DeleteSelected() {
+  const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
+  std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
+  if (!rows.empty())
+    ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
+                   reinterpret_cast<LPARAM>(rows.data()));
+  model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
 }
 
 void Win32View::OnDropFiles(HDROP drop) {
@@ -715,6 +719,19 @@ void Win32View::Deliver(MSG& msg) {
   if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE && model_.Converting()) {
     model_.EscPressed();
     return;
+  }
+  // The file list takes the keys of a Windows list: Delete removes what is
+  // selected, as 削除 does, and Ctrl+A selects every line.
+  if (msg.message == WM_KEYDOWN && msg.hwnd == form1_.ListBox1 && msg.hwnd) {
+    const bool ctrl = ::GetKeyState(VK_CONTROL) < 0, alt = ::GetKeyState(VK_MENU) < 0;
+    if (msg.wParam == VK_DELETE && !ctrl && !alt) {
+      DeleteSelected();
+      return;
+    }
+    if (msg.wParam == 'A' && ctrl && !alt) {
+      ::SendMessageW(form1_.ListBox1, LB_SETSEL, TRUE, -1);
+      return;
+    }
   }
   // Tab, the arrow keys and the mnemonics move between the controls.
   for (HWND form : {form1_.Handle, form2_.Handle}) {

@@ -96,8 +96,9 @@ class Win32View final : public WindowView {
   void Start(const std::vector<std::string>& args, int show = SW_SHOWNORMAL);
   // The message loop, until the main window is gone; answers WM_QUIT's code.
   int Run();
-  // One message as the loops deliver it: Esc during a run, keyboard
-  // navigation between the controls, then the window procedure.
+  // One message as the loops deliver it: Esc during a run, the list's own
+  // keys (Delete, Ctrl+A), keyboard navigation between the controls, then the
+  // window procedure.
   void Deliver(MSG& msg);
 
   const TForm1& Form1() const { return form1_; }
@@ -143,6 +144,7 @@ class Win32View final : public WindowView {
   HWND Control1(std::string_view name) const;  // a control of TForm1
   void OnCommand(HWND from, int id, int code);
   void OnDropFiles(HDROP drop);
+  void DeleteSelected();
   void ShowCount();
 
   WindowModel& model_;

@@ -404,8 +404,8 @@ TEST(Win32View, EachControlReachesTheModel) {
 }
 
 // During a run: the log, the bar and the count of files, the buttons
-// disabled, drops refused; Esc and an attempt to close each stop the run
-// before the next file, and the window stays; a failure keeps the log open.
+// disabled, drops and Delete refused; Esc and an attempt to close each stop the
+// run before the next file, and the window stays; a failure keeps the log open.
 TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   Fixture fx("0\r\n0\r\n0\r\n0\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n");
   fx.view->Start({});
@@ -437,6 +437,8 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
     EXPECT_FALSE(::IsWindowEnabled(f1.Button2) || ::IsWindowEnabled(f1.Button3) ||
                  ::IsWindowEnabled(f1.Button4));
     ::SendMessageW(f1.Handle, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({good})), 0);
+    ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 0);
+    ::PostMessageW(f1.ListBox1, WM_KEYDOWN, VK_DELETE, 0);
     ::PostMessageW(f2.ListBox1, WM_KEYDOWN, VK_ESCAPE, 0);
   });
   Click(f1.Button4);
@@ -455,6 +457,7 @@ TEST(Win32View, ARunShowsItsProgressAndEscOrCloseStopsIt) {
   EXPECT_FALSE(fs::exists(fx.dir / "good._JWW"));
 
   // Closing during the run: the file taken up is finished, the window stays.
+  ::SendMessageW(f1.ListBox1, LB_SETSEL, FALSE, -1);
   ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 0);
   Click(f1.Button3);
   probe.During([&] { ::PostMessageW(f1.Handle, WM_CLOSE, 0, 0); });
@@ -616,6 +619,52 @@ TEST(Win32View, AMoveToAnotherScaleRescalesBothWindows) {
     EXPECT_GE(RectIn(f2.ProgressBar1, f2.StatusBar1).left, count.right);
     ExpectWhole(f2.ListBox1);
   }
+}
+
+// The file list takes the keys of a Windows list, through the program's own
+// loop: Delete removes the lines selected, as 削除 does; Ctrl+A selects every
+// line, A alone does not.
+TEST(Win32View, TheFileListTakesTheKeysOfAWindowsList) {
+  Fixture fx;
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  fx.filesToAdd = {(fx.dir / "a.jww").wstring(), (fx.dir / "b.jww").wstring(),
+                   (fx.dir / "c.jws").wstring(), (fx.dir / "d.jww").wstring()};
+  Click(f1.Button2);
+  ::SetFocus(f1.ListBox1);
+  const auto key = [&](WPARAM k, bool ctrl) {
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+    ::SetKeyboardState(keys);
+    ::PostMessageW(f1.ListBox1, WM_KEYDOWN, k, 1);
+    ::PostMessageW(f1.ListBox1, WM_KEYUP, k, 0xC0000001);
+    fx.Pump();
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+  };
+  const auto names = [&] {
+    std::string all;
+    for (const auto& l : Lines(f1.ListBox1)) all += fs::path(PathFromUtf8(l)).filename().string();
+    return all;
+  };
+  const auto selected = [&] { return ::SendMessageW(f1.ListBox1, LB_GETSELCOUNT, 0, 0); };
+
+  key(VK_DELETE, false);  // nothing selected
+  EXPECT_EQ(names(), "a.jwwb.jwwc.jwsd.jww");
+  ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 1);
+  ::SendMessageW(f1.ListBox1, LB_SETSEL, TRUE, 3);
+  key(VK_DELETE, false);
+  EXPECT_EQ(names(), "a.jwwc.jws");
+  key('A', false);
+  EXPECT_LE(selected(), 1);
+  key('A', true);
+  EXPECT_EQ(selected(), 2);
+  EXPECT_EQ(names(), "a.jwwc.jws");
+  key(VK_DELETE, false);
+  EXPECT_EQ(names(), "");
+  EXPECT_EQ(fx.model.Lines().size(), 0u);
 }
 
 // Saved places off every monitor come back onto the screen, places on it stay;
