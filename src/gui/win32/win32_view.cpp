@@ -254,6 +254,10 @@ std::wstring OpenDialogFilter() {
   return filter;  // c_str() adds the list's closing NUL
 }
 
+DWORD OpenDialogFilterIndex() {
+  return static_cast<DWORD>(AddDialogDefaultFilter() + 1);
+}
+
 int Scaled(int length, UINT dpi) {
   return ::MulDiv(length, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
 }
@@ -308,7 +312,7 @@ DialogHooks DialogHooks::Real() {
     ofn.hwndOwner = owner;
     const std::wstring filter = OpenDialogFilter();
     ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
+    ofn.nFilterIndex = OpenDialogFilterIndex();
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrInitialDir = start.empty() ? nullptr : start.c_str();

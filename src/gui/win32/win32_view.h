@@ -41,6 +41,8 @@ struct DialogHooks {
 // The add dialog's filters in the form the common dialog takes: description,
 // NUL, patterns, NUL, ..., and a second NUL at the end (that of c_str()).
 std::wstring OpenDialogFilter();
+// The add dialog's filter chosen as it opens, counted from 1 as the dialog counts.
+DWORD OpenDialogFilterIndex();
 
 // The windows' description is in pixels at 96 DPI. On a screen of `dpi` a
 // length is this many pixels, and a rectangle has its edges scaled, so that

@@ -304,6 +304,8 @@ TEST(Win32View, TheWindowsAreBuiltAsDescribed) {
   const wchar_t filter[] =
       L"Jww図面ファイル(*.jww)\0*.jww\0Jww図形ファイル(*.jws)\0*.jws\0Jwwファイル(*.jww;*.jws)\0*.jww;*.jws\0";
   EXPECT_EQ(OpenDialogFilter(), std::wstring(filter, std::size(filter) - 1));
+  // The dialog opens on drawings and figures alike, counted from 1.
+  EXPECT_EQ(OpenDialogFilterIndex(), 3u);
   // No settings file: the Desktop, the check box ticked.
   EXPECT_TRUE(Checked(f1.RadioButton1) && Checked(f1.CheckBox1));
   EXPECT_FALSE(Checked(f1.RadioButton2) || Checked(f1.RadioButton3) || Checked(f1.RadioButton4));
@@ -752,15 +754,17 @@ TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
 
 // Answers the first dialog that the given thread shows with a command, from a
 // thread of its own, and keeps its title and owner; gives up after 10 s.
+// `look` reads what the dialog shows before it is answered.
 class DialogAnswer {
  public:
-  DialogAnswer(DWORD uiThread, WPARAM command)
-      : thread_([this, uiThread, command] {
+  DialogAnswer(DWORD uiThread, WPARAM command, std::function<void(HWND)> look = nullptr)
+      : thread_([this, uiThread, command, look] {
           const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
           while (!dialog_ && std::chrono::steady_clock::now() < until) {
             ::EnumThreadWindows(uiThread, Find, reinterpret_cast<LPARAM>(this));
             if (!dialog_) std::this_thread::sleep_for(std::chrono::milliseconds(50));
           }
+          if (dialog_ && look) look(dialog_);
           if (dialog_) ::PostMessageW(dialog_, WM_COMMAND, command, 0);
         }) {}
   ~DialogAnswer() { Join(); }
@@ -788,7 +792,8 @@ class DialogAnswer {
 };
 
 // The real dialogs open over the main window and answer what the user chose:
-// here each is cancelled, or answered No.
+// here each is cancelled, or answered No; the open dialog starts on drawings
+// and figures.
 TEST(Win32View, TheRealDialogsOpenOverTheMainWindow) {
   Fixture fx;
   fx.view->Start({});
@@ -815,11 +820,16 @@ TEST(Win32View, TheRealDialogsOpenOverTheMainWindow) {
     EXPECT_EQ(answer.owner, owner);
   }
   {
-    DialogAnswer answer(ui, IDCANCEL);
+    // The type of files chosen as the dialog opens (its combo box cmb1).
+    LRESULT type = -1;
+    DialogAnswer answer(ui, IDCANCEL, [&](HWND dialog) {
+      type = ::SendMessageW(::GetDlgItem(dialog, 0x470), CB_GETCURSEL, 0, 0);
+    });
     EXPECT_TRUE(real.openFiles(owner, start).empty());
     answer.Join();
     EXPECT_TRUE(answer.Shown());
     EXPECT_EQ(answer.owner, owner);
+    EXPECT_EQ(type, static_cast<LRESULT>(AddDialogDefaultFilter()));
   }
   ::CoUninitialize();
 }
