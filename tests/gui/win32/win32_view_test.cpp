@@ -720,6 +720,40 @@ TEST(Win32View, WindowsReopenOnTheScreenClearOfTheStatusBar) {
   EXPECT_EQ(test::ReadFile(fx.platform.SettingsFile()).substr(0, places.size()), places);
 }
 
+// A run in which files fail says how many in the main window's status bar and
+// on the log's last line, shown and whole; the status text fits its bar.
+TEST(Win32View, AFailedRunSaysSoInBothWindows) {
+  Fixture fx("0\r\n0\r\n0\r\n0\r\n416\r\n219\r\n0\r\n0\r\n1\r\n0\r\n\r\n\r\n1\r\n");
+  fx.view->Start({});
+  fx.Pump();
+  const TForm1& f1 = fx.f1();
+  const TForm2& f2 = fx.f2();
+  test::WriteFile(fx.dir / "bad1.jww", "not a drawing");
+  test::WriteFile(fx.dir / "bad2.jws", "not a figure");
+  fx.filesToAdd = {(fx.dir / "bad1.jww").wstring(), fx.Drawing(fx.dir / "good.jww", 1).wstring(),
+                   (fx.dir / "bad2.jws").wstring()};
+  Click(f1.Button2);
+  Click(f1.Button4);
+  EXPECT_EQ(Status(f1.StatusBar1), "変換終了(3件中2件失敗)");
+  RECT bar{};
+  ::GetClientRect(f1.StatusBar1, &bar);
+  EXPECT_LT(TextWidth(f1.StatusBar1, Status(f1.StatusBar1)), bar.right);
+  EXPECT_TRUE(::IsWindowVisible(f2.Handle));
+  const std::vector<std::string> log = Lines(f2.ListBox1);
+  ASSERT_EQ(log.size(), 6u);
+  EXPECT_EQ(log.back(), "3件中2件を変換できませんでした");
+  // Selected, and inside the list's window.
+  const LRESULT last = static_cast<LRESULT>(log.size()) - 1;
+  EXPECT_EQ(::SendMessageW(f2.ListBox1, LB_GETCURSEL, 0, 0), last);
+  RECT item{}, list{};
+  ::SendMessageW(f2.ListBox1, LB_GETITEMRECT, static_cast<WPARAM>(last),
+                 reinterpret_cast<LPARAM>(&item));
+  ::GetClientRect(f2.ListBox1, &list);
+  EXPECT_TRUE(item.top >= 0 && item.bottom <= list.bottom) << item.top << " " << item.bottom;
+  EXPECT_EQ(Status(f2.StatusBar1, 0), "3 / 3");
+  ExpectWhole(f2.ListBox1);
+}
+
 // Started with files: the settings of the last start shown, the files
 // converted without a question, and the program closes by itself.
 TEST(Win32View, TheCommandLineRunConvertsAndCloses) {
@@ -791,9 +825,32 @@ class DialogAnswer {
   std::thread thread_;
 };
 
+// A dialog's controls: class, text and identifier.
+struct DialogControl {
+  std::wstring cls, text;
+  int id;
+};
+std::vector<DialogControl> ControlsOf(HWND dialog) {
+  std::vector<DialogControl> found;
+  ::EnumChildWindows(
+      dialog,
+      [](HWND w, LPARAM to) -> BOOL {
+        wchar_t cls[64] = {};
+        ::GetClassNameW(w, cls, 64);
+        std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(w)) + 1, L'\0');
+        text.resize(static_cast<std::size_t>(
+            ::GetWindowTextW(w, text.data(), static_cast<int>(text.size()))));
+        reinterpret_cast<std::vector<DialogControl>*>(to)->push_back(
+            {cls, text, ::GetDlgCtrlID(w)});
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 // The real dialogs open over the main window and answer what the user chose:
-// here each is cancelled, or answered No; the open dialog starts on drawings
-// and figures.
+// here each is cancelled, or answered No. The question is shown whole with
+// two answers, yes and no; the open dialog starts on drawings and figures.
 TEST(Win32View, TheRealDialogsOpenOverTheMainWindow) {
   Fixture fx;
   fx.view->Start({});
@@ -804,12 +861,26 @@ TEST(Win32View, TheRealDialogsOpenOverTheMainWindow) {
   const DWORD ui = ::GetCurrentThreadId();
   const std::wstring start = fx.dir.path().wstring();
   {
-    DialogAnswer answer(ui, IDNO);
-    EXPECT_FALSE(real.confirm(owner, L"変換を開始します。よろしいですか？"));
+    // The model's question, of several lines, with a long folder in it.
+    const std::wstring question =
+        L"変換を開始します。よろしいですか？\n\n保存先フォルダ C:\\Users\\設計部\\Documents\\"
+        L"2024年度\\新築工事\\実施設計図\\変換済み\\ "
+        L"はありません。\n作成して、12件のファイルをそこに変換します。";
+    std::vector<DialogControl> controls;
+    DialogAnswer answer(ui, IDNO, [&](HWND box) { controls = ControlsOf(box); });
+    EXPECT_FALSE(real.confirm(owner, question));
     answer.Join();
     EXPECT_TRUE(answer.Shown());
     EXPECT_EQ(U(answer.title), "確認");
     EXPECT_EQ(answer.owner, owner);
+    std::vector<int> buttons;
+    bool whole = false;
+    for (const auto& c : controls) {
+      if (_wcsicmp(c.cls.c_str(), L"Button") == 0) buttons.push_back(c.id);
+      if (c.text == question) whole = true;
+    }
+    EXPECT_EQ(buttons, (std::vector<int>{IDYES, IDNO}));
+    EXPECT_TRUE(whole) << "the question is not shown whole";
   }
   {
     DialogAnswer answer(ui, IDCANCEL);
