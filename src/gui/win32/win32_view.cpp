@@ -7,6 +7,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
@@ -547,6 +548,14 @@ void Win32View::Rescale(HWND window, UINT dpi, const RECT* suggested) {
                  SWP_NOZORDER | SWP_NOACTIVATE);
   if (!form.resizable) FitInside(window, form, dpi);
   PlaceControls(form, window, controls, dpi);
+  // The caption's icon drawn from the image of the new size, not stretched
+  // from the class's, which is of the size the program started at.
+  for (const auto [which, cx, cy] : {std::array{ICON_SMALL, SM_CXSMICON, SM_CYSMICON},
+                                     std::array{ICON_BIG, SM_CXICON, SM_CYICON}}) {
+    const HANDLE icon = ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                     Metric(cx, dpi), Metric(cy, dpi), LR_SHARED);
+    if (icon) ::SendMessageW(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
   FitWidths(main ? form1_.ListBox1 : form2_.ListBox1, dpi);
 }
 

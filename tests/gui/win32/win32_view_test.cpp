@@ -81,6 +81,24 @@ int TextWidth(HWND w, const std::string& utf8) {
   ::ReleaseDC(w, dc);
   return size.cx;
 }
+// The width of the small icon a window's caption shows.
+int IconWidth(HWND window) {
+  ICONINFO info{};
+  const auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+  if (!icon || !::GetIconInfo(icon, &info)) return 0;
+  BITMAP bitmap{};
+  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+  if (info.hbmColor) ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  return bitmap.bmWidth;
+}
+// The small icon's width at a scale, where the system says (else its own).
+int SmallIconAt(UINT dpi) {
+  using ForDpi = int(WINAPI*)(int, UINT);
+  const auto forDpi = reinterpret_cast<ForDpi>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi")));
+  return forDpi ? forDpi(SM_CXSMICON, dpi) : ::GetSystemMetrics(SM_CXSMICON);
+}
 // Every line of a list can be scrolled to its end: none is cut.
 void ExpectWhole(HWND list) {
   const auto extent = ::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
@@ -596,6 +614,8 @@ TEST(Win32View, AMoveToAnotherScaleRescalesBothWindows) {
     EXPECT_EQ(FontOf(f1.Button4).lfHeight, -Scaled(16, dpi));
     EXPECT_EQ(FontOf(f1.Button1).lfHeight, -Scaled(11, dpi));
     EXPECT_EQ(FontOf(f1.StatusBar1).lfHeight, -Scaled(13, dpi));
+    // The caption's icon of the size the system draws at this scale.
+    EXPECT_EQ(IconWidth(f1.Handle), SmallIconAt(dpi));
     // The status bar at the bottom, below the list and the buttons.
     const RECT bar = RectIn(f1.StatusBar1, f1.Handle);
     EXPECT_EQ(bar.bottom, r.bottom);
