@@ -147,7 +147,8 @@ check_backup_times() {
 
 xvfb_pid=""
 stop_all() {
-  set_dpi 96
+  # The next run, or the next program, finds the prefix at 100 %.
+  [[ -f $WINEPREFIX/system.reg ]] && set_dpi 96
   timeout 60 wineserver -k >/dev/null 2>&1
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
 }
