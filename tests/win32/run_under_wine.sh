@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs the cross-built programs under Wine: the unit tests (the window's among
-# them), then tessaly-cli.exe against the native build, which must write the
-# same bytes into a folder and in place with backups, also under Japanese file
-# and folder names, then tessaly.exe started with two files.
+# them, and the window's again on a screen at 150 %), then tessaly-cli.exe
+# against the native build, which must write the same bytes into a folder and
+# in place with backups, also under Japanese file and folder names, then
+# tessaly.exe started with two files.
 #   tests/win32/run_under_wine.sh NATIVE_BUILD WINDOWS_BUILD
 #   tests/win32/run_under_wine.sh --screenshots DIR WINDOWS_BUILD
-# The second form only draws the main window into DIR/tessaly-main-win32.png.
+# The second form only draws the main window into DIR/tessaly-main-win32.png,
+# and at 150 % into DIR/tessaly-main-win32-150.png.
 # Wine runs in its own prefix under WINDOWS_BUILD, its windows on a virtual
 # display of its own (Xvfb). Every Wine command has a time limit and writes to
 # files, never to a pipe: a wineserver that keeps a pipe open would hang the run.
@@ -91,6 +93,18 @@ start_display() {
 
 winepath_w() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
+# The screen's scale as Windows' display settings set it, in dots per inch
+# (96 is 100 %, 144 is 150 %): the desktop's LogPixels, which each program
+# reads as it starts. The prefix notes what it has; the old note goes first, so
+# that a run cut short leaves no note of a scale the prefix does not have.
+set_dpi() {
+  local note=$WINEPREFIX/tessaly-dpi
+  [[ $(cat "$note" 2>/dev/null) == "$1" ]] && return 0
+  rm -f "$note"
+  timeout 60 wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+    >"$win/reg.log" 2>&1 && echo "$1" >"$note"
+}
+
 # The inputs: the examples, the real drawings (when beside the checkout) and a
 # few under Japanese names.
 make_inputs() {
@@ -133,6 +147,8 @@ check_backup_times() {
 
 xvfb_pid=""
 stop_all() {
+  # The next run, or the next program, finds the prefix at 100 %.
+  [[ -f $WINEPREFIX/system.reg ]] && set_dpi 96
   timeout 60 wineserver -k >/dev/null 2>&1
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
 }
@@ -142,6 +158,7 @@ prepare_prefix
 # One wineserver for the whole run: one that ends between two programs races
 # with the next one's start ("wine client error: recvmsg").
 timeout 30 wineserver -p >"$win/wineserver.log" 2>&1
+set_dpi 96
 
 # The main window's picture; answers whether it was drawn.
 screenshot() {
@@ -151,9 +168,13 @@ screenshot() {
 }
 if [[ -n $shots ]]; then
   mkdir -p "$shots"
-  screenshot "$shots/tessaly-main-win32.png" && { echo "wrote $shots/tessaly-main-win32.png"; exit 0; }
-  echo "no picture: see $win/screenshot.out, $win/screenshot.err" >&2
-  exit 1
+  for scale in 96:tessaly-main-win32.png 144:tessaly-main-win32-150.png; do
+    set_dpi "${scale%%:*}"
+    to=$shots/${scale#*:}
+    screenshot "$to" || { echo "no picture: see $win/screenshot.out, $win/screenshot.err" >&2; exit 1; }
+    echo "wrote $to"
+  done
+  exit 0
 fi
 
 rm -rf "$check" && mkdir -p "$check"
@@ -169,18 +190,19 @@ fi
 # count WORD FILE: GoogleTest's count of its tests that PASSED, SKIPPED or
 # FAILED ("[  PASSED  ] 12 tests.", "[  SKIPPED ] 1 test, listed below:").
 count() { sed -n "s/^\[  $1 *\] \([0-9]*\) tests\{0,1\}[.,].*/\1/p" "$2" | head -1; }
-for t in $tests; do
-  name=$(basename "$t" .exe)
+# unit NAME PROGRAM: runs one test program, counts its tests.
+unit() {
+  local name=$1 t=$2 status summary out passed skipped failed
+  out=$check/unit/$name.out
   wine_run "$check/unit/$name" "$t" --gtest_brief=1
   status=$?
-  summary=$(grep -E '^\[  (PASSED|SKIPPED) ' "$check/unit/$name.out" | tr -s ' ' | tr '\n' ' ')
-  out=$check/unit/$name.out
+  summary=$(grep -E '^\[  (PASSED|SKIPPED) ' "$out" | tr -s ' ' | tr '\n' ' ')
   passed=$(count PASSED "$out") skipped=$(count SKIPPED "$out") failed=$(count FAILED "$out")
   if [[ $status == 0 ]]; then
     echo "ok: $name: $summary"
   else
-    fail "$name: exit $status, see $check/unit/$name.out"
-    grep -E '^\[  FAILED  \]' "$check/unit/$name.out" | head -10
+    fail "$name: exit $status, see $out"
+    grep -E '^\[  FAILED  \]' "$out" | head -10
     # The program's failure counted above, its tests here.
     failures=$((failures + ${failed:-1} - 1))
   fi
@@ -190,7 +212,21 @@ for t in $tests; do
       where = $0; sub(/: Skipped$/, "", where); sub(/.*\//, "", where)
       getline reason; print name " at " where "\t" reason
     }' >>"$SUITE_DIR/skipped"
+}
+# The window's tests know the scale the desktop has (TESSALY_TEST_DPI).
+export TESSALY_TEST_DPI=96
+for t in $tests; do
+  unit "$(basename "$t" .exe)" "$t"
 done
+# The window's tests again on a screen at 150 %.
+view_test=$win/tests/gui/win32/win32_view_test.exe
+if [[ -f $view_test ]]; then
+  set_dpi 144
+  export TESSALY_TEST_DPI=144
+  unit win32_view_test-150 "$view_test"
+  export TESSALY_TEST_DPI=96
+  set_dpi 96
+fi
 echo "unit tests under Wine: $((SECONDS - start)) s"
 
 # 1. Into a folder.
@@ -289,9 +325,14 @@ if [[ -s $guide && $(head -c3 "$guide" | od -An -tx1 | tr -d ' \n') == efbbbf &&
 else
   fail "the guide in the zip is missing, or not UTF-8 with CR LF: $guide"
 fi
-# The window drawn, as the README shows it.
+# The window drawn, as the README shows it, at 100 and 150 %.
 screenshot "$check/tessaly-main-win32.png" && pass "the main window drawn: $check/tessaly-main-win32.png" ||
   fail "the main window could not be drawn (see $win/screenshot.err)"
+set_dpi 144
+screenshot "$check/tessaly-main-win32-150.png" &&
+  pass "the main window drawn at 150 %: $check/tessaly-main-win32-150.png" ||
+  fail "the main window could not be drawn at 150 % (see $win/screenshot.err)"
+set_dpi 96
 
 echo "command-line and window checks under Wine: $((SECONDS - start)) s"
 [[ -z ${SUITE_DIR:-} ]] || echo "$passes $failures $skips" >"$SUITE_DIR/counts"

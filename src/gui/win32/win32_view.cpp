@@ -7,6 +7,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <initializer_list>
 #include <string_view>
@@ -45,6 +46,73 @@ std::wstring TextOf(HWND w) {
 
 bool Checked(HWND button) {
   return ::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// Per-monitor scaling's functions, taken from user32 where it has them
+// (Windows 10 1607 on): the program starts on older systems too, and there
+// draws at the one DPI of the screen.
+struct DpiFunctions {
+  UINT(WINAPI* forWindow)(HWND) = nullptr;
+  BOOL(WINAPI* adjustWindowRect)(LPRECT, DWORD, BOOL, DWORD, UINT) = nullptr;
+  int(WINAPI* systemMetrics)(int, UINT) = nullptr;
+};
+
+template <typename F>
+void Take(HMODULE module, const char* name, F& to) {
+  // Through the generic function type, which any function pointer may be cast to.
+  to = reinterpret_cast<F>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+const DpiFunctions& Dpi() {
+  static const DpiFunctions functions = [] {
+    DpiFunctions f;
+    if (HMODULE user32 = ::GetModuleHandleW(L"user32.dll")) {
+      Take(user32, "GetDpiForWindow", f.forWindow);
+      Take(user32, "AdjustWindowRectExForDpi", f.adjustWindowRect);
+      Take(user32, "GetSystemMetricsForDpi", f.systemMetrics);
+    }
+    return f;
+  }();
+  return functions;
+}
+
+int Metric(int index, UINT dpi) {
+  return Dpi().systemMetrics ? Dpi().systemMetrics(index, dpi) : ::GetSystemMetrics(index);
+}
+
+FormRect ToForm(const RECT& r) {
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+RECT WindowRect(HWND w) {
+  RECT r{};
+  ::GetWindowRect(w, &r);
+  return r;
+}
+
+// The outside of a fixed window, whose inside is the description's size at `dpi`.
+SIZE FrameFor(const Form& form, DWORD style, UINT dpi) {
+  RECT frame{0, 0, Scaled(form.width, dpi), Scaled(form.height, dpi)};
+  if (Dpi().adjustWindowRect) {
+    Dpi().adjustWindowRect(&frame, style, FALSE, 0, dpi);
+  } else {
+    ::AdjustWindowRectEx(&frame, style, FALSE, 0);
+  }
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// A fixed window's inside made the description's size at `dpi`, whatever its
+// frame turned out to be: the frame of a window just moved to another scale
+// may still be drawn at the old one.
+void FitInside(HWND window, const Form& form, UINT dpi) {
+  RECT inside{};
+  ::GetClientRect(window, &inside);
+  const int dx = Scaled(form.width, dpi) - inside.right,
+            dy = Scaled(form.height, dpi) - inside.bottom;
+  if (dx == 0 && dy == 0) return;
+  const RECT r = WindowRect(window);
+  ::SetWindowPos(window, nullptr, 0, 0, r.right - r.left + dx, r.bottom - r.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 HFONT UiFont(int pixels) {
@@ -91,65 +159,47 @@ ControlClass ClassOf(const Form& form, std::size_t i) {
   return {L"STATIC", 0, 0};
 }
 
-HWND Child(HWND parent, const ControlClass& cls, std::string_view text, FormRect r, int id,
-           HFONT font) {
-  HWND w = ::CreateWindowExW(cls.exStyle, cls.name, W(text).c_str(),
-                             WS_CHILD | WS_VISIBLE | cls.style, r.x, r.y, r.width, r.height, parent,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             ::GetModuleHandleW(nullptr), nullptr);
-  if (w && font) ::SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-  return w;
+HWND Child(HWND parent, const ControlClass& cls, std::string_view text, int id) {
+  return ::CreateWindowExW(
+      cls.exStyle, cls.name, W(text).c_str(), WS_CHILD | WS_VISIBLE | cls.style, 0, 0, 0, 0, parent,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr);
 }
 
-// Places the controls aligned to the bottom edge, then those that fill what
-// is left, of the window or of the status bar that holds them.
-void LayOut(const Form& form, HWND window, const std::vector<HWND>& controls) {
-  RECT client{};
-  ::GetClientRect(window, &client);
-  int bottom = client.bottom;
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    const FormControl& c = form.controls[i];
-    if (!c.parent.empty() || c.align != ControlAlign::kBottom) continue;
-    if (c.kind == ControlKind::kStatusBar) {
-      // A status bar takes its place, and the height its font needs, by itself.
-      ::SendMessageW(controls[i], WM_SIZE, 0, 0);
-      RECT bar{};
-      ::GetWindowRect(controls[i], &bar);
-      bottom -= bar.bottom - bar.top;
-    } else {
-      bottom -= c.rect.height;
-      ::MoveWindow(controls[i], 0, bottom, client.right, c.rect.height, TRUE);
-    }
-  }
-  for (std::size_t i = 0; i < controls.size(); ++i) {
-    const FormControl& c = form.controls[i];
-    if (c.align != ControlAlign::kClient) continue;
-    if (c.parent.empty()) {
-      ::MoveWindow(controls[i], 0, 0, client.right, std::max<int>(bottom, 0), TRUE);
-      continue;
-    }
-    // Inside a status bar: clear of its edges and of the size grip.
-    RECT inside{};
-    ::GetClientRect(controls[form.IndexOf(c.parent)], &inside);
-    const int grip = form.resizable ? ::GetSystemMetrics(SM_CXVSCROLL) : 0;
-    ::MoveWindow(controls[i], 2, 3, std::max<int>(inside.right - grip - 4, 0),
-                 std::max<int>(inside.bottom - 5, 0), TRUE);
-  }
-}
-
-// Lets a list scroll sideways as far as its widest line.
-void FitWidth(HWND list, const std::wstring& line) {
-  HDC dc = ::GetDC(list);
-  if (!dc) return;
-  HGDIOBJ old =
-      ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(list, WM_GETFONT, 0, 0)));
+// A text's width in a window's font.
+int TextWidth(HWND w, const std::wstring& text) {
+  HDC dc = ::GetDC(w);
+  if (!dc) return 0;
+  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(w, WM_GETFONT, 0, 0)));
   SIZE size{};
-  ::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size);
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   ::SelectObject(dc, old);
-  ::ReleaseDC(list, dc);
-  const auto extent = static_cast<LONG>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0));
-  if (size.cx + 8 > extent)
-    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(size.cx + 8), 0);
+  ::ReleaseDC(w, dc);
+  return size.cx;
+}
+
+// Lets a list scroll sideways as far as its widest line, and a little more, so
+// that the end of the line is never under the edge.
+void FitWidth(HWND list, const std::wstring& line, UINT dpi) {
+  const int wanted = TextWidth(list, line) + Scaled(8, dpi);
+  if (wanted > static_cast<LONG>(::SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0)))
+    ::SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(wanted), 0);
+}
+
+// Every line again, in a font of another size.
+void FitWidths(HWND list, UINT dpi) {
+  ::SendMessageW(list, LB_SETHORIZONTALEXTENT, 0, 0);
+  const auto n = ::SendMessageW(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < n; ++i) {
+    std::wstring line(static_cast<std::size_t>(::SendMessageW(list, LB_GETTEXTLEN, i, 0)) + 1,
+                      L'\0');
+    line.resize(static_cast<std::size_t>(
+        ::SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line.data()))));
+    FitWidth(list, line, dpi);
+  }
+}
+
+std::wstring CountText(ProgressBarState p) {
+  return std::to_wstring(p.value) + L" / " + std::to_wstring(p.max);
 }
 
 void RegisterClasses(WNDPROC form1, WNDPROC form2) {
@@ -205,6 +255,53 @@ std::wstring OpenDialogFilter() {
   return filter;  // c_str() adds the list's closing NUL
 }
 
+DWORD OpenDialogFilterIndex() {
+  return static_cast<DWORD>(AddDialogDefaultFilter() + 1);
+}
+
+int Scaled(int length, UINT dpi) {
+  return ::MulDiv(length, static_cast<int>(dpi), USER_DEFAULT_SCREEN_DPI);
+}
+
+FormRect Scaled(FormRect r, UINT dpi) {
+  const int x = Scaled(r.x, dpi), y = Scaled(r.y, dpi);
+  return {x, y, Scaled(r.x + r.width, dpi) - x, Scaled(r.y + r.height, dpi) - y};
+}
+
+UINT DpiOf(HWND window) {
+  if (window && Dpi().forWindow) {
+    if (const UINT dpi = Dpi().forWindow(window); dpi != 0) return dpi;
+  }
+  int dpi = 0;
+  if (HDC dc = ::GetDC(window)) {
+    dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+    ::ReleaseDC(window, dc);
+  }
+  return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+std::vector<FormRect> WorkAreas() {
+  std::vector<FormRect> areas;
+  ::EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM to) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (::GetMonitorInfoW(monitor, &info)) {
+          auto& list = *reinterpret_cast<std::vector<FormRect>*>(to);
+          const FormRect work = ToForm(info.rcWork);
+          if (info.dwFlags & MONITORINFOF_PRIMARY) {
+            list.insert(list.begin(), work);
+          } else {
+            list.push_back(work);
+          }
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&areas));
+  return areas;
+}
+
 DialogHooks DialogHooks::Real() {
   DialogHooks h;
   h.openFiles = [](HWND owner, const std::wstring& start) {
@@ -216,7 +313,7 @@ DialogHooks DialogHooks::Real() {
     ofn.hwndOwner = owner;
     const std::wstring filter = OpenDialogFilter();
     ofn.lpstrFilter = filter.c_str();
-    ofn.nFilterIndex = 1;
+    ofn.nFilterIndex = OpenDialogFilterIndex();
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
@@ -268,7 +365,7 @@ Win32View::Win32View(WindowModel& model, DialogHooks hooks)
   ::InitCommonControlsEx(&icc);
   RegisterClasses(Form1Proc, Form2Proc);
 
-  form1_.Handle = CreateForm(MainForm(), nullptr, kForm1Ids, form1_.controls);
+  form1_.Handle = CreateForm(MainForm(), nullptr, kForm1Ids, form1_.controls, form1_.Dpi);
   form1_.GroupBox1 = Control1("GroupBox1");
   form1_.RadioButton1 = Control1("RadioButton1");
   form1_.RadioButton2 = Control1("RadioButton2");
@@ -286,7 +383,7 @@ Win32View::Win32View(WindowModel& model, DialogHooks hooks)
   form1_.StatusBar1 = Control1("StatusBar1");
 
   // Owned by the main window: above it while it logs, and gone with it.
-  form2_.Handle = CreateForm(ProgressForm(), form1_.Handle, kForm2Ids, form2_.controls);
+  form2_.Handle = CreateForm(ProgressForm(), form1_.Handle, kForm2Ids, form2_.controls, form2_.Dpi);
   auto progress = [this](std::string_view name) {
     return form2_.controls[ProgressForm().IndexOf(name)];
   };
@@ -318,37 +415,26 @@ HWND Win32View::Control1(std::string_view name) const {
   return form1_.controls.empty() ? nullptr : form1_.controls[MainForm().IndexOf(name)];
 }
 
-HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls) {
+HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vector<HWND>& controls,
+                           UINT& dpi) {
   const DWORD style = form.resizable ? WS_OVERLAPPEDWINDOW : kFixedStyle;
-  RECT frame{0, 0, form.width, form.height};
-  // A fixed window is sized by its inside.
-  if (!form.resizable) ::AdjustWindowRectEx(&frame, style, FALSE, 0);
-  HWND window =
-      ::CreateWindowExW(0, W(form.name).c_str(), W(form.caption).c_str(), style, form.left,
-                        form.top, frame.right - frame.left, frame.bottom - frame.top, owner,
-                        nullptr, ::GetModuleHandleW(nullptr), this);
+  // Opened at 96 DPI first: what the screen there has is known once the
+  // window is.
+  dpi = USER_DEFAULT_SCREEN_DPI;
+  const SIZE first = form.resizable ? SIZE{form.width, form.height} : FrameFor(form, style, dpi);
+  HWND window = ::CreateWindowExW(0, W(form.name).c_str(), W(form.caption).c_str(), style,
+                                  form.left, form.top, first.cx, first.cy, owner, nullptr,
+                                  ::GetModuleHandleW(nullptr), this);
   // Creation order is the order of the Tab key.
   controls.clear();
   for (std::size_t i = 0; i < form.controls.size(); ++i) {
     const FormControl& c = form.controls[i];
     HWND parent = window;
-    FormRect at = c.align == ControlAlign::kNone ? c.rect : FormRect{};
-    if (!c.parent.empty()) {
-      const std::size_t p = form.IndexOf(c.parent);
-      // A group box passes no notifications on: what it holds are the
-      // window's own controls, placed over it.
-      if (form.controls[p].kind == ControlKind::kGroupBox) {
-        at = form.InWindow(c);
-      } else {
-        parent = controls[p];
-      }
-    }
-    // A progress bar draws no text.
-    HFONT font = c.kind == ControlKind::kProgressBar
-                     ? nullptr
-                     : Font(c.fontPixels != 0 ? c.fontPixels : form.fontPixels);
-    controls.push_back(
-        Child(parent, ClassOf(form, i), c.caption, at, firstId + static_cast<int>(i), font));
+    // A group box passes no notifications on: what it holds are the window's
+    // own controls, placed over it.
+    if (!c.parent.empty() && form.Control(c.parent).kind != ControlKind::kGroupBox)
+      parent = controls[form.IndexOf(c.parent)];
+    controls.push_back(Child(parent, ClassOf(form, i), c.caption, firstId + static_cast<int>(i)));
   }
   for (std::size_t i = 0; i < form.controls.size(); ++i) {
     const FormControl& c = form.controls[i];
@@ -363,8 +449,114 @@ HWND Win32View::CreateForm(const Form& form, HWND owner, int firstId, std::vecto
         std::none_of(form.controls.begin(), form.controls.end(), holds))
       ::SendMessageW(controls[i], SB_SIMPLE, TRUE, 0);
   }
-  LayOut(form, window, controls);
+  const UINT screen = DpiOf(window);
+  if (screen != dpi) {
+    const SIZE size = form.resizable ? SIZE{Scaled(form.width, screen), Scaled(form.height, screen)}
+                                     : FrameFor(form, style, screen);
+    ::SetWindowPos(window, nullptr, 0, 0, size.cx, size.cy,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    dpi = screen;
+  }
+  if (!form.resizable) FitInside(window, form, dpi);
+  PlaceControls(form, window, controls, dpi);
   return window;
+}
+
+void Win32View::PlaceControls(const Form& form, HWND window, const std::vector<HWND>& controls,
+                              UINT dpi) {
+  for (std::size_t i = 0; i < form.controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    // A progress bar draws no text.
+    if (c.kind != ControlKind::kProgressBar) {
+      const int pixels = Scaled(c.fontPixels != 0 ? c.fontPixels : form.fontPixels, dpi);
+      ::SendMessageW(controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(Font(pixels)), TRUE);
+    }
+    if (c.align == ControlAlign::kNone) {
+      const FormRect at = Scaled(form.InWindow(c), dpi);
+      ::MoveWindow(controls[i], at.x, at.y, at.width, at.height, TRUE);
+    }
+  }
+  LayOut(form, window, controls, dpi);
+}
+
+// Places the controls aligned to the bottom edge, then those that fill what
+// is left, of the window or of the status bar that holds them.
+void Win32View::LayOut(const Form& form, HWND window, const std::vector<HWND>& controls, UINT dpi) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  int bottom = client.bottom;
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (!c.parent.empty() || c.align != ControlAlign::kBottom) continue;
+    if (c.kind == ControlKind::kStatusBar) {
+      // A status bar takes its place, and the height its font needs, by itself.
+      ::SendMessageW(controls[i], WM_SIZE, 0, 0);
+      const RECT bar = WindowRect(controls[i]);
+      bottom -= bar.bottom - bar.top;
+    } else {
+      const int height = Scaled(c.rect.height, dpi);
+      bottom -= height;
+      ::MoveWindow(controls[i], 0, bottom, client.right, height, TRUE);
+    }
+  }
+  for (std::size_t i = 0; i < controls.size(); ++i) {
+    const FormControl& c = form.controls[i];
+    if (c.align != ControlAlign::kClient) continue;
+    if (c.parent.empty()) {
+      ::MoveWindow(controls[i], 0, 0, client.right, std::max<int>(bottom, 0), TRUE);
+      continue;
+    }
+    // Inside a status bar, after a part that counts the files (room for four
+    // figures, or the run's count): clear of the part's edges and of the size
+    // grip.
+    HWND bar = controls[form.IndexOf(c.parent)];
+    const int most = std::max(count_ ? count_->max : 0, 9999);
+    const int parts[] = {TextWidth(bar, CountText({most, most})) + Scaled(16, dpi), -1};
+    ::SendMessageW(bar, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+    RECT part{};
+    ::SendMessageW(bar, SB_GETRECT, 1, reinterpret_cast<LPARAM>(&part));
+    RECT inside{};
+    ::GetClientRect(bar, &inside);
+    const int grip = form.resizable ? Metric(SM_CXVSCROLL, dpi) : 0;
+    const int edge = Scaled(2, dpi);
+    const int right = std::min<int>(part.right, inside.right - grip) - edge;
+    ::MoveWindow(controls[i], part.left + edge, part.top + edge / 2,
+                 std::max<int>(right - part.left - edge, 0),
+                 std::max<int>(part.bottom - part.top - edge, 0), TRUE);
+  }
+}
+
+void Win32View::Rescale(HWND window, UINT dpi, const RECT* suggested) {
+  const bool main = window == form1_.Handle;
+  const Form& form = main ? MainForm() : ProgressForm();
+  UINT& current = main ? form1_.Dpi : form2_.Dpi;
+  const std::vector<HWND>& controls = main ? form1_.controls : form2_.controls;
+  const UINT old = current;
+  current = dpi;
+  RECT r = suggested ? *suggested : WindowRect(window);
+  if (!form.resizable) {
+    // The system's suggestion scales the old size, rounded at each move; a
+    // fixed window is the description's own size at every DPI.
+    const SIZE size = FrameFor(form, static_cast<DWORD>(::GetWindowLongW(window, GWL_STYLE)), dpi);
+    r.right = r.left + size.cx;
+    r.bottom = r.top + size.cy;
+  } else if (!suggested) {
+    r.right = r.left + ::MulDiv(r.right - r.left, static_cast<int>(dpi), static_cast<int>(old));
+    r.bottom = r.top + ::MulDiv(r.bottom - r.top, static_cast<int>(dpi), static_cast<int>(old));
+  }
+  ::SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  if (!form.resizable) FitInside(window, form, dpi);
+  PlaceControls(form, window, controls, dpi);
+  // The caption's icon drawn from the image of the new size, not stretched
+  // from the class's, which is of the size the program started at.
+  for (const auto [which, cx, cy] : {std::array{ICON_SMALL, SM_CXSMICON, SM_CYSMICON},
+                                     std::array{ICON_BIG, SM_CXICON, SM_CYICON}}) {
+    const HANDLE icon = ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                     Metric(cx, dpi), Metric(cy, dpi), LR_SHARED);
+    if (icon) ::SendMessageW(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+  }
+  FitWidths(main ? form1_.ListBox1 : form2_.ListBox1, dpi);
 }
 
 LRESULT CALLBACK Win32View::Form1Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
@@ -395,6 +587,10 @@ LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case kRunCommandLine:
       model_.RunCommandLine();
+      return 0;
+    case WM_DPICHANGED:
+      // Moved onto a monitor of another scale, or the scale changed.
+      Rescale(h, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_ACTIVATE:
       // The focus comes back to the control that had it.
@@ -430,7 +626,10 @@ LRESULT Win32View::OnForm1(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
 LRESULT Win32View::OnForm2(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
-      LayOut(ProgressForm(), h, form2_.controls);
+      LayOut(ProgressForm(), h, form2_.controls, form2_.Dpi);
+      return 0;
+    case WM_DPICHANGED:
+      Rescale(h, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_SETFOCUS:
       ::SetFocus(form2_.ListBox1);
@@ -470,12 +669,7 @@ void Win32View::OnCommand(HWND from, int id, int code) {
   } else if (from == form1_.Button2) {
     model_.Button2Click();
   } else if (from == form1_.Button3) {
-    const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
-    std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
-    if (!rows.empty())
-      ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
-                     reinterpret_cast<LPARAM>(rows.data()));
-    model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
+    DeleteSelected();
   } else if (from == form1_.Button4) {
     model_.Button4Click();
   } else if (from == form1_.Button5) {
@@ -486,6 +680,15 @@ void Win32View::OnCommand(HWND from, int id, int code) {
         model_.SetDestination(d.destination);
     }
   }
+}
+
+void Win32View::DeleteSelected() {
+  const auto n = ::SendMessageW(form1_.ListBox1, LB_GETSELCOUNT, 0, 0);
+  std::vector<int> rows(static_cast<std::size_t>(std::max<LRESULT>(n, 0)));
+  if (!rows.empty())
+    ::SendMessageW(form1_.ListBox1, LB_GETSELITEMS, rows.size(),
+                   reinterpret_cast<LPARAM>(rows.data()));
+  model_.Button3Click(std::vector<std::size_t>(rows.begin(), rows.end()));
 }
 
 void Win32View::OnDropFiles(HDROP drop) {
@@ -530,6 +733,19 @@ void Win32View::Deliver(MSG& msg) {
     model_.EscPressed();
     return;
   }
+  // The file list takes the keys of a Windows list: Delete removes what is
+  // selected, as 削除 does, and Ctrl+A selects every line.
+  if (msg.message == WM_KEYDOWN && msg.hwnd == form1_.ListBox1 && msg.hwnd) {
+    const bool ctrl = ::GetKeyState(VK_CONTROL) < 0, alt = ::GetKeyState(VK_MENU) < 0;
+    if (msg.wParam == VK_DELETE && !ctrl && !alt) {
+      DeleteSelected();
+      return;
+    }
+    if (msg.wParam == 'A' && ctrl && !alt) {
+      ::SendMessageW(form1_.ListBox1, LB_SETSEL, TRUE, -1);
+      return;
+    }
+  }
   // Tab, the arrow keys and the mnemonics move between the controls.
   for (HWND form : {form1_.Handle, form2_.Handle}) {
     if (form && ::IsDialogMessageW(form, &msg)) return;
@@ -552,7 +768,7 @@ void Win32View::ShowLines(const std::vector<std::string>& lines) {
   for (const auto& l : lines) {
     const std::wstring line = W(l);
     ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-    FitWidth(list, line);
+    FitWidth(list, line, form1_.Dpi);
   }
   ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
   ::InvalidateRect(list, nullptr, TRUE);
@@ -582,23 +798,58 @@ void Win32View::FocusAddButton() {
 }
 
 void Win32View::PlaceWindows(const Settings& s) {
-  ::SetWindowPos(form1_.Handle, nullptr, s.form1Left, s.form1Top, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ::SetWindowPos(form2_.Handle, nullptr, s.form2Left, s.form2Top, s.form2Width, s.form2Height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+  // Saved places are screen pixels, and may be off every monitor now (one
+  // taken away, another scale): each is brought onto the screen first.
+  const std::vector<FormRect> areas = WorkAreas();
+  MoveOnScreen(form1_.Handle, {s.form1Left, s.form1Top, 0, 0}, areas);
+  // A size saved on the screen is kept as it was; the description's own (no
+  // size saved yet) is at 96 DPI.
+  const Form& f2 = ProgressForm();
+  FormRect r2{s.form2Left, s.form2Top, s.form2Width, s.form2Height};
+  if (r2.width == f2.width && r2.height == f2.height) {
+    r2.width = Scaled(f2.width, form2_.Dpi);
+    r2.height = Scaled(f2.height, form2_.Dpi);
+  }
+  MoveOnScreen(form2_.Handle, r2, areas);
+}
+
+void Win32View::MoveOnScreen(HWND window, FormRect wanted, const std::vector<FormRect>& areas) {
+  // The window's own, which Rescale changes.
+  const UINT& dpi = window == form1_.Handle ? form1_.Dpi : form2_.Dpi;
+  const UINT before = dpi;
+  if (wanted.width <= 0 || wanted.height <= 0) {
+    const FormRect now = ToForm(WindowRect(window));
+    wanted.width = now.width;
+    wanted.height = now.height;
+  }
+  const FormRect at = FitOnScreen(wanted, areas);
+  ::SetWindowPos(window, nullptr, at.x, at.y, at.width, at.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // On a monitor of another scale the window has another size, which must fit
+  // too. (A system that scales per monitor has said so by now; an older one
+  // says nothing, and has one scale.)
+  if (const UINT there = DpiOf(window); there != dpi) Rescale(window, there, nullptr);
+  if (dpi == before) return;
+  const FormRect placed = ToForm(WindowRect(window));
+  const FormRect fitted = FitOnScreen(placed, areas);
+  if (fitted != placed)
+    ::SetWindowPos(window, nullptr, fitted.x, fitted.y, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32View::ReadWindows(Settings& s) {
-  // A minimised window keeps where it is restored to.
+  // A minimised window keeps where it is restored to. That place is kept in
+  // the coordinates of the work area, which start beside a taskbar on the left
+  // or at the top: back to the screen's.
   auto bounds = [](HWND w) {
-    RECT r{};
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
-    if (::IsIconic(w) && ::GetWindowPlacement(w, &wp)) {
-      r = wp.rcNormalPosition;
-    } else {
-      ::GetWindowRect(w, &r);
-    }
+    if (!::IsIconic(w) || !::GetWindowPlacement(w, &wp)) return WindowRect(w);
+    RECT r = wp.rcNormalPosition;
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (::GetMonitorInfoW(::MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &info))
+      ::OffsetRect(&r, info.rcWork.left - info.rcMonitor.left,
+                   info.rcWork.top - info.rcMonitor.top);
     return r;
   };
   const RECT r1 = bounds(form1_.Handle), r2 = bounds(form2_.Handle);
@@ -622,6 +873,19 @@ void Win32View::ShowProgressWindow() {
   const ProgressBarState rest;
   ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, rest.max);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(rest.value), 0);
+  // No count until the run gives one.
+  count_.reset();
+  ShowCount();
+  // The log never hides the main window's status bar, which says how the run
+  // ends: the window opens below the main window, or beside it.
+  if (::IsWindowVisible(form1_.Handle) && !::IsIconic(form1_.Handle)) {
+    const RECT main = WindowRect(form1_.Handle), bar = WindowRect(form1_.StatusBar1);
+    const FormRect now = ToForm(WindowRect(form2_.Handle));
+    const FormRect clear = KeepClearOf(now, ToForm(main), main.bottom - bar.top, WorkAreas());
+    if (clear != now)
+      ::SetWindowPos(form2_.Handle, nullptr, clear.x, clear.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   ::ShowWindow(form2_.Handle, SW_SHOW);
   ::SetWindowPos(form2_.Handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   ::UpdateWindow(form2_.Handle);
@@ -632,7 +896,7 @@ void Win32View::AppendLog(const std::string& text) {
   const auto at =
       ::SendMessageW(form2_.ListBox1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
   ::SendMessageW(form2_.ListBox1, LB_SETCURSEL, static_cast<WPARAM>(at), 0);
-  FitWidth(form2_.ListBox1, line);
+  FitWidth(form2_.ListBox1, line, form2_.Dpi);
   ::UpdateWindow(form2_.ListBox1);
 }
 
@@ -640,6 +904,17 @@ void Win32View::ShowProgress(std::size_t done, std::size_t total) {
   const ProgressBarState p = ProgressBarFor(done, total);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETRANGE32, 0, p.max);
   ::SendMessageW(form2_.ProgressBar1, PBM_SETPOS, static_cast<WPARAM>(p.value), 0);
+  const bool wider = !count_ || count_->max != p.max;
+  count_ = p;
+  // A count of more figures needs a wider part.
+  if (wider) LayOut(ProgressForm(), form2_.Handle, form2_.controls, form2_.Dpi);
+  ShowCount();
+}
+
+void Win32View::ShowCount() {
+  const std::wstring text = count_ ? CountText(*count_) : std::wstring();
+  ::SendMessageW(form2_.StatusBar1, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  ::UpdateWindow(form2_.StatusBar1);
 }
 
 void Win32View::CloseProgressWindow() {

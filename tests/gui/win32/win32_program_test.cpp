@@ -180,6 +180,36 @@ TEST(Win32Program, TheProgramsCarryTheVersionAndTheIcon) {
   }
 }
 
+// A setting of the manifest this program carries, tessaly.exe's, as the
+// system reads it: a namespace written wrong would leave it unread.
+std::string ManifestSetting(const wchar_t* ns, const wchar_t* name) {
+  wchar_t value[128] = {};
+  SIZE_T written = 0;
+  if (!::QueryActCtxSettingsW(0, nullptr, ns, name, value, std::size(value), &written))
+    return "(none)";
+  return U(value);
+}
+
+// The windows draw themselves at the scale of the monitor they are on, so
+// that the system never stretches them into a blur; paths may be long.
+TEST(Win32Program, TheManifestAsksForEachMonitorsScale) {
+  const wchar_t* const k2005 = L"http://schemas.microsoft.com/SMI/2005/WindowsSettings";
+  const wchar_t* const k2016 = L"http://schemas.microsoft.com/SMI/2016/WindowsSettings";
+  EXPECT_EQ(ManifestSetting(k2016, L"dpiAwareness"), "PerMonitorV2, PerMonitor");
+  EXPECT_EQ(ManifestSetting(k2005, L"dpiAware"), "true/pm");
+  EXPECT_EQ(ManifestSetting(k2016, L"longPathAware"), "true");
+  // And the system took it so, where it says (Windows 10 1607 on).
+  using Context = HANDLE(WINAPI*)();
+  using Awareness = int(WINAPI*)(HANDLE);
+  HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  const auto context = reinterpret_cast<Context>(
+      reinterpret_cast<void (*)()>(::GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  const auto awareness = reinterpret_cast<Awareness>(reinterpret_cast<void (*)()>(
+      ::GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  if (!context || !awareness) GTEST_SKIP() << "no scale per monitor on this system";
+  EXPECT_EQ(awareness(context()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
+}
+
 int Width(HICON icon) {
   ICONINFO info{};
   if (!icon || !::GetIconInfo(icon, &info)) return 0;
