@@ -28,7 +28,7 @@ done
 cp "$examples/plan.jww" "tree/a/$(printf 'plan-\xff')".jww
 cp "$examples/plan.jww" tree/図面/平面.jww
 echo "notes" >tree/a/notes.txt
-files=$(find tree -type f \( -name '*.jww' -o -name '*.jws' \) | wc -l)
+files=$(find tree -type f \( -iname '*.jww' -o -iname '*.jws' \) | wc -l)
 
 # A dry run: the plan of every file, nothing written anywhere.
 before=$(find tree one tmp -printf '%p %s %T@\n' | sort)
@@ -64,7 +64,7 @@ perl -MJSON::PP -e '
 grep -q '"source_bytes"' one.jsonl || { echo "FAIL: the name that is not UTF-8 has no source_bytes"; exit 1; }
 
 # The tree spread over four processes, as the README shows it.
-find tree -type f \( -name '*.jww' -o -name '*.jws' \) -print0 |
+find tree -type f \( -iname '*.jww' -o -iname '*.jws' \) -print0 |
   parallel -0 -X -j4 "$cli" -q --base tree -o many
 diff -r one many >/dev/null || { echo "FAIL: the tree of four processes differs from one run's"; diff -rq one many; exit 1; }
 [[ -z $(ls -A tmp) ]] || { echo "FAIL: working folders left: $(ls tmp)"; exit 1; }

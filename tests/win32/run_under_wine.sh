@@ -226,7 +226,7 @@ mv "$check/json-out" "$check/native-json" && mkdir "$check/json-out"
 mv "$check/json-out" "$check/win-json"
 [[ $(norm "$check/win-json.out") == "$(norm "$check/native.jsonl")" ]] && pass "--json: every line as natively" ||
   fail "--json: differs from natively (see $check/win-json.out)"
-mapfile -d '' listed < <(cd "$check/in" && find . -type f \( -name '*.jww' -o -name '*.jws' \) -print0 | sort -z)
+mapfile -d '' listed < <(cd "$check/in" && find . -type f \( -iname '*.jww' -o -iname '*.jws' \) -print0 | sort -z)
 half=$((${#listed[@]} / 2))
 (cd "$check/in" && wine_run "$check/win-base-1" "$win_cli" -q --base . -o ..\\win-base "${listed[@]:0:half}" &&
   wine_run "$check/win-base-2" "$win_cli" -q --base=. -o ..\\win-base "${listed[@]:half}")
