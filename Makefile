@@ -28,7 +28,7 @@ TEST_FUZZ_JOBS ?= 3
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES := cmake g++ ninja-build make libgtest-dev libbenchmark-dev time clang-14 libclang-rt-14-dev \
-  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n xvfb xauth fonts-ipafont-gothic desktop-file-utils strace
+  qt6-base-dev qt6-qpa-plugins qt6-translations-l10n xvfb xauth fonts-ipafont-gothic desktop-file-utils strace parallel
 # Warnings are errors in CI.
 WERROR := $(if $(filter true,$(CI)),ON,OFF)
 CLI := $(BUILD)/src/tessaly-cli

@@ -7,7 +7,9 @@
 #   - tessaly-cli --info (a load) of the large drawing,
 #   - load + save in a fresh process that does nothing else (peak memory),
 #   - when tessaly-cli converts (-o DIR), the end-to-end conversion of the large
-#     drawing, of the figure, and of the 1,000 small drawings in one call.
+#     drawing, of the figure, and of the 1,000 small drawings in one call and
+#     spread over 2 and 4 processes by GNU parallel; two large drawings by one
+#     process and by two at once.
 # Prints a table of seconds and peak memory against the file size. Nothing is
 # asserted.
 #
@@ -152,6 +154,26 @@ if $converts; then
   n=$(find conv -name '*.jww' | wc -l)
   ((n == SMALL_COUNT)) || echo "(only $n of $SMALL_COUNT small drawings were written)"
   row "$SMALL_COUNT small drawings: tessaly-cli -o DIR" "$SMALL_TOTAL" "$T" "$COPY" "$M" "$SMALL_MAX"
+  # The same files spread over processes with GNU parallel, as the README shows.
+  if command -v parallel >/dev/null; then
+    for jobs in 2 4; do
+      measure 'rm -rf conv && mkdir conv' bash -c "find small -name '*.jww' -print0 |
+        parallel -0 -X -j$jobs '$CLI' -q --base small -o conv"
+      row "$SMALL_COUNT small drawings: parallel -j$jobs" "$SMALL_TOTAL" "$T" "$COPY" "$M" "$SMALL_MAX"
+    done
+  else
+    echo "(GNU parallel is missing: its rows are skipped)"
+  fi
+  # Two large drawings: one process after the other, and two at once.
+  cp large.jww large2.jww
+  measure 'rm -rf copy' bash -c 'durable_copy large.jww large2.jww'
+  COPY=$T
+  row "two large drawings: durable copy" "$((2 * LARGE))" "$T" "$COPY" 0
+  measure 'rm -rf conv && mkdir conv' "$CLI" -q -o conv large.jww large2.jww
+  row "two large drawings: one tessaly-cli" "$((2 * LARGE))" "$T" "$COPY" "$M" "$LARGE"
+  measure 'rm -rf conv && mkdir conv' bash -c "'$CLI' -q -o conv large.jww & '$CLI' -q -o conv large2.jww & wait"
+  row "two large drawings: two tessaly-cli at once" "$((2 * LARGE))" "$T" "$COPY" "$M" "$LARGE"
+  rm -f large2.jww
 else
   echo "(tessaly-cli does not convert yet: conversion rows skipped)"
 fi

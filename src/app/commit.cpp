@@ -24,12 +24,10 @@ FileResult Commit(PendingFiles& p, FolderFlushes& flushes, const ConvertHooks& h
     r.written = true;
     return r;
   } catch (const WriteError& e) {
-    r.failure = WriteFailure(e, role, file);
+    r.Fail(WriteFailure(e, role, file));
   } catch (const std::bad_alloc&) {
-    r.failure = OutOfMemory(file);
+    r.Fail(OutOfMemory(file));
   }
-  r.outcome = FileOutcome::kFailed;
-  r.dimensions = 0;
   return r;
 }
 

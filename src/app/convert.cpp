@@ -115,6 +115,8 @@ RunSummary Converter::ConvertFiles(std::vector<ConvertItem> items, bool drawRefe
 
 RunSummary Converter::Run(const std::vector<ConvertItem>& items, bool drawReferencePoints,
                           ConvertFrontEnd& frontEnd) {
+  // A dry run's images (it makes no working folder).
+  MemoryImages inMemory;
   // The run's end, however it comes: the folders of the files put in place
   // flushed, the folders made for files that all failed removed, the working
   // folder gone.
@@ -130,7 +132,9 @@ RunSummary Converter::Run(const std::vector<ConvertItem>& items, bool drawRefere
     }
   } endRun{*this};
   workError_ = {};
-  if (work_.Create(workError_)) {
+  if (dryRun_) {
+    images_.SetStore(&inMemory);
+  } else if (work_.Create(workError_)) {
     workImages_ = std::make_unique<WorkingFolderImages>(work_.Path());
     images_.SetStore(workImages_.get());
   }  // else drawings with embedded images fail to load, saying why
@@ -185,12 +189,13 @@ Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t posi
   frontEnd.FileStarted(item.source, position, count);
   frontEnd.ProcessEvents();
   r.target = TargetFor(item);
+  r.format = format->Extension().substr(1);
+  r.planned = dryRun_;
   // What a killed run left beside this file's target goes, whatever becomes
   // of the file.
-  folders_.Tidy(r.target.parent_path());
+  if (!dryRun_) folders_.Tidy(r.target.parent_path());
   auto fail = [&p](Failure f) {
-    p.result.outcome = FileOutcome::kFailed;
-    p.result.failure = std::move(f);
+    p.result.Fail(std::move(f));
     return std::move(p);
   };
 
@@ -201,6 +206,7 @@ Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t posi
   try {
     // Read first, so that nothing is written for a file that cannot be read.
     if (Failure f = Load(*format, item.source)) return fail(std::move(f));
+    r.version = format->Version();
 
     // Converting a file in its own folder a second time would back up the
     // converted file over the backup of the original.
@@ -213,13 +219,21 @@ Converter::Prepared Converter::Prepare(const ConvertItem& item, std::size_t posi
     if (!targets->backup.empty()) frontEnd.ShowStatus(BackingUpStatus(position + 1, count, r.target));
     frontEnd.ShowStatus(ConvertingStatus(position + 1, count, item.source));
     const DissolveResult d = format->Dissolve(drawReferencePoints);
+    r.dimensions = d.dimensions;
+    r.lines = d.lines;
+    r.texts = d.texts;
+    r.points = d.points;
+    r.outcome = d.dimensions > 0 ? FileOutcome::kConverted : FileOutcome::kNothingToDissolve;
+    if (dryRun_) {
+      r.written = true;
+      r.backup = targets->backup;
+      return p;
+    }
 
     // Nothing on disk changes here: the output and the backup are written to
     // temporary files, flushed and put in place by Commit.
     Result<std::unique_ptr<PendingFiles>> files = WriteFiles(*format, item, *targets);
     if (!files) return fail(files.failure());
-    r.dimensions = d.dimensions;
-    r.outcome = d.dimensions > 0 ? FileOutcome::kConverted : FileOutcome::kNothingToDissolve;
     (*files)->result = r;
     p.files = std::move(*files);
   } catch (const std::bad_alloc&) {

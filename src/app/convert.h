@@ -71,6 +71,11 @@ class Converter {
   RunSummary ConvertFiles(std::vector<ConvertItem> items, bool drawReferencePoints,
                           ConvertFrontEnd& frontEnd);
 
+  // A dry run: each file read, checked and dissolved as in a run, its result
+  // said (`planned`), and nothing written, made or removed anywhere; the
+  // images of a drawing are held in memory instead of a working folder.
+  void SetDryRun(bool dryRun) { dryRun_ = dryRun; }
+
   bool Running() const { return running_; }
   // The working folder of the run in progress (empty between runs).
   std::filesystem::path WorkFolder() const { return work_.Path(); }
@@ -111,6 +116,7 @@ class Converter {
   // The folders of the files a run put in place, flushed once as it ends.
   FolderFlushes flushes_;
   bool running_ = false;
+  bool dryRun_ = false;
 };
 
 }  // namespace tessaly

@@ -16,6 +16,7 @@ std::string_view CodeName(FailureCode code) {
     case FailureCode::kCannotOpen: return "cannot-open";
     case FailureCode::kCannotReadFolder: return "cannot-read-folder";
     case FailureCode::kNotConvertible: return "not-convertible";
+    case FailureCode::kOutsideBase: return "outside-base";
     case FailureCode::kNotThisFormat: return "not-this-format";
     case FailureCode::kVersionTooOld: return "version-too-old";
     case FailureCode::kVersionNoLayout: return "version-without-layout";

@@ -31,6 +31,7 @@ enum class FailureCode : std::uint8_t {
   kCannotOpen,        // the source cannot be opened for reading
   kCannotReadFolder,  // a folder named cannot be listed
   kNotConvertible,    // a file of another type: passed over, not failed
+  kOutsideBase,       // not below the folder its place in the output is taken from
   // Reading the source.
   kNotThisFormat,     // it does not begin with its format's signature
   kVersionTooOld,     // a version older than the format's oldest

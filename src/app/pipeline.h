@@ -30,6 +30,8 @@ class FormatPipeline {
   // only there); `fill` is told how the lists fill.
   virtual Failure Load(const std::filesystem::path& path, FillHint* fill) = 0;
   virtual TEntityLists& Lists() = 0;
+  // The version of the file loaded (the one it is written back in).
+  virtual std::int32_t Version() const = 0;
   virtual DissolveResult Dissolve(bool drawReferencePoints) = 0;
   // Writes the document in the version it was read with; throws WriteError.
   virtual void Write(ByteSink& sink) = 0;
@@ -55,6 +57,7 @@ class DocumentPipeline final : public FormatPipeline {
     return LoadFile(doc_, path, fill);
   }
   TEntityLists& Lists() override { return doc_; }
+  std::int32_t Version() const override { return doc_.Version(); }
   DissolveResult Dissolve(bool drawReferencePoints) override {
     return DissolveDimensions(doc_, drawReferencePoints);
   }

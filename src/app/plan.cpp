@@ -10,9 +10,28 @@
 namespace tessaly {
 namespace fs = std::filesystem;
 
-PlanWalker::PlanWalker(const Converter& converter, std::optional<fs::path> outputDir, Plan& plan)
+PlanWalker::PlanWalker(const Converter& converter, std::optional<fs::path> outputDir, Plan& plan,
+                       std::optional<fs::path> base)
     : converter_(converter), outputDir_(std::move(outputDir)), plan_(plan) {
   if (outputDir_ && Inspect(*outputDir_).exists()) outputKey_ = FileKey(*outputDir_);
+  std::error_code ec;
+  if (outputDir_ && base) base_ = fs::absolute(*base, ec).lexically_normal();
+}
+
+std::optional<fs::path> PlanWalker::BelowBase(const fs::path& folder) const {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : folder, ec).lexically_normal();
+  // As the names are written; else by the folders' identity, which sees
+  // through a link, another spelling of the same name, or another case where
+  // names are case-blind.
+  fs::path relative = absolute.lexically_relative(*base_);
+  if (!relative.empty() && *relative.begin() != "..") return relative == "." ? fs::path() : relative;
+  relative.clear();
+  for (fs::path p = absolute; p.has_relative_path(); p = p.parent_path()) {
+    if (SameFile(p, *base_)) return relative;
+    relative = relative.empty() ? p.filename() : p.filename() / relative;
+  }
+  return std::nullopt;
 }
 
 namespace {
@@ -28,25 +47,45 @@ Failure Examined(const fs::path& p, FailureCode code, Message text, std::string 
 
 }  // namespace
 
+void PlanWalker::Fail(Failure f) {
+  plan_.failures.push_back(std::move(f));
+  plan_.failedBefore.push_back(plan_.items.size());
+}
+
 void PlanWalker::Input(const fs::path& p) {
   const FileState st = Inspect(p);
   if (st.kind == FileState::kUnknown) {
-    plan_.failures.push_back(Examined(p, FailureCode::kCannotExamine, Message::Value(st.error), st.error));
+    Fail(Examined(p, FailureCode::kCannotExamine, Message::Value(st.error), st.error));
     return;
   }
   if (!st.exists()) {
-    plan_.failures.push_back(InspectLink(p).exists()
+    Fail(InspectLink(p).exists()
                                  ? Examined(p, FailureCode::kLinkToNothing, Message("a link to nothing"))
                                  : Examined(p, FailureCode::kNoSuchFile, Message("no such file")));
     return;
   }
+  fs::path relative;
+  if (base_) {
+    const std::optional<fs::path> below = BelowBase(st.kind == FileState::kFolder ? p : p.parent_path());
+    if (!below) {
+      Fail(
+          Examined(p, FailureCode::kOutsideBase,
+                   Message("not below the base folder {base}").Set("base", PathToUtf8(*base_))));
+      return;
+    }
+    relative = *below;
+  }
   if (st.kind == FileState::kFolder) {
     const std::size_t before = plan_.items.size();
-    Folder(p, fs::path());
+    Folder(p, relative);
     if (plan_.items.size() == before) plan_.emptyFolders.push_back(p);
     return;
   }
-  plan_.items.push_back({p, outputDir_ ? *outputDir_ : fs::path(), false});
+  if (!outputDir_) {
+    plan_.items.push_back({p, fs::path(), false});
+  } else {
+    plan_.items.push_back({p, relative.empty() ? *outputDir_ : *outputDir_ / relative, !relative.empty()});
+  }
 }
 
 void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
@@ -55,7 +94,7 @@ void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
     entries.push_back(it->path());
   if (ec) {
-    plan_.failures.push_back(
+    Fail(
         Examined(folder, FailureCode::kCannotReadFolder,
                  Message("cannot read the folder: {system}").Set("system", ec.message()), ec.message()));
     return;
@@ -64,7 +103,7 @@ void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
   for (const auto& e : entries) {
     const FileState st = InspectLink(e);
     if (st.kind == FileState::kUnknown) {
-      plan_.failures.push_back(Examined(e, FailureCode::kCannotExamine, Message::Value(st.error), st.error));
+      Fail(Examined(e, FailureCode::kCannotExamine, Message::Value(st.error), st.error));
     } else if (st.kind == FileState::kFolder) {
       // The output folder inside a converted folder holds our own results.
       if (!outputKey_.empty() && FileKey(e) == outputKey_) continue;
@@ -81,9 +120,9 @@ void PlanWalker::Folder(const fs::path& folder, const fs::path& relative) {
 }
 
 Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs,
-              const std::optional<fs::path>& outputDir) {
+              const std::optional<fs::path>& outputDir, const std::optional<fs::path>& base) {
   Plan plan;
-  PlanWalker walker(converter, outputDir, plan);
+  PlanWalker walker(converter, outputDir, plan, base);
   for (const auto& a : inputs) walker.Input(PathFromUtf8(a));
   return plan;
 }
@@ -112,10 +151,9 @@ std::vector<Clash> FindClashes(const Converter& converter, const std::vector<Con
   return clashes;
 }
 
-Failure FindClash(const Converter& converter, const Plan& plan) {
-  const std::vector<Clash> clashes = FindClashes(converter, plan.items, /*sameFileInPlace=*/false);
-  if (clashes.empty()) return {};
-  const Clash& c = clashes.front();
+namespace {
+
+Failure ClashFailure(const Plan& plan, const Clash& c) {
   const fs::path& first = plan.items[c.first].source;
   const fs::path& later = plan.items[c.item].source;
   Failure f;
@@ -147,6 +185,20 @@ Failure FindClash(const Converter& converter, const Plan& plan) {
       break;
   }
   return f;
+}
+
+}  // namespace
+
+std::vector<Failure> FindClashes(const Converter& converter, const Plan& plan) {
+  std::vector<Failure> failures;
+  for (const Clash& c : FindClashes(converter, plan.items, /*sameFileInPlace=*/false))
+    failures.push_back(ClashFailure(plan, c));
+  return failures;
+}
+
+Failure FindClash(const Converter& converter, const Plan& plan) {
+  std::vector<Failure> clashes = FindClashes(converter, plan);
+  return clashes.empty() ? Failure() : std::move(clashes.front());
 }
 
 bool MayOverlap(const Converter& converter, const std::vector<ConvertItem>& items) {

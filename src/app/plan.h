@@ -15,6 +15,7 @@ namespace tessaly {
 struct Plan {
   std::vector<ConvertItem> items;
   std::vector<Failure> failures;                    // inputs that fail before anything is read
+  std::vector<std::size_t> failedBefore;            // of each failure: the items before it
   std::vector<std::filesystem::path> emptyFolders;  // folders named with nothing to take below them
 };
 
@@ -23,24 +24,33 @@ struct Plan {
 // it whose extension a format takes, in name order, links not followed. With an
 // output folder each file goes there, a folder's subfolders made again under it
 // (the output folder itself is passed over when it lies inside the folder).
+// With a base folder as well, every file, named or found, goes to its folder's
+// place below the base made again under the output folder, so that any split
+// of a tree's files over several runs writes the tree one run writes; a file
+// not below the base fails.
 class PlanWalker {
  public:
-  PlanWalker(const Converter& converter, std::optional<std::filesystem::path> outputDir,
-             Plan& plan);
+  PlanWalker(const Converter& converter, std::optional<std::filesystem::path> outputDir, Plan& plan,
+             std::optional<std::filesystem::path> base = std::nullopt);
 
   void Input(const std::filesystem::path& input);
 
  private:
   void Folder(const std::filesystem::path& folder, const std::filesystem::path& relative);
+  void Fail(Failure f);
+  // The place of a file's folder below the base, or nothing.
+  std::optional<std::filesystem::path> BelowBase(const std::filesystem::path& folder) const;
 
   const Converter& converter_;
   std::optional<std::filesystem::path> outputDir_;
+  std::optional<std::filesystem::path> base_;  // absolute
   std::string outputKey_;
   Plan& plan_;
 };
 
 Plan MakePlan(const Converter& converter, const std::vector<std::string>& inputs,
-              const std::optional<std::filesystem::path>& outputDir);
+              const std::optional<std::filesystem::path>& outputDir,
+              const std::optional<std::filesystem::path>& base = std::nullopt);
 
 // True when no file of the list is another's target or backup, nor listed
 // twice: then a file may be read while the one before is put in place.
@@ -63,8 +73,10 @@ struct Clash {
 std::vector<Clash> FindClashes(const Converter& converter, const std::vector<ConvertItem>& items,
                                bool sameFileInPlace);
 
-// The first clash of a plan (a file named twice, two files written to one
-// target, or backed up to one backup), or nothing when nothing clashes.
+// The clashes of a plan (a file named twice, two files written to one target,
+// or backed up to one backup), each said of its later file; the first, or
+// nothing when nothing clashes.
+std::vector<Failure> FindClashes(const Converter& converter, const Plan& plan);
 Failure FindClash(const Converter& converter, const Plan& plan);
 
 // "no .jww or .jws drawings found in DIR" for each folder with none.

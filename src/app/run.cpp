@@ -12,6 +12,13 @@ std::vector<ConvertItem> ItemsFor(const std::vector<std::filesystem::path>& file
   return items;
 }
 
+void FileResult::Fail(Failure why) {
+  outcome = FileOutcome::kFailed;
+  failure = std::move(why);
+  written = false;
+  dimensions = lines = texts = points = 0;
+}
+
 void RunSummary::Count(const FileResult& r) {
   switch (r.outcome) {
     case FileOutcome::kConverted: ++converted; break;

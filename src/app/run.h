@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/failure.h"
@@ -44,7 +45,17 @@ struct FileResult {
   FileOutcome outcome = FileOutcome::kSkipped;
   bool written = false;         // the target was replaced or created
   std::int64_t dimensions = 0;  // dimensions dissolved
+  std::int64_t lines = 0, texts = 0, points = 0;  // the entities made of them
+  std::string_view format;      // "JWW", "JWS": the format by the extension; empty when skipped
+  std::int32_t version = 0;     // the version read (0: not read)
+  // A dry run: what the run would do. `written`: it would write the target;
+  // `backup`: it would make that backup. Nothing was written.
+  bool planned = false;
   Failure failure;              // why the file failed or was skipped
+
+  // Failed for `why`: nothing dissolved, the target not written (a backup
+  // made before the target could not be replaced stays said).
+  void Fail(Failure why);
 };
 
 struct RunSummary {

@@ -10,6 +10,7 @@
 #include "app/plan.h"
 #include "app/summary.h"
 #include "app/version.h"
+#include "cli/json.h"
 #include "io/console.h"
 #include "io/path_text.h"
 
@@ -32,6 +33,12 @@ Message UsageText() {
       "\n"
       "  -o, --output-dir DIR     write the converted files into DIR (which must\n"
       "                           exist); a folder's subfolders are made under DIR\n"
+      "  --base DIR               with -o: each file goes to the place of its folder\n"
+      "                           below DIR, made again under the output folder\n"
+      "  --dry-run                read, check and dissolve each file as a run would,\n"
+      "                           say what the run would do, write nothing\n"
+      "  --json                   one JSON object per file on standard output, then\n"
+      "                           a summary; messages go to standard error\n"
       "  --no-reference-points    no temporary points at SXF reference points\n"
       "  --info                   print a summary of each file (a FOLDER: of every\n"
       "                           drawing and figure below it), convert nothing\n"
@@ -41,7 +48,8 @@ Message UsageText() {
       "\n"
       "Exit status: 0 when every file was converted, had nothing to dissolve or\n"
       "was skipped; 1 when any failed; 2 for a usage error (nothing converted);\n"
-      "130 after Ctrl-C, which stops before the next file.\n"
+      "130 after Ctrl-C, which stops before the next file (143 after SIGTERM, 129\n"
+      "when the terminal closes). With --dry-run: the status the run would have.\n"
       "With --info: 0 when every file was summarised, 1 when any could not be\n"
       "read, 2 for a usage error.\n");
 }
@@ -51,16 +59,37 @@ struct Options {
   bool info = false;
   bool quiet = false;
   bool referencePoints = true;
+  bool dryRun = false;
+  bool json = false;
   std::optional<fs::path> outputDir;
+  std::optional<fs::path> base;
   std::string conversionOption;  // the last option given that only a conversion takes
   std::vector<std::string> inputs;
 };
+
+// The folder of an option with a folder ("-o DIR", "--output-dir DIR",
+// "--output-dir=DIR"), taking the next argument when it is that; empty when it
+// is missing; nothing when `a` is another option.
+std::optional<std::string> FolderOption(const std::string& a, std::string_view shortName, std::string_view longName,
+                                        const std::vector<std::string>& args, std::size_t& i) {
+  if (a == longName || (!shortName.empty() && a == shortName)) {
+    if (i + 1 == args.size()) return std::string();
+    return args[++i];
+  }
+  if (a.size() > longName.size() && a.compare(0, longName.size(), longName) == 0 && a[longName.size()] == '=')
+    return a.substr(longName.size() + 1);
+  return std::nullopt;
+}
 
 // Answers an exit status when the arguments end the run.
 std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::ostream& out,
                          std::ostream& err) {
   const auto say = [&o](const Message& m) { return tessaly::Say(m, o.language); };
   const auto usageError = [&](const Message& m) { err << "tessaly-cli: " << say(m) << "\n"; };
+  const auto needsFolder = [&](std::string_view option) {
+    usageError(Message("{option} needs a folder name").Set("option", std::string(option)));
+    return 2;
+  };
   bool options = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -81,20 +110,17 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
     } else if (a == "--no-reference-points") {
       o.referencePoints = false;
       o.conversionOption = a;
-    } else if (a == "-o" || a == "--output-dir") {
-      if (i + 1 == args.size() || args[i + 1].empty()) {
-        usageError(Message("{option} needs a folder name").Set("option", a));
-        return 2;
-      }
-      o.outputDir = PathFromUtf8(args[++i]);
+    } else if (a == "--dry-run" || a == "--json") {
+      (a == "--json" ? o.json : o.dryRun) = true;
       o.conversionOption = a;
-    } else if (a.rfind("--output-dir=", 0) == 0) {
-      if (a.size() == 13) {
-        usageError(Message("{option} needs a folder name").Set("option", "--output-dir"));
-        return 2;
-      }
-      o.outputDir = PathFromUtf8(a.substr(13));
-      o.conversionOption = "--output-dir";
+    } else if (const std::optional<std::string> folder = FolderOption(a, "-o", "--output-dir", args, i)) {
+      if (folder->empty()) return needsFolder(a.substr(0, a.find('=')));
+      o.outputDir = PathFromUtf8(*folder);
+      o.conversionOption = a.substr(0, a.find('='));
+    } else if (const std::optional<std::string> base = FolderOption(a, "", "--base", args, i)) {
+      if (base->empty()) return needsFolder("--base");
+      o.base = PathFromUtf8(*base);
+      o.conversionOption = a.substr(0, a.find('='));
     } else {
       usageError(Message("unknown option {option}").Set("option", a));
       err << say(UsageText());
@@ -104,6 +130,10 @@ std::optional<int> Parse(const std::vector<std::string>& args, Options& o, std::
   if (o.info && !o.conversionOption.empty()) {
     usageError(Message("{option} is an option of a conversion; --info converts nothing")
                    .Set("option", o.conversionOption));
+    return 2;
+  }
+  if (o.base && !o.outputDir) {
+    usageError(Message("--base places files under the output folder: it needs --output-dir"));
     return 2;
   }
   if (o.inputs.empty()) {
@@ -137,13 +167,51 @@ std::string FitColumns(const std::string& s, std::size_t columns) {
   return s.substr(0, i);
 }
 
+// What a file came to, in a line for a person; empty for a failure (said on
+// the error output).
+Message ResultLine(const FileResult& r) {
+  const bool backup = !r.backup.empty();
+  Message line;
+  switch (r.outcome) {
+    case FileOutcome::kConverted:
+      if (r.planned) {
+        line = backup ? Message("{source}: would dissolve {dimensions} -> {target} (backup {backup})")
+                      : Message("{source}: would dissolve {dimensions} -> {target}");
+      } else {
+        line = backup ? Message("{source}: {dimensions} dissolved -> {target} (backup {backup})")
+                      : Message("{source}: {dimensions} dissolved -> {target}");
+      }
+      line.Set("dimensions", Dimensions(r.dimensions));
+      break;
+    case FileOutcome::kNothingToDissolve:
+      if (r.planned) {
+        line = !r.written ? Message("{source}: nothing to dissolve, would be left as it is")
+               : backup   ? Message("{source}: nothing to dissolve, would be written -> {target} (backup {backup})")
+                          : Message("{source}: nothing to dissolve, would be written -> {target}");
+      } else {
+        line = !r.written ? Message("{source}: nothing to dissolve, left as it is")
+               : backup   ? Message("{source}: nothing to dissolve -> {target} (backup {backup})")
+                          : Message("{source}: nothing to dissolve -> {target}");
+      }
+      break;
+    case FileOutcome::kSkipped: line = Message("{source}: skipped ({why})").Set("why", r.failure.message); break;
+    case FileOutcome::kFailed: return {};
+  }
+  return line.Set("source", PathToUtf8(r.source))
+      .Set("target", PathToUtf8(r.target))
+      .Set("backup", PathToUtf8(r.backup));
+}
+
+// The run's front end on a terminal or in a script: a line per file for a
+// person (on the error output with --json, whose objects take the output).
 class CliFrontEnd : public ConvertFrontEnd {
  public:
   CliFrontEnd(const Options& o, std::ostream& out, std::ostream& err, bool progress,
               const StopRequests& stop, const RunHooks& hooks)
-      : options_(o), out_(out), err_(err), progress_(progress && !o.quiet), stop_(stop),
-        hooks_(hooks) {
+      : options_(o), out_(o.json ? err : out), err_(err), json_(o.json ? &out : nullptr),
+        progress_(progress && !o.quiet), stop_(stop), hooks_(hooks) {
     if (progress_) columns_ = ErrorOutputColumns(columns_);
+    totals_.dryRun = o.dryRun;
   }
 
   void ShowStatus(const std::string&) override {}
@@ -156,48 +224,61 @@ class CliFrontEnd : public ConvertFrontEnd {
     shown_ = true;
   }
 
+  // The inputs that failed before the run, each said in its place in the list.
+  void FailedBefore(const Plan& plan) {
+    failedBefore_ = &plan;
+  }
+  void SayFailuresBefore(std::size_t position) {
+    for (; failedBefore_ && next_ < failedBefore_->failures.size() && failedBefore_->failedBefore[next_] <= position;
+         ++next_)
+      Fail(failedBefore_->failures[next_]);
+  }
+
   void FileFinished(const FileResult& r) override {
-    const std::string src = PathToUtf8(r.source);
-    const bool backup = !r.backup.empty();
-    Message line;
-    switch (r.outcome) {
-      case FileOutcome::kConverted:
-        line = backup ? Message("{source}: {dimensions} dissolved -> {target} (backup {backup})")
-                      : Message("{source}: {dimensions} dissolved -> {target}");
-        line.Set("dimensions", Dimensions(r.dimensions));
-        break;
-      case FileOutcome::kNothingToDissolve:
-        line = !r.written ? Message("{source}: nothing to dissolve, left as it is")
-               : backup   ? Message("{source}: nothing to dissolve -> {target} (backup {backup})")
-                          : Message("{source}: nothing to dissolve -> {target}");
-        break;
-      case FileOutcome::kSkipped:
-        line = Message("{source}: skipped ({why})").Set("why", r.failure.message);
-        break;
-      case FileOutcome::kFailed:
-        Fail(src, r.failure.message);
-        break;
-    }
-    if (!line.empty()) {
-      line.Set("source", src).Set("target", PathToUtf8(r.target)).Set("backup", PathToUtf8(r.backup));
-      Say(line);
+    SayFailuresBefore(r.position);
+    if (r.outcome == FileOutcome::kFailed) {
+      Fail(r);
+    } else {
+      Say(ResultLine(r));
+      Json(r);
     }
     if (hooks_.afterFile) hooks_.afterFile(r);
   }
 
   bool StopRequested() override { return stop_.Requested(); }
 
-  void Fail(const std::string& what, const Message& why) {
+  // A file that failed, in or before the run.
+  void Fail(const FileResult& r) {
     ClearProgress();
-    err_ << tessaly::Say(Message("{file}: failed: {why}").Set("file", what).Set("why", why), options_.language)
+    const Message line = r.planned || options_.dryRun ? Message("{file}: would fail: {why}")
+                                                      : Message("{file}: failed: {why}");
+    err_ << tessaly::Say(Message(line).Set("file", PathToUtf8(r.failure.file.empty() ? r.source : r.failure.file))
+                             .Set("why", r.failure.message),
+                         options_.language)
          << "\n"
          << std::flush;
+    Json(r);
+  }
+  void Fail(const Failure& f) {
+    FileResult r;
+    r.source = f.file;
+    r.Fail(f);
+    Fail(r);
   }
 
   void ClearProgress() {
     if (!shown_) return;
     err_ << "\r\033[K" << std::flush;
     shown_ = false;
+  }
+
+  // The summary object, when the output is JSON.
+  void Summary(std::size_t notTakenUp, bool stopped, int status) {
+    if (!json_) return;
+    totals_.notTakenUp = notTakenUp;
+    totals_.stopped = stopped;
+    totals_.exitStatus = status;
+    *json_ << SummaryJson(totals_) << "\n" << std::flush;
   }
 
  private:
@@ -208,14 +289,23 @@ class CliFrontEnd : public ConvertFrontEnd {
     if (progress_) out_ << std::flush;
   }
 
+  void Json(const FileResult& r) {
+    totals_.Count(r);
+    if (json_) *json_ << FileJson(r, options_.language) << "\n";
+  }
+
   const Options& options_;
   std::ostream& out_;
   std::ostream& err_;
+  std::ostream* json_;
   bool progress_;
   const StopRequests& stop_;
   const RunHooks& hooks_;
   bool shown_ = false;
   std::size_t columns_ = 80;
+  JsonTotals totals_;
+  const Plan* failedBefore_ = nullptr;
+  std::size_t next_ = 0;  // the next of its failures to say
 };
 
 void SayEmptyFolders(const Converter& converter, const Plan& plan, Language language, std::ostream& err) {
@@ -261,48 +351,70 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
   }
   StopRequests stop;
   Converter converter;
-  const Plan plan = MakePlan(converter, o.inputs, o.outputDir);
-  if (const Failure clash = FindClash(converter, plan)) {
-    err << "tessaly-cli: " << Say(Message("{clash}; nothing converted").Set("clash", clash.message), o.language)
-        << "\n";
+  converter.SetDryRun(o.dryRun);
+  const Plan plan = MakePlan(converter, o.inputs, o.outputDir, o.base);
+  CliFrontEnd frontEnd(o, out, err, progress, stop, hooks);
+  if (const std::vector<Failure> clashes = FindClashes(converter, plan); !clashes.empty()) {
+    err << "tessaly-cli: "
+        << Say(Message("{clash}; nothing converted").Set("clash", clashes.front().message), o.language) << "\n";
+    if (o.json) {
+      for (const Failure& f : clashes) {
+        FileResult r;
+        r.source = f.file;
+        r.Fail(f);
+        out << FileJson(r, o.language) << "\n";
+      }
+      frontEnd.Summary(plan.items.size(), false, 2);
+    }
     return 2;
   }
 
-  CliFrontEnd frontEnd(o, out, err, progress, stop, hooks);
-  for (const auto& f : plan.failures) frontEnd.Fail(PathToUtf8(f.file), f.message);
+  frontEnd.FailedBefore(plan);
   SayEmptyFolders(converter, plan, o.language, err);
   const RunSummary s = converter.ConvertFiles(plan.items, o.referencePoints, frontEnd);
+  frontEnd.SayFailuresBefore(plan.items.size());
   frontEnd.ClearProgress();
 
   const std::size_t failed = s.failed + plan.failures.size();
   const std::size_t total = s.files + plan.failures.size();
+  const std::size_t left = s.files - s.Done();
   if (!o.quiet) {
-    Message line = s.stopped ? Message(
-                                   "{files}: {converted} converted ({dimensions} dissolved), {nothing} with nothing "
-                                   "to dissolve, {skipped} skipped, {failed} failed, {left} not taken up")
-                             : Message(
-                                   "{files}: {converted} converted ({dimensions} dissolved), {nothing} with nothing "
-                                   "to dissolve, {skipped} skipped, {failed} failed");
+    Message line;
+    if (o.dryRun) {
+      line = s.stopped ? Message("{files}: {converted} would be converted ({dimensions} dissolved), {nothing} with "
+                                 "nothing to dissolve, {skipped} skipped, {failed} would fail, {left} not taken "
+                                 "up; nothing written")
+                       : Message("{files}: {converted} would be converted ({dimensions} dissolved), {nothing} with "
+                                 "nothing to dissolve, {skipped} skipped, {failed} would fail; nothing written");
+    } else {
+      line = s.stopped ? Message("{files}: {converted} converted ({dimensions} dissolved), {nothing} with nothing "
+                                 "to dissolve, {skipped} skipped, {failed} failed, {left} not taken up")
+                       : Message("{files}: {converted} converted ({dimensions} dissolved), {nothing} with nothing "
+                                 "to dissolve, {skipped} skipped, {failed} failed");
+    }
     line.Set("files", Files(static_cast<std::int64_t>(total)))
         .Set("converted", static_cast<long long>(s.converted))
         .Set("dimensions", Dimensions(s.dimensions))
         .Set("nothing", static_cast<long long>(s.nothingToDissolve))
         .Set("skipped", static_cast<long long>(s.skipped))
         .Set("failed", static_cast<long long>(failed))
-        .Set("left", static_cast<long long>(s.files - s.Done()));
-    out << Say(line, o.language) << "\n";
+        .Set("left", static_cast<long long>(left));
+    (o.json ? err : out) << Say(line, o.language) << "\n";
   }
   if (s.stopped) {
     const Message word = std::string_view(stop.Word()) == "terminated" ? Message("terminated") : Message("interrupted");
     err << "tessaly-cli: "
         << Say(Message("{why}, stopped before {files}")
                    .Set("why", word)
-                   .Set("files", Files(static_cast<std::int64_t>(s.files - s.Done()))),
+                   .Set("files", Files(static_cast<std::int64_t>(left))),
                o.language)
         << "\n";
+    frontEnd.Summary(left, true, stop.ExitStatus());
     return stop.ExitStatus();
   }
-  return failed > 0 ? 1 : 0;
+  const int status = failed > 0 ? 1 : 0;
+  frontEnd.Summary(0, false, status);
+  return status;
 }
 
 }  // namespace

@@ -8,14 +8,17 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
 #include "app/convert.h"
 #include "app/plan.h"
+#include "cli/json.h"
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/documents.h"
 #include "support/formats.h"
+#include "support/scoped_system.h"
 #include "support/temp_dir.h"
 
 namespace tessaly {
@@ -208,6 +211,12 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"InfoWithoutReferencePoints", {"--no-reference-points", "--info", "plan.jww"}, 2,
                   "--no-reference-points is an option of a conversion"},
         UsageCase{"InfoOfAMissingFile", {"--info", "missing.jww"}, 1, "missing.jww: no such file"},
+        UsageCase{"InfoAsJson", {"--info", "--json", "plan.jww"}, 2, "--json is an option of a conversion"},
+        UsageCase{"BaseWithoutOutputDir", {"--base", ".", "plan.jww"}, 2, "--base places files under the output folder"},
+        UsageCase{"BaseWithoutFolder", {"-o", "out", "plan.jww", "--base"}, 2, "--base needs a folder name"},
+        UsageCase{"OutsideTheBase", {"-o", "out", "--base=a", "plan.jww"}, 1, "plan.jww: failed: not below the base folder"},
+        UsageCase{"DryRunOfABadFile", {"--dry-run", "plan.jww", "bad.jww"}, 1, "bad.jww: would fail: not a JWW drawing"},
+        UsageCase{"DryRunOfAClash", {"--dry-run", "--json", "plan.jww", "plan.jww"}, 2, "\"code\":\"named-twice\""},
         UsageCase{
             "InfoOfAnotherFile", {"--info", "notes.txt"}, 1, "notes.txt: not a JWW drawing or JWS figure"}),
     [](const testing::TestParamInfo<UsageCase>& p) { return std::string(p.param.name); });
@@ -342,8 +351,8 @@ TEST_F(Cli, SpeaksJapaneseWhenAsked) {
             "plan.jww: 寸法 3 個を分解 -> " + PathToUtf8(fs::path("out") / "plan.jww") + "\n"
             "ファイル 3 個: 変換 1（寸法 3 個を分解）、分解する寸法なし 0、対象外 0、失敗 2\n");
   EXPECT_EQ(r.err,
-            "missing.jww: 変換できませんでした: ファイルがありません\n"
-            "bad.jww: 変換できませんでした: JWW 図面ではありません\n");
+            "bad.jww: 変換できませんでした: JWW 図面ではありません\n"
+            "missing.jww: 変換できませんでした: ファイルがありません\n");
   const Result usage = Run({"-o"}, false, {}, Language::kJapanese);
   EXPECT_EQ(usage.status, 2);
   EXPECT_EQ(usage.err, "tessaly-cli: -o にはフォルダ名が必要です\n");
@@ -356,7 +365,8 @@ TEST_F(Cli, AFailureDoesNotStopTheOthers) {
   fs::create_directory("out");
   const Result r = Run({"-o", "out", "a.jww", "bad.jww", "c.jww", "missing.jww"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "missing.jww: failed: no such file\nbad.jww: failed: not a JWW drawing\n");
+  // Said in the list's order, a file missing before the run among them.
+  EXPECT_EQ(r.err, "bad.jww: failed: not a JWW drawing\nmissing.jww: failed: no such file\n");
   EXPECT_NE(r.out.find("4 files: 2 converted (4 dimensions dissolved), 0 with nothing to dissolve, "
                        "0 skipped, 2 failed"),
             std::string::npos)
@@ -432,6 +442,80 @@ TEST_F(Cli, ProgressOnATerminal) {
   EXPECT_EQ(r.err.substr(r.err.size() - 4), "\r\033[K");  // cleared at the end
   EXPECT_EQ(r.out.find('\r'), std::string::npos);
   EXPECT_EQ(Run({"-q", "-o", "out", "a.jww"}, true).err, "");
+}
+
+TEST(CliJson, TextsAreEscapedAndNamesThatAreNotTextAreKeptExactly) {
+  const std::pair<std::string, std::string> texts[] = {
+      {"plan \"A\"\\b", R"("plan \"A\"\\b")"},
+      {"a\nb\tc\x01\x7f", R"("a\nb\tc\u0001\u007f")"},
+      {"平面", "\"平面\""},
+      {"\xff\xc0\xaf", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // not UTF-8; an overlong '/'
+      {"\xed\xa0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},  // a surrogate
+  };
+  for (const auto& [in, out] : texts) EXPECT_EQ(cli::JsonText(in), out);
+#ifndef _WIN32
+  FileResult r;
+  r.source = fs::path("dir/\xff.jww");
+  const std::string json = cli::FileJson(r, Language::kEnglish);
+  EXPECT_NE(json.find("\"source\":\"dir/\xEF\xBF\xBD.jww\",\"source_bytes\":\"6469722fff2e6a7777\""),
+            std::string::npos)
+      << json;
+#endif
+}
+
+// A dry run says what the run then does, file by file and in the same words
+// for a program, and writes, makes and removes nothing, not even a working
+// folder.
+TEST_F(Cli, ADryRunSaysWhatTheRunDoesAndWritesNothing) {
+  Drawing("in/plan.jww", 1);
+  Drawing("in/flat.jww", 0);
+  Figure("in/sub/part.jws", 2);
+  fs::copy_file(TESSALY_EXAMPLES_DIR "/image.jww", "in/image.jww");
+  WriteFile("in/bad.jww", "JwwData.");
+  WriteFile("in/.plan.jww.99999999.0000abcd.tmp", "left by a killed run");
+  fs::create_directories("tmp/tessaly-99999999-Ab12Cd");
+  test::ScopedEnv tmp("TMPDIR", PathToUtf8(dir_.path() / "tmp"));
+  const auto before = Snapshot(".");
+  const Result dry = Run({"--json", "--dry-run", "in", "missing.jww"});
+  EXPECT_TRUE(draw::SameFiles(before, Snapshot(".")));
+  const Result run = Run({"--json", "in", "missing.jww"});
+  EXPECT_EQ(dry.status, 1);
+  EXPECT_EQ(run.status, dry.status);
+  std::istringstream dryLines(dry.out), runLines(run.out);
+  std::string d, r;
+  int files = 0;
+  while (std::getline(dryLines, d) && std::getline(runLines, r) && r.find("\"summary\"") == std::string::npos) {
+    for (const char* outcome : {"\"converted\"", "\"nothing-to-dissolve\""}) {
+      if (const auto at = r.find(outcome); at != std::string::npos) r.replace(at, std::strlen(outcome), "\"planned\"");
+    }
+    EXPECT_EQ(d, r);
+    ++files;
+  }
+  EXPECT_EQ(files, 6);
+  EXPECT_NE(dry.out.find("\"dry_run\":true,\"stopped\":false,\"exit_status\":1}\n"), std::string::npos) << dry.out;
+  const std::string plan = PathToUtf8(fs::path("in") / "plan.jww");
+  EXPECT_NE(dry.err.find(plan + ": would dissolve 2 dimensions -> " + plan + " (backup " +
+                         PathToUtf8(fs::path("in") / "plan._JWW") + ")"),
+            std::string::npos)
+      << dry.err;
+}
+
+// Files named one by one with a base folder go where a run over the whole
+// folder puts them, however the list is split, and however the base is named.
+TEST_F(Cli, ABaseSplitsATreeIntoTheTreeOneRunWrites) {
+  Drawing("tree/z.jww", 1);
+  Drawing("tree/a/x.jww", 2);
+  Figure("tree/a/b/y.jws", 1);
+  for (const char* out : {"one", "two", "three"}) fs::create_directory(out);
+  ASSERT_EQ(Run({"-q", "-o", "one", "tree"}).status, 0);
+  ASSERT_EQ(Run({"-q", "--base", "tree", "-o", "two", "tree/a/b/y.jws"}).status, 0);
+  ASSERT_EQ(Run({"-q", "--base=./tree/a/..", "-o", "two", "tree/z.jww", "tree/a/x.jww"}).status, 0);
+  EXPECT_TRUE(draw::SameFiles(Snapshot("one"), Snapshot("two")));
+#ifndef _WIN32
+  fs::create_directory_symlink("tree", "link");
+  ASSERT_EQ(Run({"-q", "--base", "link", "-o", "three", "tree"}).status, 0);
+  EXPECT_TRUE(draw::SameFiles(Snapshot("one"), Snapshot("three")));
+#endif
 }
 
 // Ctrl-C after the first file's result: the file taken up meanwhile (the

@@ -242,6 +242,32 @@ compare_trees "into-a-folder" "$check/native-out" "$check/win-out"
 [[ -f "$check/win-out/図面/平面.jww" ]] && pass "Japanese folder and file names kept" ||
   fail "図面/平面.jww missing from the output"
 
+# 1b. An archive's options: a dry run writes nothing and plans as natively;
+# --json says what natively it says (paths aside); --base splits the list over
+# two runs into the tree one run writes. Both builds write into json-out, so
+# that their lines name the same folder.
+norm() { tr -d '\r' <"$1" | sed 's|\\\\|/|g'; }
+mkdir -p "$check/json-out" "$check/win-base"
+(cd "$check/in" && "$native_cli" -q --dry-run --json -o ../json-out . >"$check/native-dry.jsonl" 2>/dev/null)
+native_status=$?
+(cd "$check/in" && wine_run "$check/win-dry" "$win_cli" -q --dry-run --json -o ..\\json-out .)
+status=$?
+[[ $status == "$native_status" && -z $(ls -A "$check/json-out") ]] &&
+  [[ $(norm "$check/win-dry.out") == "$(norm "$check/native-dry.jsonl")" ]] &&
+  pass "--dry-run: nothing written, $(wc -l <"$check/native-dry.jsonl") JSON lines as natively" ||
+  fail "--dry-run: exit $status (natively $native_status), $(ls -A "$check/json-out" | wc -l) files written; see $check/win-dry.out"
+(cd "$check/in" && "$native_cli" -q --json -o ../json-out . >"$check/native.jsonl" 2>/dev/null)
+mv "$check/json-out" "$check/native-json" && mkdir "$check/json-out"
+(cd "$check/in" && wine_run "$check/win-json" "$win_cli" -q --json -o ..\\json-out .)
+mv "$check/json-out" "$check/win-json"
+[[ $(norm "$check/win-json.out") == "$(norm "$check/native.jsonl")" ]] && pass "--json: every line as natively" ||
+  fail "--json: differs from natively (see $check/win-json.out)"
+mapfile -d '' listed < <(cd "$check/in" && find . -type f \( -iname '*.jww' -o -iname '*.jws' \) -print0 | sort -z)
+half=$((${#listed[@]} / 2))
+(cd "$check/in" && wine_run "$check/win-base-1" "$win_cli" -q --base . -o ..\\win-base "${listed[@]:0:half}" &&
+  wine_run "$check/win-base-2" "$win_cli" -q --base=. -o ..\\win-base "${listed[@]:half}")
+compare_trees "--base over two runs" "$check/native-json" "$check/win-base"
+
 # 2. In place, with backups, twice: the second run replaces the backups and the
 # files the first run wrote.
 make_inputs "$check/native-inplace"
