@@ -196,11 +196,6 @@ std::vector<Failure> FindClashes(const Converter& converter, const Plan& plan) {
   return failures;
 }
 
-Failure FindClash(const Converter& converter, const Plan& plan) {
-  std::vector<Failure> clashes = FindClashes(converter, plan);
-  return clashes.empty() ? Failure() : std::move(clashes.front());
-}
-
 bool MayOverlap(const Converter& converter, const std::vector<ConvertItem>& items) {
   // A file that another one replaces or backs up, or one listed twice, is read
   // only once the files before it are in place; so is every file of a list

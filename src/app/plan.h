@@ -74,10 +74,8 @@ std::vector<Clash> FindClashes(const Converter& converter, const std::vector<Con
                                bool sameFileInPlace);
 
 // The clashes of a plan (a file named twice, two files written to one target,
-// or backed up to one backup), each said of its later file; the first, or
-// nothing when nothing clashes.
+// or backed up to one backup), each said of its later file.
 std::vector<Failure> FindClashes(const Converter& converter, const Plan& plan);
-Failure FindClash(const Converter& converter, const Plan& plan);
 
 // "no .jww or .jws drawings found in DIR" for each folder with none.
 std::vector<Message> EmptyFolderNotes(const Converter& converter, const Plan& plan);

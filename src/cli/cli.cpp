@@ -202,6 +202,14 @@ Message ResultLine(const FileResult& r) {
       .Set("backup", PathToUtf8(r.backup));
 }
 
+// The result of an input that failed before the run.
+FileResult FailedInput(const Failure& f) {
+  FileResult r;
+  r.source = f.file;
+  r.Fail(f);
+  return r;
+}
+
 // The run's front end on a terminal or in a script: a line per file for a
 // person (on the error output with --json, whose objects take the output).
 class CliFrontEnd : public ConvertFrontEnd {
@@ -259,12 +267,9 @@ class CliFrontEnd : public ConvertFrontEnd {
          << std::flush;
     Json(r);
   }
-  void Fail(const Failure& f) {
-    FileResult r;
-    r.source = f.file;
-    r.Fail(f);
-    Fail(r);
-  }
+  void Fail(const Failure& f) { Fail(FailedInput(f)); }
+  // A file of a run refused as a whole (a clash): its object only.
+  void JsonOf(const Failure& f) { Json(FailedInput(f)); }
 
   void ClearProgress() {
     if (!shown_) return;
@@ -276,6 +281,7 @@ class CliFrontEnd : public ConvertFrontEnd {
   void Summary(std::size_t notTakenUp, bool stopped, int status) {
     if (!json_) return;
     totals_.notTakenUp = notTakenUp;
+    totals_.files += notTakenUp;
     totals_.stopped = stopped;
     totals_.exitStatus = status;
     *json_ << SummaryJson(totals_) << "\n" << std::flush;
@@ -357,15 +363,8 @@ int RunConvert(const Options& o, std::ostream& out, std::ostream& err, bool prog
   if (const std::vector<Failure> clashes = FindClashes(converter, plan); !clashes.empty()) {
     err << "tessaly-cli: "
         << Say(Message("{clash}; nothing converted").Set("clash", clashes.front().message), o.language) << "\n";
-    if (o.json) {
-      for (const Failure& f : clashes) {
-        FileResult r;
-        r.source = f.file;
-        r.Fail(f);
-        out << FileJson(r, o.language) << "\n";
-      }
-      frontEnd.Summary(plan.items.size(), false, 2);
-    }
+    for (const Failure& f : clashes) frontEnd.JsonOf(f);
+    frontEnd.Summary(plan.items.size() + plan.failures.size() - clashes.size(), false, 2);
     return 2;
   }
 

@@ -69,63 +69,53 @@ void Quote(std::string& out, std::string_view utf8) {
   out += '"';
 }
 
-// A path's own units (bytes; UTF-16 units on Windows) as hexadecimal bytes,
-// when they are not Unicode text; else empty.
+// A path's units as UTF-8 text, U+FFFD in place of what is not text (bytes
+// that are not UTF-8; on Windows a UTF-16 surrogate without its other half);
+// false when there was any.
 template <typename Units>
-std::string UnitsIfNotText(const Units& units) {
-  std::string hex;
-  const auto put = [&hex](unsigned byte) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  };
+bool AsText(const Units& units, std::string& text) {
   if constexpr (sizeof(typename Units::value_type) == 1) {
+    text.assign(units.begin(), units.end());  // Quote puts U+FFFD in
     for (std::size_t i = 0, n = 0; i < units.size(); i += n) {
-      if ((n = Utf8Length(units, i)) != 0) continue;
-      for (char c : units) put(static_cast<unsigned char>(c));
-      return hex;
+      if ((n = Utf8Length(units, i)) == 0) return false;
     }
+    return true;
   } else {
+    const auto surrogate = [&units](std::size_t i, std::uint32_t low) {
+      return i < units.size() && static_cast<std::uint32_t>(units[i]) >= low &&
+             static_cast<std::uint32_t>(units[i]) <= low + 0x3FF;
+    };
+    Units whole;
+    bool exact = true;
     for (std::size_t i = 0; i < units.size(); ++i) {
-      const auto u = static_cast<std::uint32_t>(units[i]);
-      const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() &&
-                        static_cast<std::uint32_t>(units[i + 1]) >= 0xDC00 &&
-                        static_cast<std::uint32_t>(units[i + 1]) <= 0xDFFF;
-      if (pair) {
-        ++i;
-        continue;
+      if (surrogate(i, 0xD800) && surrogate(i + 1, 0xDC00)) {
+        whole += units[i];
+        whole += units[++i];
+      } else if (surrogate(i, 0xD800) || surrogate(i, 0xDC00)) {
+        whole += static_cast<typename Units::value_type>(0xFFFD);
+        exact = false;
+      } else {
+        whole += units[i];
       }
-      if (u < 0xD800 || u > 0xDFFF) continue;
-      for (auto w : units) {  // little-endian, as Windows keeps them
-        put(static_cast<std::uint32_t>(w) & 0xFF);
-        put((static_cast<std::uint32_t>(w) >> 8) & 0xFF);
-      }
-      return hex;
+    }
+    text = PathToUtf8(fs::path(whole));
+    return exact;
+  }
+}
+
+// The units' bytes in hexadecimal; UTF-16 units little-endian, as Windows
+// keeps them.
+template <typename Units>
+std::string Hex(const Units& units) {
+  std::string hex;
+  for (const auto u : units) {
+    for (std::size_t k = 0; k < sizeof u; ++k) {
+      const unsigned byte = (static_cast<std::uint32_t>(u) >> (8 * k)) & 0xFF;
+      hex += kHex[byte >> 4];
+      hex += kHex[byte & 15];
     }
   }
   return hex;
-}
-
-// The text of a path that is not Unicode text: U+FFFD for what is not.
-template <typename Units>
-std::string TextOf(const Units& units) {
-  if constexpr (sizeof(typename Units::value_type) == 1) {
-    return std::string(units.begin(), units.end());  // Quote puts U+FFFD in
-  } else {
-    Units whole;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-      const auto u = static_cast<std::uint32_t>(units[i]);
-      const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < units.size() &&
-                        static_cast<std::uint32_t>(units[i + 1]) >= 0xDC00 &&
-                        static_cast<std::uint32_t>(units[i + 1]) <= 0xDFFF;
-      if (pair) {
-        whole += units[i];
-        whole += units[++i];
-      } else {
-        whole += (u >= 0xD800 && u <= 0xDFFF) ? static_cast<typename Units::value_type>(0xFFFD) : units[i];
-      }
-    }
-    return PathToUtf8(fs::path(whole));
-  }
 }
 
 // "key":"path", and "key_bytes":"hex" beside it when the path is not Unicode
@@ -139,16 +129,14 @@ void Path(std::string& out, std::string_view key, const fs::path& p) {
     out += "null";
     return;
   }
-  const std::string units = UnitsIfNotText(p.native());
-  if (units.empty()) {
-    Quote(out, PathToUtf8(p));
-    return;
-  }
-  Quote(out, TextOf(p.native()));
+  std::string text;
+  const bool exact = AsText(p.native(), text);
+  Quote(out, text);
+  if (exact) return;
   out += ",\"";
   out += key;
   out += "_bytes\":\"";
-  out += units;
+  out += Hex(p.native());
   out += '"';
 }
 

@@ -18,6 +18,7 @@
 #include "io/path_text.h"
 #include "support/project_version.h"
 #include "support/temp_dir.h"
+#include "icon_width.h"
 
 namespace tessaly::gui {
 namespace {
@@ -210,16 +211,6 @@ TEST(Win32Program, TheManifestAsksForEachMonitorsScale) {
   EXPECT_EQ(awareness(context()), 2);  // DPI_AWARENESS_PER_MONITOR_AWARE
 }
 
-int Width(HICON icon) {
-  ICONINFO info{};
-  if (!icon || !::GetIconInfo(icon, &info)) return 0;
-  BITMAP bitmap{};
-  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-  if (info.hbmColor) ::DeleteObject(info.hbmColor);
-  ::DeleteObject(info.hbmMask);
-  return bitmap.bmWidth;
-}
-
 // Both windows show the program's icon, loaded at the sizes the system asks
 // for, not the system's icon for any program; the main window's caption shows
 // the project's version.
@@ -250,8 +241,8 @@ TEST(Win32Program, TheWindowsShowTheProgramsIconAndVersion) {
       EXPECT_NE(small, system);
       EXPECT_EQ(big, own(SM_CXICON, SM_CYICON));
       EXPECT_EQ(small, own(SM_CXSMICON, SM_CYSMICON));
-      EXPECT_EQ(Width(big), ::GetSystemMetrics(SM_CXICON));
-      EXPECT_EQ(Width(small), ::GetSystemMetrics(SM_CXSMICON));
+      EXPECT_EQ(test::IconWidth(big), ::GetSystemMetrics(SM_CXICON));
+      EXPECT_EQ(test::IconWidth(small), ::GetSystemMetrics(SM_CXSMICON));
     }
     wchar_t caption[64] = {};
     ::GetWindowTextW(view.Form1().Handle, caption, 64);

@@ -22,6 +22,7 @@
 #include "jww/jww_data.h"
 #include "support/drawing_builder.h"
 #include "support/temp_dir.h"
+#include "icon_width.h"
 
 namespace tessaly::gui {
 namespace {
@@ -83,14 +84,7 @@ int TextWidth(HWND w, const std::string& utf8) {
 }
 // The width of the small icon a window's caption shows.
 int IconWidth(HWND window) {
-  ICONINFO info{};
-  const auto icon = reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
-  if (!icon || !::GetIconInfo(icon, &info)) return 0;
-  BITMAP bitmap{};
-  ::GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-  if (info.hbmColor) ::DeleteObject(info.hbmColor);
-  ::DeleteObject(info.hbmMask);
-  return bitmap.bmWidth;
+  return test::IconWidth(reinterpret_cast<HICON>(::SendMessageW(window, WM_GETICON, ICON_SMALL, 0)));
 }
 // The small icon's width at a scale, where the system says (else its own).
 int SmallIconAt(UINT dpi) {
